@@ -1,0 +1,15 @@
+# Cross build of the 32-bit Windows DLL with MinGW-w64 (Debian g++-mingw-w64-i686-posix).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(KX_MINGW_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${KX_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KX_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${KX_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KX_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Test programs of this build run under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kx {
+
+// The three texts of the access-data dialog.
+struct AccessData {
+  std::string UserText;
+  std::string PasswordText;
+  std::string CustomDataText;
+};
+
+inline constexpr int32_t kModalOk = 1;
+inline constexpr int32_t kModalCancel = 2;
+
+// The library's windows: drawn by the platform's toolkit, or the terminal where there is none.
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // A modal information box with the one button "OK"; returns when it is closed.
+  virtual void ShowInformation(std::string_view caption, std::string_view text) = 0;
+  // The PIN prompt: true with the entry in pinText when confirmed, false when declined.
+  virtual bool AskPin(std::string_view providerText, std::string_view loginText, std::string& pinText) = 0;
+  // The access-data dialog, modal: its result (kModalOk or kModalCancel); data edited on OK.
+  virtual int32_t ShowAccessDataDialog(AccessData& data, std::string_view importVersion) = 0;
+};
+
+}  // namespace kx

@@ -1,0 +1,18 @@
+#include "platform/platform.h"
+#include "platform/posix/NettleDes.h"
+#include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixSettingsStore.h"
+#include "platform/posix/TerminalUserInterface.h"
+
+namespace kx {
+
+Platform& DefaultPlatform() {
+  static posix::PosixSettingsStore settings;
+  static posix::NettleDes des;
+  static posix::TerminalUserInterface ui;
+  static posix::PosixClock clock;
+  static Platform platform{settings, des, ui, clock};
+  return platform;
+}
+
+}  // namespace kx

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/UserInterface.h"
+
+namespace kx::posix {
+
+// The library's windows on a machine without a display: the controlling terminal. Texts are
+// converted from Windows-1252 to the terminal's UTF-8 here, at the edge.
+class TerminalUserInterface final : public UserInterface {
+ public:
+  void ShowInformation(std::string_view caption, std::string_view text) override;
+  bool AskPin(std::string_view providerText, std::string_view loginText, std::string& pinText) override;
+  int32_t ShowAccessDataDialog(AccessData& data, std::string_view importVersion) override;
+};
+
+}  // namespace kx::posix

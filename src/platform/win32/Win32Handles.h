@@ -1,0 +1,12 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kx::win32 {
+
+// The system's text for an error code: "code-text", or the bare code when it has none.
+std::string SystemErrorText(DWORD code);
+
+}  // namespace kx::win32

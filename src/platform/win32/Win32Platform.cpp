@@ -1,0 +1,18 @@
+#include "platform/platform.h"
+#include "platform/win32/CryptoApiDes.h"
+#include "platform/win32/RegistrySettingsStore.h"
+#include "platform/win32/Win32Clock.h"
+#include "platform/win32/Win32UserInterface.h"
+
+namespace kx {
+
+Platform& DefaultPlatform() {
+  static win32::RegistrySettingsStore settings;
+  static win32::CryptoApiDes des;
+  static win32::Win32UserInterface ui;
+  static win32::Win32Clock clock;
+  static Platform platform{settings, des, ui, clock};
+  return platform;
+}
+
+}  // namespace kx

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The provider unit: module-level values of the run, and the entry the frame calls.
+namespace kx {
+
+inline constexpr std::string_view kProviderName = "KORVALIX";
+inline constexpr std::string_view kImportVersion = "2.1.2";
+// Installations name the real service address in the DownloadSrvUrl setting.
+inline constexpr std::string_view kDefaultServiceUrl =
+    "https://provider.example/modules/tavo/onlinedatatransfer.php";
+
+// Values that outlive a run; GetExportErrorMsg reads the last two after a failed run.
+struct ProviderValues {
+  std::string serviceUrl;
+  int32_t Timeout = 300;
+  int32_t DebugMode = 0;
+  std::string ImportDB;
+  int32_t LastProviderErrorCode = 0;
+  std::string LastProviderErrorText;
+};
+
+// The one set of provider values of the loaded library.
+ProviderValues& Provider();
+
+// -1 when the host's version is below the lowest one accepted, else 0.
+int32_t CheckAppVersion(int32_t appVersion);
+
+// The run entry set at load: one import run with the platform's real collaborators.
+int32_t RunImport(const char* outputDir, const char* advisorRef, int32_t reserved, const double* lastImport,
+                  const char* optionText);
+
+}  // namespace kx

@@ -1,0 +1,158 @@
+#include "provider/ImpApi_Korvalix_Run.h"
+
+#include "frame/Cp1252.h"
+#include "provider/ImpApi_Korvalix_Request.h"
+#include "provider/ImpApi_Korvalix_Settings.h"
+
+namespace kx {
+namespace {
+
+constexpr int32_t kNoOptionText = -11;
+constexpr int32_t kNoLogin = -12;
+constexpr int32_t kPinCancelled = -15;
+constexpr int32_t kHoldingsEncodingFailed = -21;
+constexpr int32_t kTransactionsEncodingFailed = -22;
+constexpr int32_t kServerStartFailed = -29;
+constexpr int32_t kClearReimportRequired = -36;
+
+constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
+constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
+
+// The values the run derives from the host's option text.
+struct RunInputs {
+  bool EmbeddedServer = false;
+  bool NoMessageBoxes = false;
+  std::string Login;
+  std::string Pin;
+  std::string StartId1;
+  std::string StartId2;
+};
+
+RunInputs ReadRunOptions(const char* optionText) {
+  const RunOptions options(optionText);
+  RunInputs in;
+  in.EmbeddedServer = options.Switch("EmbeddedIBServer");
+  in.NoMessageBoxes = options.Switch("NoMessageBoxes");
+  in.Login = options.Value("UserLogin");
+  in.Pin = options.Value("Password");
+  in.StartId1 = options.StartId("startid1");
+  in.StartId2 = options.StartId("startid2");
+  return in;
+}
+
+// Steps of one run after the options are read; each returns 0 to go on or the run's result.
+class ImportRun {
+ public:
+  ImportRun(RunServices& services, const RunArguments& args, std::string dataDir)
+      : s_(services), args_(args), dataDir_(std::move(dataDir)) {}
+
+  int32_t Run(RunInputs in) {
+    in_ = std::move(in);
+    if (!in_.EmbeddedServer) {
+      const std::string error = s_.Server.StartInterBaseServer();
+      if (!error.empty()) {
+        s_.Progress.Send(KX_PROGRESS_STATUS, 0, error);
+        return kServerStartFailed;
+      }
+    }
+    if (in_.Login.empty()) return kNoLogin;
+    if (in_.Pin.empty() && !s_.Ui.AskPin(kProviderName, in_.Login, in_.Pin)) return kPinCancelled;
+
+    const bool firstImport = *args_.LastImport == 0.0;
+    if (firstImport) {
+      if (!in_.NoMessageBoxes) {
+        s_.Ui.ShowInformation("Information",
+                              "Der Erst-Import umfasst eine grosse Zahl von Depotdaten.\r"
+                              "Dieser Vorgang kann eventuell einige Minuten dauern.");
+      }
+      s_.Progress.Send(KX_PROGRESS_LOG, 0, "Erst-Import für Berater-Referenz"_cp1252);
+    }
+    s_.Progress.Send(KX_PROGRESS_STATUS, 1, "Daten abrufen ...");
+    importDate_ = s_.Clock.Today();
+
+    if (int32_t result = FetchHoldings(); result != 0) return result;
+    s_.Progress.Send(KX_PROGRESS_POSITION, 5, "");
+    if (int32_t result = FetchTransactions(firstImport); result != 0) return result;
+    return Generate();
+  }
+
+ private:
+  // Encodes the request and fetches the file; encodingFailure is the result when encoding fails.
+  int32_t Fetch(std::string requestText, std::string_view fileName, int32_t encodingFailure) {
+    std::string plainCopy;
+    const int32_t code = EncodeRequest(s_.Des, requestText, plainCopy);
+    s_.Values.LastProviderErrorCode = code;
+    if (code != 0) return encodingFailure;
+    const std::string url = s_.Values.serviceUrl + "?params=" + requestText;
+    return s_.Fetcher.FetchProviderFile(url, fileName, plainCopy, dataDir_);
+  }
+
+  int32_t FetchHoldings() {
+    return Fetch(HoldingsRequestText(in_.Login, in_.Pin), kHoldingsFile, kHoldingsEncodingFailed);
+  }
+
+  int32_t FetchTransactions(bool firstImport) {
+    const int reimport = firstImport ? 1 : 0;
+    int32_t result = Fetch(TransactionsRequestText(in_.Login, in_.Pin, in_.StartId1, in_.StartId2, reimport),
+                           kTransactionsFile, kTransactionsEncodingFailed);
+    if (result == kClearReimportRequired) {
+      s_.Progress.Send(KX_PROGRESS_LOG, 0, "Clear-Reimport erforderlich: Importierte Depots werden neu erzeugt.");
+      clearReimport_ = true;
+      s_.Values.LastProviderErrorCode = 0;
+      // One repeat only: a second demand for a clear re-import ends the run with it.
+      result = Fetch(TransactionsRequestText(in_.Login, in_.Pin, "0", "0", 1), kTransactionsFile,
+                     kTransactionsEncodingFailed);
+    }
+    return result;
+  }
+
+  int32_t Generate() {
+    s_.Progress.Send(KX_PROGRESS_POSITION, 10, "");
+    s_.Values.LastProviderErrorText = args_.AdvisorRef;
+    GenerateImportArgs generate;
+    generate.DataDir = dataDir_;
+    generate.ClearReimport = clearReimport_;
+    generate.ImportDb = s_.Values.ImportDB;
+    generate.ImportDate = importDate_;
+    generate.LastImport = *args_.LastImport;
+    generate.OutputDir = args_.OutputDir;
+    generate.AdvisorRef = args_.AdvisorRef;
+    return s_.Generator.GenerateImport(generate);
+  }
+
+  RunServices& s_;
+  const RunArguments& args_;
+  const std::string dataDir_;
+  RunInputs in_;
+  DateTime importDate_ = 0;
+  bool clearReimport_ = false;
+};
+
+}  // namespace
+
+std::string DefaultDataDir(std::string_view outputDir) {
+  std::string dir(outputDir);
+  if (const std::size_t pos = FindIgnoreCase1252(dir, "xml_temp"); pos != std::string::npos) dir.erase(pos, 8);
+  dir += "KORVALIX";
+  dir += kPathDelimiter;
+  return dir;
+}
+
+int32_t RunImportWith(RunServices& services, const RunArguments& args) {
+  ProviderValues& values = services.Values;
+  values.serviceUrl = std::string(kDefaultServiceUrl);
+  values.DebugMode = 0;
+
+  const std::string dataDirSetting = ReadImportSettings(services.Settings, values);
+  std::string dataDir;
+  if (!dataDirSetting.empty()) {
+    dataDir = dataDirSetting;
+    services.Progress.Send(KX_PROGRESS_LOG, 0, "DataDir = " + dataDir);
+  } else {
+    dataDir = DefaultDataDir(args.OutputDir);
+  }
+  if (args.OptionText == nullptr) return kNoOptionText;
+  return ImportRun(services, args, std::move(dataDir)).Run(ReadRunOptions(args.OptionText));
+}
+
+}  // namespace kx

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "frame/DateTime.h"
+#include "frame/ImpApiMain.h"
+#include "platform/platform.h"
+#include "provider/ImpApi_Korvalix.h"
+
+namespace kx {
+
+// Makes sure the local database server runs: empty text when it does, else the message to show.
+class ServerStarter {
+ public:
+  virtual ~ServerStarter() = default;
+  virtual std::string StartInterBaseServer() = 0;
+};
+
+// Fetches one provider file into dataDir + fileName: 0, or a download or provider result code.
+class ProviderFileFetcher {
+ public:
+  virtual ~ProviderFileFetcher() = default;
+  virtual int32_t FetchProviderFile(std::string_view url, std::string_view fileName, std::string_view plainCopy,
+                                    std::string_view dataDir) = 0;
+};
+
+struct GenerateImportArgs {
+  std::string DataDir;
+  bool ClearReimport = false;
+  std::string ImportDb;
+  DateTime ImportDate = 0;
+  double LastImport = 0;
+  std::string OutputDir;
+  std::string AdvisorRef;
+};
+
+// Loads the provider files into the staging database and writes the import document: 0, or -28
+// when a first import delivered no customer; every other failure is raised.
+class ImportGenerator {
+ public:
+  virtual ~ImportGenerator() = default;
+  virtual int32_t GenerateImport(const GenerateImportArgs& args) = 0;
+};
+
+// Everything one run talks to.
+struct RunServices {
+  ProviderValues& Values;
+  ProgressSink& Progress;
+  SettingsStore& Settings;
+  UserInterface& Ui;
+  SystemClock& Clock;
+  DesCbc& Des;
+  ServerStarter& Server;
+  ProviderFileFetcher& Fetcher;
+  ImportGenerator& Generator;
+};
+
+// The host's five arguments of ExportXML.
+struct RunArguments {
+  const char* OutputDir;
+  const char* AdvisorRef;
+  int32_t Reserved;
+  const double* LastImport;
+  const char* OptionText;
+};
+
+// The data directory when the DataDir setting is empty: outputDir without its first "xml_temp"
+// (case ignored), followed by "KORVALIX" and the path delimiter.
+std::string DefaultDataDir(std::string_view outputDir);
+
+// One import run: settings, options, server, login, PIN, notice, both requests, generation.
+int32_t RunImportWith(RunServices& services, const RunArguments& args);
+
+}  // namespace kx
