@@ -1,0 +1,33 @@
+# One-command entry points. `make test` works on a fresh Debian 12 machine as root: it installs
+# what it needs from Debian's packages, builds both targets and runs every test.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
+
+.PHONY: all deps linux win32 test test-linux test-win32 clean
+
+all: linux win32
+
+deps:
+	bash scripts/install-deps.sh
+
+linux:
+	cmake -S . -B $(BUILD)/linux $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/linux -j $(JOBS)
+
+win32:
+	cmake -S . -B $(BUILD)/win32 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+test-linux: linux
+	ctest --test-dir $(BUILD)/linux --output-on-failure -j $(JOBS) --timeout 600
+
+test-win32: win32
+	ctest --test-dir $(BUILD)/win32 --output-on-failure --timeout 600
+
+test: deps
+	$(MAKE) test-linux
+	$(MAKE) test-win32
+
+clean:
+	rm -rf $(BUILD)
