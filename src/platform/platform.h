@@ -3,6 +3,7 @@
 // The seams between the portable core and the operating system. Each is a small interface with
 // one adapter per platform (posix/, win32/) and doubles in the tests.
 #include "platform/DesCbc.h"
+#include "platform/HttpTransport.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemClock.h"
 #include "platform/UserInterface.h"
@@ -21,6 +22,7 @@ struct Platform {
   DesCbc& Des;
   UserInterface& Ui;
   SystemClock& Clock;
+  HttpTransport& Http;
 };
 
 Platform& DefaultPlatform();

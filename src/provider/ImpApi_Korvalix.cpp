@@ -6,6 +6,8 @@
 #include "frame/Export.h"
 #include "frame/ImpApiMain.h"
 #include "platform/platform.h"
+#include "net/ImpApiINet_Download.h"
+#include "provider/ImpApi_Korvalix_Fetch.h"
 #include "provider/ImpApi_Korvalix_Messages.h"
 #include "provider/ImpApi_Korvalix_Pending.h"
 #include "provider/ImpApi_Korvalix_Run.h"
@@ -44,7 +46,8 @@ int32_t RunImport(const char* outputDir, const char* advisorRef, int32_t reserve
   Platform& platform = DefaultPlatform();
   HostProgress progress;
   PendingServerStarter server;
-  PendingFetcher fetcher;
+  Downloader downloader(platform.Http, platform.Ui, progress);
+  ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
   PendingGenerator generator;
   RunServices services{Provider(), progress,  platform.Settings, platform.Ui, platform.Clock,
                        platform.Des, server, fetcher,           generator};

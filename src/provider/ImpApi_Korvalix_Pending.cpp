@@ -10,12 +10,6 @@ std::string PendingServerStarter::StartInterBaseServer() {
                           "mit der Option EmbeddedIBServer=TRUE wird er übersprungen."_cp1252));
 }
 
-int32_t PendingFetcher::FetchProviderFile(std::string_view, std::string_view fileName, std::string_view,
-                                          std::string_view) {
-  throw Error(std::string("Der Datenabruf vom Anbieter ist in dieser Version nicht verfügbar: "_cp1252) +
-              std::string(fileName));
-}
-
 int32_t PendingGenerator::GenerateImport(const GenerateImportArgs&) {
   throw Error(std::string("Das Laden der Datenbank und das Schreiben der XML-Datei sind in dieser Version "
                           "nicht verfügbar."_cp1252));

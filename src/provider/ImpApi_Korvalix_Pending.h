@@ -12,12 +12,6 @@ class PendingServerStarter final : public ServerStarter {
   std::string StartInterBaseServer() override;
 };
 
-class PendingFetcher final : public ProviderFileFetcher {
- public:
-  int32_t FetchProviderFile(std::string_view url, std::string_view fileName, std::string_view plainCopy,
-                            std::string_view dataDir) override;
-};
-
 class PendingGenerator final : public ImportGenerator {
  public:
   int32_t GenerateImport(const GenerateImportArgs& args) override;

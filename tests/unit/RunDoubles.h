@@ -79,6 +79,11 @@ class FakeUi final : public UserInterface {
     return true;
   }
   int32_t ShowAccessDataDialog(AccessData&, std::string_view) override { return kModalCancel; }
+  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override { return ProxyAnswer::Unavailable; }
+  void ShowDownloadProgress() override {}
+  bool DownloadCancelled() override { return false; }
+  void CloseDownloadProgress() override {}
+  void SetCursor(Cursor) override {}
 
   std::optional<std::string> pinEntry;  // nothing: the user cancels
 

@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/posix/CurlTransport.h"
 #include "platform/posix/NettleDes.h"
 #include "platform/posix/PosixClock.h"
 #include "platform/posix/PosixSettingsStore.h"
@@ -11,7 +12,8 @@ Platform& DefaultPlatform() {
   static posix::NettleDes des;
   static posix::TerminalUserInterface ui;
   static posix::PosixClock clock;
-  static Platform platform{settings, des, ui, clock};
+  static posix::CurlTransport http(ui);
+  static Platform platform{settings, des, ui, clock, http};
   return platform;
 }
 

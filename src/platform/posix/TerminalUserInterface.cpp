@@ -92,6 +92,22 @@ bool TerminalUserInterface::AskPin(std::string_view providerText, std::string_vi
   return true;
 }
 
+ProxyAnswer TerminalUserInterface::AskProxyCredentials(std::string_view url, ProxyCredentials& credentials) {
+  const Terminal terminal;
+  if (!terminal.IsOpen()) return ProxyAnswer::Unavailable;
+  terminal.Write("Der Proxy verlangt eine Anmeldung f\xC3\xBCr " + Cp1252ToUtf8(url) +
+                 "\nBenutzername (leer: Abbrechen): ");
+  const std::optional<std::string> user = terminal.ReadLine(true);
+  if (!user) return ProxyAnswer::Unavailable;
+  if (user->empty()) return ProxyAnswer::Declined;
+  terminal.Write("Passwort: ");
+  const std::optional<std::string> password = terminal.ReadLine(false);
+  if (!password) return ProxyAnswer::Unavailable;
+  credentials.User = Utf8ToCp1252(*user);
+  credentials.Password = Utf8ToCp1252(*password);
+  return ProxyAnswer::Entered;
+}
+
 // The access-data dialog comes with the library's dialogs; until then it is left as if the user
 // had cancelled, so the host's buffers stay untouched.
 int32_t TerminalUserInterface::ShowAccessDataDialog(AccessData&, std::string_view) { return kModalCancel; }

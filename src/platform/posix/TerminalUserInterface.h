@@ -11,6 +11,13 @@ class TerminalUserInterface final : public UserInterface {
   void ShowInformation(std::string_view caption, std::string_view text) override;
   bool AskPin(std::string_view providerText, std::string_view loginText, std::string& pinText) override;
   int32_t ShowAccessDataDialog(AccessData& data, std::string_view importVersion) override;
+  ProxyAnswer AskProxyCredentials(std::string_view url, ProxyCredentials& credentials) override;
+
+  // The download runs without a window here; nothing can cancel it but the time-outs.
+  void ShowDownloadProgress() override {}
+  bool DownloadCancelled() override { return false; }
+  void CloseDownloadProgress() override {}
+  void SetCursor(Cursor) override {}
 };
 
 }  // namespace kx::posix

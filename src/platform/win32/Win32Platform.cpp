@@ -3,6 +3,7 @@
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32UserInterface.h"
+#include "platform/win32/WinInetTransport.h"
 
 namespace kx {
 
@@ -11,7 +12,8 @@ Platform& DefaultPlatform() {
   static win32::CryptoApiDes des;
   static win32::Win32UserInterface ui;
   static win32::Win32Clock clock;
-  static Platform platform{settings, des, ui, clock};
+  static win32::WinInetTransport http;
+  static Platform platform{settings, des, ui, clock, http};
   return platform;
 }
 

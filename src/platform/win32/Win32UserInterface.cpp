@@ -26,3 +26,11 @@ bool Win32UserInterface::AskPin(std::string_view, std::string_view, std::string&
 int32_t Win32UserInterface::ShowAccessDataDialog(AccessData&, std::string_view) { return kModalCancel; }
 
 }  // namespace kx::win32
+
+namespace kx::win32 {
+
+void Win32UserInterface::SetCursor(Cursor cursor) {
+  ::SetCursor(LoadCursorA(nullptr, cursor == Cursor::Wait ? IDC_WAIT : IDC_APPSTARTING));
+}
+
+}  // namespace kx::win32

@@ -1,0 +1,84 @@
+#include "provider/ImpApi_Korvalix_Fetch.h"
+
+#include <charconv>
+
+#include "frame/AtomicFile.h"
+#include "platform/platform.h"
+
+namespace kx {
+namespace {
+
+constexpr std::string_view kErrorPrefix = "Fehler ";
+constexpr uint32_t kPauseAfterWriteMs = 1000;
+
+// The provider's number: leading blanks skipped, then a whole number and nothing else.
+std::optional<int32_t> ProviderNumber(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int32_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+int32_t ResultOfProviderNumber(int32_t number) {
+  switch (number) {
+    case 10: return -31;
+    case 20: return -32;
+    case 30: return -33;
+    case 40: return -34;
+    case 50: return -35;
+    case 60: return -36;
+    default: return -30;
+  }
+}
+
+}  // namespace
+
+std::optional<int32_t> ProviderErrorAnswer(std::string_view content, ProviderValues& values) {
+  if (!content.starts_with(kErrorPrefix)) return std::nullopt;
+  const std::size_t dash = content.find('-');
+  if (dash != std::string_view::npos) {
+    values.LastProviderErrorCode = 0;
+    values.LastProviderErrorText.clear();
+    // The number stands between "Fehler" and the character before the first "-".
+    const std::size_t numberEnd = dash > 0 ? dash - 1 : 0;
+    const std::string_view numberText = numberEnd > 6 ? content.substr(6, numberEnd - 6) : std::string_view();
+    if (const std::optional<int32_t> number = ProviderNumber(numberText)) {
+      values.LastProviderErrorCode = *number;
+      values.LastProviderErrorText = std::string(dash + 2 <= content.size() ? content.substr(dash + 2) : "");
+    }
+  }
+  return ResultOfProviderNumber(values.LastProviderErrorCode);
+}
+
+int32_t ProviderFetch::FetchProviderFile(std::string_view url, std::string_view fileName, std::string_view plainCopy,
+                                         std::string_view dataDir) {
+  if (values_.DebugMode > 0) {
+    progress_.Send(KX_PROGRESS_LOG, 0,
+                   "Download von URL: " + std::string(url) + "\r\nParams uncodiert: " + std::string(plainCopy));
+  }
+  const std::string target = std::string(dataDir) + std::string(fileName);
+  if (values_.DebugMode == 2) {
+    const std::string source = std::string(dataDir) + "debug" + kPathDelimiter + std::string(fileName);
+    WriteFileAtomically(target, ReadWholeFile(source));
+    return 0;
+  }
+
+  std::string content;
+  std::string statusText;
+  const int32_t result = downloader_.DownloadUrl(url, "", values_.Timeout, content, statusText, true, true);
+  if (result != 0) {
+    progress_.Send(KX_PROGRESS_ERROR, 0,
+                   "Datenabruf fehlgeschlagen: " + std::string(fileName) + "\r\nStatus: " + statusText);
+    return result;
+  }
+  if (const std::optional<int32_t> providerError = ProviderErrorAnswer(content, values_)) return *providerError;
+
+  progress_.Send(KX_PROGRESS_LOG, 0, "Datendatei geladen: " + std::string(fileName));
+  WriteFileAtomically(target, content);
+  clock_.Sleep(kPauseAfterWriteMs);
+  return 0;
+}
+
+}  // namespace kx
