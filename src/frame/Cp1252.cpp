@@ -52,6 +52,17 @@ char32_t DecodeByte(unsigned char b) {
   return b;
 }
 
+// The Windows-1252 byte of a code point, '?' when it has none. The five bytes without a
+// character of their own came in as their C1 control code points and go back to themselves.
+char EncodeByte(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  if (cp >= 0x80 && cp <= 0x9F && detail::kCp1252High[cp - 0x80] == 0) return static_cast<char>(cp);
+  for (unsigned k = 0; k < 32; ++k) {
+    if (detail::kCp1252High[k] == cp) return static_cast<char>(0x80 + k);
+  }
+  return '?';
+}
+
 }  // namespace
 
 char ToUpper1252(char c) { return static_cast<char>(Tables().upper[static_cast<unsigned char>(c)]); }
@@ -97,22 +108,26 @@ std::string Utf8ToCp1252(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
-    if (i + len > text.size()) len = text.size() - i;
-    char32_t cp = len == 1 ? b : (b & (0x7F >> len));
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    const std::size_t len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    std::size_t continuation = 0;  // continuation bytes that follow, up to the sequence's length
+    while (continuation + 1 < len && i + continuation + 1 < text.size() &&
+           (static_cast<unsigned char>(text[i + continuation + 1]) & 0xC0) == 0x80) {
+      ++continuation;
+    }
+    if (len == 0 || continuation + 1 != len) {  // a broken sequence is one unknown character
+      out += '?';
+      i += continuation + 1;
+      continue;
+    }
+    char32_t cp = b & (0x7F >> len);
     for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     i += len;
-    if (len == 1 && b >= 0x80) {
-      out += '?';
-    } else if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(cp);
-    } else {
-      char mapped = '?';
-      for (unsigned k = 0; k < 32; ++k) {
-        if (detail::kCp1252High[k] == cp) mapped = static_cast<char>(0x80 + k);
-      }
-      out += mapped;
-    }
+    out += EncodeByte(cp);
   }
   return out;
 }

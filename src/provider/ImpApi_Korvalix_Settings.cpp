@@ -20,9 +20,10 @@ int32_t ToIntOr(const std::optional<std::string>& text, int32_t fallback) {
   int32_t value = 0;
   const char* end = text->data() + text->size();
   const char* begin = text->data();
-  if (*begin == '+') ++begin;
+  if (*begin == '+') ++begin;  // from_chars takes a minus sign but no plus sign
+  if (begin == end || *begin == '+' || (*begin == '-' && text->front() == '+')) return fallback;
   const auto [ptr, ec] = std::from_chars(begin, end, value);
-  return (ec == std::errc() && ptr == end && begin != end) ? value : fallback;
+  return (ec == std::errc() && ptr == end) ? value : fallback;
 }
 
 }  // namespace
