@@ -1,5 +1,7 @@
 #include "frame/AtomicFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -7,25 +9,54 @@
 #include "platform/FileSystem.h"
 
 namespace kx {
+namespace {
 
-void WriteFileAtomically(const std::string& path, std::string_view content) {
-  const std::string temporary = path + ".kxtmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) throw FileError("Cannot create file " + temporary, temporary);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    if (out.fail()) {
-      RemoveFileIfExists(temporary);
-      throw FileError("Cannot write file " + path + " (disk full or I/O error)", path);
-    }
+std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string(); }
+
+}  // namespace
+
+AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)), temporary_(path_ + ".kxtmp") {
+  errno = 0;
+  file_ = std::fopen(temporary_.c_str(), "wb");
+  if (file_ == nullptr) throw FileError("Cannot create file " + temporary_ + Reason(), temporary_);
+}
+
+AtomicFileStream::~AtomicFileStream() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  RemoveFileIfExists(temporary_);
+}
+
+void AtomicFileStream::Write(const char* bytes, std::size_t count) {
+  if (file_ == nullptr) throw FileError("File " + path_ + " is already closed", path_);
+  errno = 0;
+  if (std::fwrite(bytes, 1, count, file_) != count) {
+    throw FileError("Cannot write file " + temporary_ + Reason(), temporary_);
+  }
+}
+
+void AtomicFileStream::Commit() {
+  if (file_ == nullptr) throw FileError("File " + path_ + " is already closed", path_);
+  errno = 0;
+  const bool flushed = std::fflush(file_) == 0;
+  const int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (!flushed || closed != 0) {
+    RemoveFileIfExists(temporary_);
+    throw FileError("Cannot write file " + temporary_ + Reason(), temporary_);
   }
   try {
-    MoveReplacing(temporary, path);
+    MoveReplacing(temporary_, path_);
   } catch (...) {
-    RemoveFileIfExists(temporary);
+    RemoveFileIfExists(temporary_);
     throw;
   }
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view content) {
+  AtomicFileStream file(path);
+  file.Write(content.data(), content.size());
+  file.Commit();
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -1,13 +1,42 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace kx {
 
-// Writes content to path through a temporary file beside it, renamed over path only when every
-// byte is written and the file is closed. A failure raises FileError and leaves an earlier file
-// at path as it was, and no temporary file behind.
+// A byte sink whose every write is checked: a failure raises FileError.
+class OutputStream {
+ public:
+  virtual ~OutputStream() = default;
+  virtual void Write(const char* bytes, std::size_t count) = 0;
+};
+
+// A file that appears under its name only when it is complete: the bytes go to a temporary file
+// beside it, and Commit() closes that file and renames it over the target. Without Commit (an
+// error, or the writer given up) the temporary file is removed and an earlier file stays.
+class AtomicFileStream final : public OutputStream {
+ public:
+  explicit AtomicFileStream(std::string path);
+  ~AtomicFileStream() override;
+  AtomicFileStream(const AtomicFileStream&) = delete;
+  AtomicFileStream& operator=(const AtomicFileStream&) = delete;
+
+  void Write(const char* bytes, std::size_t count) override;
+  void Commit();
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+};
+
+// Writes content to path through an AtomicFileStream: a failure raises FileError and leaves an
+// earlier file at path as it was, and no temporary file behind.
 void WriteFileAtomically(const std::string& path, std::string_view content);
 
 // The whole content of a file. Raises FileError.

@@ -1,0 +1,170 @@
+#include "xml/XMLWriter.h"
+
+#include <cmath>
+
+namespace kx {
+namespace {
+
+// The escaped form of each byte; empty for the dropped control characters.
+struct EscapeTable {
+  std::string forms[256];
+
+  EscapeTable() {
+    for (int b = 0; b < 256; ++b) {
+      if (b >= 128) {
+        forms[b] = "&#" + std::to_string(b) + ";";
+      } else if (b == 9 || b == 10 || b == 13 || (b >= 32 && b <= 126)) {
+        forms[b] = std::string(1, static_cast<char>(b));
+      }
+    }
+    forms['<'] = "&lt;";
+    forms['>'] = "&gt;";
+    forms['\''] = "&apos;";
+    forms['"'] = "&quot;";
+    forms['&'] = "&amp;";
+  }
+};
+
+const EscapeTable& Escapes() {
+  static const EscapeTable table;
+  return table;
+}
+
+std::string TwoDigits(int value) {
+  std::string text = std::to_string(value);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+}  // namespace
+
+void TXMLWriter::Flush() {
+  if (!Buffered) return;
+  if (!Buffer.empty()) WriteData(Buffer.data(), Buffer.size());
+  Buffer.clear();
+}
+
+void TXMLWriter::Reset() {
+  Buffer.clear();
+  Depth = 0;
+}
+
+void TXMLWriter::Write(std::string_view text) {
+  if (!Buffered) {
+    WriteData(text.data(), text.size());
+  } else if (BufferSize > 0 && Buffer.size() + text.size() > static_cast<std::size_t>(BufferSize)) {
+    if (!Buffer.empty()) WriteData(Buffer.data(), Buffer.size());
+    Buffer.assign(text);  // a text longer than the buffer stays whole in it
+  } else {
+    Buffer.append(text);
+  }
+}
+
+void TXMLWriter::SetBufferSize(int size) {
+  if (!Buffered || size == BufferSize) return;
+  Flush();
+  BufferSize = size > 0 ? size : 0;
+}
+
+void TXMLWriter::NewLine() {
+  // CR LF and blanks pass the escaping unchanged, so they go out directly.
+  line_.assign("\r\n");
+  line_.append(Depth > 0 ? static_cast<std::size_t>(Depth) * 2 : 0, ' ');
+  Write(line_);
+}
+
+void TXMLWriter::WriteTag(std::string_view name, TagKind kind) {
+  switch (kind) {
+    case tkOpen:
+      NewLine();
+      ++Depth;
+      break;
+    case tkEmpty:
+      NewLine();
+      break;
+    case tkClose:
+      --Depth;
+      NewLine();
+      break;
+    case tkCloseInline:
+      --Depth;
+      break;
+  }
+  std::string tag(kind == tkOpen || kind == tkEmpty ? "<" : "</");
+  tag.append(name);
+  tag.append(kind == tkEmpty ? " />" : ">");
+  Write(tag);
+}
+
+void TXMLWriter::WriteText(std::string_view text) {
+  const EscapeTable& table = Escapes();
+  escaped_.clear();
+  for (char c : text) escaped_ += table.forms[static_cast<unsigned char>(c)];
+  Write(escaped_);
+}
+
+void TXMLWriter::WriteElement(std::string_view name, std::string_view text) {
+  if (text.empty()) return;
+  WriteTag(name, tkOpen);
+  WriteText(text);
+  WriteTag(name, tkCloseInline);
+}
+
+void TXMLWriter::WriteEmptyElement(std::string_view name) { WriteTag(name, tkEmpty); }
+
+void TXMLWriter::WriteIntElement(std::string_view name, int64_t value) { WriteElement(name, std::to_string(value)); }
+
+void TXMLWriter::WriteDateElement(std::string_view name, DateTime value) {
+  if (value == 0) {
+    WriteEmptyElement(name);
+    return;
+  }
+  const bool hasTime = value != std::trunc(value);
+  if (NeutralFormats) {
+    WriteElement(name, hasTime ? FormatIsoDateTime(value) : FormatIsoDate(value));
+    return;
+  }
+  // The regional form: day.month.year, and the time when there is one.
+  const CalendarDate d = DecodeDate(value);
+  std::string text = TwoDigits(d.Day) + "." + TwoDigits(d.Month) + "." + std::to_string(d.Year);
+  if (hasTime) {
+    const TimeOfDay t = DecodeTime(value);
+    text += " " + TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + ":" + TwoDigits(t.Second);
+  }
+  WriteElement(name, text);
+}
+
+std::string TXMLWriter::FormatNumber(int precision, int decimals, double value) const {
+  std::string text = FormatFixed(precision, decimals, value);
+  if (!NeutralFormats) {
+    for (char& c : text) {
+      if (c == '.') c = DecimalSeparator;
+    }
+  }
+  return text;
+}
+
+void TXMLWriter::WriteDoubleElement(std::string_view name, int decimals, double value) {
+  WriteElement(name, FormatNumber(15, decimals, value));
+}
+
+void TXMLWriter::WriteSingleElement(std::string_view name, int decimals, float value) {
+  WriteElement(name, FormatNumber(7, decimals, static_cast<double>(value)));
+}
+
+std::string TXMLWriter::FormatIsoDate(DateTime value) {
+  const CalendarDate d = DecodeDate(value);
+  std::string year = std::to_string(d.Year);
+  while (year.size() < 4) year.insert(0, "0");
+  return year + "-" + TwoDigits(d.Month) + "-" + TwoDigits(d.Day);
+}
+
+std::string TXMLWriter::FormatIsoDateTime(DateTime value) {
+  const TimeOfDay t = DecodeTime(value);
+  const std::string time = TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + ":" + TwoDigits(t.Second);
+  if (std::trunc(value) == 0) return time;
+  return FormatIsoDate(value) + "T" + time;
+}
+
+void TXMLStreamWriter::WriteData(const char* bytes, std::size_t count) { Stream->Write(bytes, count); }
+
+}  // namespace kx

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "frame/DateTime.h"
+#include "frame/AtomicFile.h"
+
+namespace kx {
+
+// A forward-only writer of indented element trees: elements and escaped text, no declaration,
+// no attributes. Text is Windows-1252 bytes; every byte from 128 up becomes a character reference.
+class TXMLWriter {
+ public:
+  enum TagKind { tkOpen = 0, tkClose = 1, tkEmpty = 2, tkCloseInline = 3 };
+
+  virtual ~TXMLWriter() = default;
+  TXMLWriter(const TXMLWriter&) = delete;
+  TXMLWriter& operator=(const TXMLWriter&) = delete;
+
+  // Passes bytes to the output target.
+  virtual void WriteData(const char* bytes, std::size_t count) = 0;
+  // Passes the whole buffer on and empties it (buffered writers only).
+  virtual void Flush();
+  // Empties the buffer without passing it on and sets the depth to 0.
+  virtual void Reset();
+  // Raw output, no escaping.
+  virtual void Write(std::string_view text);
+
+  void SetBufferSize(int size);
+  void NewLine();
+  void WriteTag(std::string_view name, TagKind kind);
+  void WriteText(std::string_view text);
+  void WriteElement(std::string_view name, std::string_view text);
+  void WriteEmptyElement(std::string_view name);
+  void WriteIntElement(std::string_view name, int64_t value);
+  void WriteDateElement(std::string_view name, DateTime value);
+  void WriteDoubleElement(std::string_view name, int decimals, double value);
+  void WriteSingleElement(std::string_view name, int decimals, float value);
+
+  static std::string FormatIsoDate(DateTime value);
+  static std::string FormatIsoDateTime(DateTime value);
+  // Fixed-point text with "." as separator: at most precision significant digits, exactly
+  // decimals decimals, halves rounded away from zero on the exact decimal value, no minus sign
+  // on a zero result; scientific form when the integer part has more digits than precision.
+  static std::string FormatFixed(int precision, int decimals, double value);
+
+  bool Buffered;
+  int BufferSize = 0;
+  std::string Buffer;
+  int Depth = 0;
+  bool NeutralFormats = false;
+  // The regional decimal separator, used when NeutralFormats is off.
+  char DecimalSeparator = ',';
+
+ protected:
+  explicit TXMLWriter(bool buffered) : Buffered(buffered) {}
+
+ private:
+  std::string FormatNumber(int precision, int decimals, double value) const;
+  // Kept between calls, so that escaping and indenting allocate only for a longer text.
+  std::string escaped_;
+  std::string line_;
+};
+
+// A writer over an output stream, which it frees on destruction when it owns it. Destruction
+// does not flush: text still in the buffer is lost unless Flush was called.
+class TXMLStreamWriter final : public TXMLWriter {
+ public:
+  // A writer that owns its stream.
+  TXMLStreamWriter(std::unique_ptr<OutputStream> stream, bool buffered)
+      : TXMLWriter(buffered), Stream(stream.get()), OwnsStream(true), owned_(std::move(stream)) {}
+  // A writer over a stream that stays the caller's.
+  TXMLStreamWriter(OutputStream& stream, bool buffered) : TXMLWriter(buffered), Stream(&stream), OwnsStream(false) {}
+
+  void WriteData(const char* bytes, std::size_t count) override;
+
+  OutputStream* const Stream;
+  const bool OwnsStream;
+
+ private:
+  std::unique_ptr<OutputStream> owned_;
+};
+
+}  // namespace kx
