@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -61,6 +62,7 @@ class CurlRequest final : public HttpRequest {
     }
     Configure(extraHeaders);
     curl_multi_add_handle(multi_.get(), easy_.get());
+    lastActivity_ = std::chrono::steady_clock::now();
     while (!headComplete_ && !done_) Pump();
     if (headComplete_) return true;
     errorText = ErrorText(result_, errorBuffer_);
@@ -78,6 +80,7 @@ class CurlRequest final : public HttpRequest {
     while (Queued() == 0 && !done_) {
       if (paused_) {
         paused_ = false;
+        lastActivity_ = std::chrono::steady_clock::now();  // the wait was the caller's, not the server's
         curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
       }
       Pump();
@@ -128,11 +131,9 @@ class CurlRequest final : public HttpRequest {
     if (!session_.proxyUserPassword.empty()) {
       curl_easy_setopt(e, CURLOPT_PROXYUSERPWD, session_.proxyUserPassword.c_str());
     }
+    // The receive time-out is watched in Pump(); libcurl bounds the connection itself.
     if (session_.timeoutSeconds > 0) {
-      // Like a send/receive time-out: the connection and every wait for data are bounded.
       curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(session_.timeoutSeconds));
-      curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-      curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>(session_.timeoutSeconds));
     }
     // Every request is fetched afresh from the origin; nothing is kept in any cache.
     curl_slist* list = curl_slist_append(nullptr, "Cache-Control: no-cache");
@@ -162,7 +163,15 @@ class CurlRequest final : public HttpRequest {
         result_ = msg->data.result;
       }
     }
-    if (!done_ && running > 0) curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr);
+    if (done_) return;
+    if (running > 0) curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr);
+    // A receive time-out like a socket's: no byte from the server for that long ends the transfer
+    // (libcurl's low-speed limit averages over seconds and lets a stall after a burst pass).
+    if (session_.timeoutSeconds > 0 &&
+        std::chrono::steady_clock::now() - lastActivity_ > std::chrono::seconds(session_.timeoutSeconds)) {
+      done_ = true;
+      result_ = CURLE_OPERATION_TIMEDOUT;
+    }
   }
 
   std::size_t Queued() const { return queue_.size() - readPos_; }
@@ -176,6 +185,7 @@ class CurlRequest final : public HttpRequest {
   }
 
   void HeaderLine(std::string_view line) {
+    lastActivity_ = std::chrono::steady_clock::now();
     const std::string_view trimmed = TrimControl(line);
     if (line.starts_with("HTTP/")) {
       const std::size_t space = line.find(' ');
@@ -208,6 +218,7 @@ class CurlRequest final : public HttpRequest {
       return CURL_WRITEFUNC_PAUSE;
     }
     request->headComplete_ = true;
+    request->lastActivity_ = std::chrono::steady_clock::now();
     request->queue_.append(data, bytes);
     return bytes;
   }
@@ -228,6 +239,7 @@ class CurlRequest final : public HttpRequest {
   int status_ = 0;
   bool hasLocation_ = false;
   std::optional<std::string> contentLength_;
+  std::chrono::steady_clock::time_point lastActivity_;
 };
 
 class CurlSession final : public HttpSession {

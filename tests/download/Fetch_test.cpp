@@ -1,0 +1,247 @@
+// FetchProviderFile against the provider simulator: data files, provider error answers, the
+// offline copy, and files that are never left half written.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <memory>
+
+#include "download/Simulator.h"
+#include "frame/Error.h"
+#include "platform/posix/CurlTransport.h"
+#include "provider/ImpApi_Korvalix_Request.h"
+#include "provider/ImpApi_Korvalix_Fetch.h"
+#include "unit/RunDoubles.h"
+#include "unit/support/TempDir.h"
+
+namespace kx::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class RecordingClock final : public SystemClock {
+ public:
+  DateTime Today() override { return EncodeDate(2026, 12, 9); }
+  DateTime Now() override { return Today(); }
+  void Sleep(uint32_t ms) override { sleeps.push_back(ms); }
+  void PumpMessages() override {}
+  std::vector<uint32_t> sleeps;
+};
+
+// Lets writes beyond a size fail the way a full disk makes them fail, for one test.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+};
+
+class FetchTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<testsupport::TempDir>();
+    std::filesystem::create_directories(server_->Path() / "data/12345");
+    std::filesystem::create_directories(server_->Path() / "data/big");
+    server_->WriteFile("data/accounts.txt", "12345;geheim\nbig;geheim\n");
+    server_->WriteFile("data/12345/bestandsdaten.csv", kHoldings);
+    server_->WriteFile("data/big/bestandsdaten.csv", std::string(64 * 1024, 'x'));
+    const std::string certs = (server_->Path() / "certs").string();
+    Simulator::MakeCertificates(certs);
+    setenv(posix::kCaFileVariable, (certs + "/ca.pem").c_str(), 1);
+    setenv("no_proxy", "127.0.0.1,localhost", 1);
+    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+    simulator_ = std::make_unique<Simulator>(SimulatorOptions{(server_->Path() / "data").string(), certs});
+  }
+  static void TearDownTestSuite() {
+    simulator_.reset();
+    server_.reset();
+  }
+
+  void SetUp() override {
+    simulator_->Reset();
+    std::filesystem::create_directories(data.Path() / "debug");
+    dataDir = data.Path().string() + "/";
+  }
+
+  int32_t Fetch(std::string_view login = "12345") {
+    std::string request = "version=2;file=bestaende;loginid=" + std::string(login) + ";pin=geheim;";
+    std::string plain;
+    posix::NettleDes des;
+    EncodeRequest(des, request, plain);
+    url = simulator_->HttpsUrl() + "?params=" + request;
+    Downloader downloader(transport, ui, progress);
+    ProviderFetch fetch(values, progress, downloader, clock);
+    return fetch.FetchProviderFile(url, "bestandsdaten.csv", plain, dataDir);
+  }
+
+  std::vector<Message> Kind(int32_t kind) const {
+    std::vector<Message> out;
+    for (const Message& m : progress.messages) {
+      if (m.kind == kind) out.push_back(m);
+    }
+    return out;
+  }
+
+  std::string Target() const { return testsupport::TempDir::ReadFile(data.Path() / "bestandsdaten.csv"); }
+  bool TargetExists() const { return std::filesystem::exists(data.Path() / "bestandsdaten.csv"); }
+  bool TemporaryLeft() const { return std::filesystem::exists(data.Path() / "bestandsdaten.csv.kxtmp"); }
+
+  static constexpr const char* kHoldings = "VERBERNR;INHKDNR1\r\n1;M\xFCller\r\n";
+  static inline std::unique_ptr<testsupport::TempDir> server_;
+  static inline std::unique_ptr<Simulator> simulator_;
+
+  testsupport::TempDir data;
+  std::string dataDir;
+  std::string url;
+  EventLog events;
+  RecordingProgress progress{events};
+  FakeUi ui{events};
+  posix::CurlTransport transport{ui};
+  RecordingClock clock;
+  ProviderValues values;
+};
+
+// --- Data files ---------------------------------------------------------------------------------
+
+TEST_F(FetchTest, DataFileIsWrittenByteForByteThenTheRunPauses) {
+  EXPECT_EQ(Fetch(), 0);
+  EXPECT_EQ(Target(), kHoldings);
+  EXPECT_THAT(Kind(3), ElementsAre(Message{3, 0, "Datendatei geladen: bestandsdaten.csv"}));
+  EXPECT_THAT(clock.sleeps, ElementsAre(1000u));
+  EXPECT_FALSE(TemporaryLeft());
+}
+
+TEST_F(FetchTest, DataFileReplacesAnEarlierOne) {
+  data.WriteFile("bestandsdaten.csv", "old contents that are longer than the new ones\r\n");
+  EXPECT_EQ(Fetch(), 0);
+  EXPECT_EQ(Target(), kHoldings);
+}
+
+TEST_F(FetchTest, DebugModeLogsTheAddressAndThePlainRequestFirst) {
+  values.DebugMode = 1;
+  EXPECT_EQ(Fetch(), 0);
+  ASSERT_FALSE(progress.messages.empty());
+  EXPECT_EQ(progress.messages.front(),
+            (Message{3, 0,
+                     "Download von URL: " + url + "\r\nParams uncodiert: version=2;file=bestaende;loginid=12345;pin=geheim;"}));
+  EXPECT_EQ(simulator_->Log().size(), 1u);
+}
+
+// --- Provider error answers ---------------------------------------------------------------------
+
+struct AnswerCase {
+  const char* answer;
+  int32_t result;
+  int32_t code;
+  const char* text;
+};
+
+class ProviderAnswerTest : public FetchTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(ProviderAnswerTest, GivesItsCodeAndWritesNoFile) {
+  values.LastProviderErrorCode = 5;
+  values.LastProviderErrorText = "before";
+  simulator_->Fault("answer", GetParam().answer);
+  EXPECT_EQ(Fetch(), GetParam().result);
+  EXPECT_EQ(values.LastProviderErrorCode, GetParam().code);
+  EXPECT_EQ(values.LastProviderErrorText, GetParam().text);
+  EXPECT_FALSE(TargetExists());
+  EXPECT_THAT(Kind(3), IsEmpty());
+  EXPECT_THAT(clock.sleeps, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ProviderAnswerTest,
+                         ::testing::Values(AnswerCase{"Fehler 10 - abc", -31, 10, "abc"},
+                                           AnswerCase{"Fehler 20 - Unbekannte Datei", -32, 20, "Unbekannte Datei"},
+                                           AnswerCase{"Fehler 30 - x", -33, 30, "x"},
+                                           AnswerCase{"Fehler 40 - alt", -34, 40, "alt"},
+                                           AnswerCase{"Fehler 50 - y", -35, 50, "y"},
+                                           AnswerCase{"Fehler 60 - abc", -36, 60, "abc"},
+                                           AnswerCase{"Fehler 99 - abc", -30, 99, "abc"},
+                                           AnswerCase{"Fehler xyz - abc", -30, 0, ""},
+                                           AnswerCase{"Fehler 10  - abc", -30, 0, ""},
+                                           AnswerCase{"Fehler -5", -30, 0, ""},
+                                           AnswerCase{"Fehler abc", -30, 5, "before"},
+                                           AnswerCase{"Fehler 10 - a-b - c", -31, 10, "a-b - c"}));
+
+TEST_F(FetchTest, AnswersThatOnlyLookLikeErrorsAreDataFiles) {
+  for (const char* answer : {"fehler 10 - abc", "Fehler:abc", "Fehler"}) {
+    simulator_->Fault("answer", answer);
+    EXPECT_EQ(Fetch(), 0) << answer;
+    EXPECT_EQ(Target(), answer);
+  }
+}
+
+// --- Failed downloads ---------------------------------------------------------------------------
+
+TEST_F(FetchTest, FailedDownloadReportsTheStatusAndKeepsTheEarlierFile) {
+  data.WriteFile("bestandsdaten.csv", "earlier");
+  simulator_->Fault("status", "404");
+  EXPECT_EQ(Fetch(), -5);
+  EXPECT_THAT(Kind(4), ElementsAre(Message{4, 0, "Datenabruf fehlgeschlagen: bestandsdaten.csv\r\nStatus: 404"}));
+  EXPECT_EQ(Target(), "earlier");
+}
+
+TEST_F(FetchTest, NoAnswerAtAllGivesAnEmptyStatus) {
+  simulator_->Fault("stall", "3");
+  values.Timeout = 1;
+  EXPECT_EQ(Fetch(), -3);
+  EXPECT_THAT(Kind(4), ElementsAre(Message{4, 0, "Datenabruf fehlgeschlagen: bestandsdaten.csv\r\nStatus: "}));
+}
+
+TEST_F(FetchTest, TransferBrokenOffWritesNoFile) {
+  data.WriteFile("bestandsdaten.csv", "earlier");
+  simulator_->Fault("drop", "5");
+  EXPECT_EQ(Fetch(), -7);
+  EXPECT_EQ(Target(), "earlier");
+  EXPECT_FALSE(TemporaryLeft());
+}
+
+TEST_F(FetchTest, FailingDiskLeavesTheEarlierFileWhole) {
+  data.WriteFile("bestandsdaten.csv", "ok");
+  {
+    const FileSizeLimit limit(1024);
+    EXPECT_THROW(Fetch("big"), FileError);
+  }
+  EXPECT_EQ(Target(), "ok");
+  EXPECT_FALSE(TemporaryLeft());
+}
+
+// --- Offline mode -------------------------------------------------------------------------------
+
+TEST_F(FetchTest, OfflineModeCopiesTheDebugFileWithoutAskingTheProvider) {
+  values.DebugMode = 2;
+  data.WriteFile("debug/bestandsdaten.csv", "offline;\xE4\r\n");
+  EXPECT_EQ(Fetch(), 0);
+  EXPECT_EQ(Target(), "offline;\xE4\r\n");
+  EXPECT_THAT(simulator_->Log(), IsEmpty());
+  EXPECT_THAT(clock.sleeps, IsEmpty());
+  ASSERT_EQ(progress.messages.size(), 1u);  // only the debug log line
+  EXPECT_EQ(progress.messages[0].text.rfind("Download von URL: ", 0), 0u);
+}
+
+TEST_F(FetchTest, OfflineModeWithoutTheDebugFileRaisesAndKeepsTheEarlierFile) {
+  values.DebugMode = 2;
+  data.WriteFile("bestandsdaten.csv", "earlier");
+  EXPECT_THROW(Fetch(), FileError);
+  EXPECT_EQ(Target(), "earlier");
+}
+
+}  // namespace
+}  // namespace kx::test
