@@ -4,6 +4,7 @@
 // one adapter per platform (posix/, win32/) and doubles in the tests.
 #include "platform/DesCbc.h"
 #include "platform/HttpTransport.h"
+#include "platform/RegionalSettings.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemClock.h"
 #include "platform/UserInterface.h"
@@ -23,6 +24,7 @@ struct Platform {
   UserInterface& Ui;
   SystemClock& Clock;
   HttpTransport& Http;
+  RegionalSettings& Regional;
 };
 
 Platform& DefaultPlatform();

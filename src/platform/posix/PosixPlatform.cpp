@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "platform/posix/CurlTransport.h"
+#include "platform/posix/LocaleRegionalSettings.h"
 #include "platform/posix/NettleDes.h"
 #include "platform/posix/PosixClock.h"
 #include "platform/posix/PosixSettingsStore.h"
@@ -13,7 +14,8 @@ Platform& DefaultPlatform() {
   static posix::TerminalUserInterface ui;
   static posix::PosixClock clock;
   static posix::CurlTransport http(ui);
-  static Platform platform{settings, des, ui, clock, http};
+  static posix::LocaleRegionalSettings regional;
+  static Platform platform{settings, des, ui, clock, http, regional};
   return platform;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/win32/CryptoApiDes.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/Win32Clock.h"
+#include "platform/win32/Win32RegionalSettings.h"
 #include "platform/win32/Win32UserInterface.h"
 #include "platform/win32/WinInetTransport.h"
 
@@ -13,7 +14,8 @@ Platform& DefaultPlatform() {
   static win32::Win32UserInterface ui;
   static win32::Win32Clock clock;
   static win32::WinInetTransport http;
-  static Platform platform{settings, des, ui, clock, http};
+  static win32::Win32RegionalSettings regional;
+  static Platform platform{settings, des, ui, clock, http, regional};
   return platform;
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include <optional>
+
+#include "frame/DateTime.h"
+#include "platform/RegionalSettings.h"
+
+// Dates and numbers in the forms of the regional settings.
+namespace kx {
+
+// Formats a date and time with a pattern of the Windows letters (see FormatSettings).
+std::string FormatDateTime(std::string_view pattern, DateTime value);
+
+// Reads a decimal number written with the given decimal separator: an optional sign, digits with
+// at most one separator, an optional exponent. Nothing when the text is not such a number.
+std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator);
+
+}  // namespace kx

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx {
+
+// A field of an import target, with what the conversion of a value needs to know.
+struct ImportField {
+  enum class Kind { Text, SmallInt, Integer, Double, Other };
+  std::string Name;
+  Kind Type = Kind::Other;
+  std::size_t Length = 0;  // the column length of a text field
+};
+
+// Where the delimited-text importer puts its records: rows of one table, inserted one by one.
+// A new row starts with every field unassigned (NULL).
+class ImportTarget {
+ public:
+  virtual ~ImportTarget() = default;
+  virtual const std::vector<ImportField>& Fields() const = 0;
+
+  virtual void BeginRow() = 0;
+  virtual void SetText(std::size_t field, std::string_view value) = 0;
+  virtual void SetInt(std::size_t field, int64_t value) = 0;
+  virtual void SetDouble(std::size_t field, double value) = 0;
+  // Inserts the row; raises the database's error when it refuses it.
+  virtual void Post() = 0;
+  // Drops a row that was begun but not posted.
+  virtual void Cancel() = 0;
+};
+
+}  // namespace kx
