@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "db/Connection.h"
+#include "db/IbaseApi.h"
+
+namespace kx::db {
+
+// The transaction of a connection, started with the server's default parameters (no parameter
+// block). One object can be started again after it has ended.
+class Transaction {
+ public:
+  explicit Transaction(Connection& connection);
+  // Rolls back when still active; never throws.
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // Each raises DatabaseError; Start on an active and the others on an inactive transaction too.
+  void Start();
+  // Commits the work so far; the transaction stays active with the same handle.
+  void CommitRetaining();
+  void Commit();
+  void Rollback();
+  bool IsActive() const { return handle_ != ib::Handle{}; }
+
+  // Runs one statement without parameters and result (DDL, "delete from T") in this transaction.
+  void ExecuteImmediate(std::string_view sql);
+
+ private:
+  friend class Statement;
+  void RequireActive(const char* operation) const;
+  void End(ib::TransactionFn function);
+
+  std::shared_ptr<detail::Session> session_;
+  ib::Handle handle_{};
+};
+
+}  // namespace kx::db

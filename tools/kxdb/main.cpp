@@ -1,0 +1,92 @@
+// kxdb: creates and inspects the staging database through the library's own database layer.
+//
+//   kxdb create PATH [--schema FILE]   a new database file from the schema script
+//   kxdb check PATH                    attaches and prints each staging table with its row count
+//
+// PATH is a plain path (the engine inside this process) or "host:path" (through that server).
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "SqlScript.h"
+#include "db/ClientLibrary.h"
+#include "db/Connection.h"
+#include "db/CreateDatabase.h"
+#include "db/DatabaseError.h"
+#include "db/Statement.h"
+#include "db/Transaction.h"
+
+namespace {
+
+constexpr const char* kTables[] = {"BESTAENDE", "TRANSAKTIONEN", "DBSTARTIDS"};
+
+int Usage() {
+  std::cerr << "usage: kxdb create PATH [--schema FILE]\n"
+               "       kxdb check PATH\n";
+  return 2;
+}
+
+std::string ReadScript(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw kx::Error("cannot read the schema script " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The first line of a statement, to say which one failed.
+std::string Headline(const std::string& statement) { return statement.substr(0, statement.find('\n')); }
+
+int Create(const std::string& path, const std::string& schemaPath) {
+  const std::vector<std::string> statements = kx::kxdb::SplitSqlScript(ReadScript(schemaPath));
+  const kx::db::ClientLibrary client;
+  kx::db::CreateDatabase(client, path);
+  kx::db::Connection connection(client, path);
+  kx::db::Transaction transaction(connection);
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    transaction.Start();
+    try {
+      transaction.ExecuteImmediate(statements[i]);
+      transaction.Commit();
+    } catch (const kx::db::DatabaseError& error) {
+      throw kx::db::DatabaseError(schemaPath + ": statement " + std::to_string(i + 1) + " (" +
+                                      Headline(statements[i]) + ") failed; " + path +
+                                      " is left incomplete:\n" + error.what(),
+                                  error.SqlCode(), error.IscCode());
+    }
+  }
+  std::cout << "created " << path << " (" << statements.size() << " statements of " << schemaPath << ")\n";
+  return 0;
+}
+
+int Check(const std::string& path) {
+  const kx::db::ClientLibrary client;
+  kx::db::Connection connection(client, path);
+  kx::db::Transaction transaction(connection);
+  transaction.Start();
+  for (const char* table : kTables) {
+    kx::db::Statement count(transaction, std::string("select count(*) from ") + table);
+    count.Open();
+    count.Fetch();
+    std::cout << table << ' ' << count.AsInt(0) << '\n';
+  }
+  transaction.Commit();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage();
+  try {
+    if (args.size() == 2 && args[0] == "check") return Check(args[1]);
+    if (args[0] == "create" && args.size() == 2) return Create(args[1], KX_DEFAULT_SCHEMA);
+    if (args[0] == "create" && args.size() == 4 && args[2] == "--schema") return Create(args[1], args[3]);
+    return Usage();
+  } catch (const std::exception& error) {
+    std::cerr << "kxdb: " << error.what() << '\n';
+    return 1;
+  }
+}
