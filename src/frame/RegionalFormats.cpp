@@ -1,6 +1,7 @@
 #include "frame/RegionalFormats.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 namespace kx {
@@ -71,6 +72,39 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator)
   const auto [ptr, ec] = std::from_chars(begin, normal.data() + normal.size(), value);
   if (ec != std::errc() || ptr != normal.data() + normal.size()) return std::nullopt;
   return value;
+}
+
+std::string FormatFloatDefault(double value, char decimalSeparator) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  if (value == 0) return "0";
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+  const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+  const std::size_t e = text.find('e');
+  int exponent = 0;
+  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+  const bool negative = text[0] == '-';
+  std::string digits;
+  for (char c : text.substr(negative ? 1 : 0, e - (negative ? 1 : 0))) {
+    if (c != '.') digits += c;
+  }
+  digits.erase(digits.find_last_not_of('0') + 1);  // no trailing zeros
+  std::string out = negative ? "-" : "";
+  if (exponent < -5 || exponent >= 15) {
+    out += digits[0];
+    if (digits.size() > 1) out += decimalSeparator + digits.substr(1);
+    return out + "E" + std::to_string(exponent);
+  }
+  if (exponent < 0) {
+    out += "0";
+    out += decimalSeparator;
+    out += std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    return out;
+  }
+  const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
+  if (digits.size() <= integerDigits) return out + digits + std::string(integerDigits - digits.size(), '0');
+  return out + digits.substr(0, integerDigits) + decimalSeparator + digits.substr(integerDigits);
 }
 
 FormatSettings GermanFormats() { return {',', '.', "dd.MM.yyyy", "HH:mm"}; }

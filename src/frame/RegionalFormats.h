@@ -18,4 +18,8 @@ std::string FormatDateTime(std::string_view pattern, DateTime value);
 // at most one separator, an optional exponent. Nothing when the text is not such a number.
 std::optional<double> ParseDecimal(std::string_view text, char decimalSeparator);
 
+// The default text of a number: the shortest general form with up to 15 significant digits, no
+// trailing zeros, exponent form ("4E-5", "1.5E20") below 0.0001 and from 10^15 up.
+std::string FormatFloatDefault(double value, char decimalSeparator);
+
 }  // namespace kx

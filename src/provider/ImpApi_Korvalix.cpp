@@ -11,6 +11,7 @@
 #include "provider/ImpApi_Korvalix_Messages.h"
 #include "provider/ImpApi_Korvalix_Pending.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
 
 namespace kx {
 namespace {
@@ -48,7 +49,7 @@ int32_t RunImport(const char* outputDir, const char* advisorRef, int32_t reserve
   PendingServerStarter server;
   Downloader downloader(platform.Http, platform.Ui, progress);
   ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
-  PendingGenerator generator;
+  XMLGenImportGenerator generator({progress, platform.Clock, platform.Regional});
   RunServices services{Provider(), progress,  platform.Settings, platform.Ui, platform.Clock,
                        platform.Des, server, fetcher,           generator};
   return RunImportWith(services, {outputDir, advisorRef, reserved, lastImport, optionText});

@@ -10,9 +10,4 @@ std::string PendingServerStarter::StartInterBaseServer() {
                           "mit der Option EmbeddedIBServer=TRUE wird er übersprungen."_cp1252));
 }
 
-int32_t PendingGenerator::GenerateImport(const GenerateImportArgs&) {
-  throw Error(std::string("Das Laden der Datenbank und das Schreiben der XML-Datei sind in dieser Version "
-                          "nicht verfügbar."_cp1252));
-}
-
 }  // namespace kx

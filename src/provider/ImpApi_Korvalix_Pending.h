@@ -12,9 +12,4 @@ class PendingServerStarter final : public ServerStarter {
   std::string StartInterBaseServer() override;
 };
 
-class PendingGenerator final : public ImportGenerator {
- public:
-  int32_t GenerateImport(const GenerateImportArgs& args) override;
-};
-
 }  // namespace kx

@@ -1,0 +1,158 @@
+// The container's load: staging connection, emptying the tables, the three importers.
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+
+#include <charconv>
+
+#include "frame/AtomicFile.h"
+#include "frame/Cp1252.h"
+#include "frame/Rounding.h"
+#include "platform/platform.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/TableInserter.h"
+
+namespace kx {
+namespace {
+
+constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
+constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
+
+// The map file's lines, read completely; a missing map fails here.
+std::vector<std::string> ReadMap(const std::string& path) {
+  const std::string text = ReadWholeFile(path);
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
+  }
+  return lines;
+}
+
+// The sixth entry of a transactions row as the type code; 0 when missing or not a whole number.
+int TypeCodeOf(const ImportRow& row) {
+  if (row.size() < 6) return 0;
+  std::string_view text = row[5].second;
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return (ec == std::errc() && ptr == text.data() + text.size() && !text.empty()) ? value : 0;
+}
+
+}  // namespace
+
+TXML_Gen::TXML_Gen(XMLGenContext context) : context_(context), formats_(context.Regional.Formats()) {}
+
+// The queries and the connection go in this order: statements, transaction, connection.
+TXML_Gen::~TXML_Gen() {
+  queries_.reset();
+  IBTransaction1.reset();
+  IBDatabase1.reset();
+}
+
+std::string TXML_Gen::DatabaseName(std::string_view importDb, std::string_view dataDir) {
+  if (importDb.empty()) return "localhost:" + std::string(dataDir) + "KXDB.IDB";
+  const std::string placeholder = std::string(".") + kPathDelimiter;
+  std::string name(importDb);
+  if (const std::size_t pos = name.find(placeholder); pos != std::string::npos) name.replace(pos, 2, dataDir);
+  return name;
+}
+
+void TXML_Gen::Connect(const std::string& name) {
+  client_ = std::make_unique<db::ClientLibrary>();
+  IBDatabase1 = std::make_unique<db::Connection>(*client_, name);
+  IBTransaction1 = std::make_unique<db::Transaction>(*IBDatabase1);
+  IBTransaction1->Start();
+}
+
+int32_t TXML_Gen::GenerateImport(const GenerateImportArgs& args) {
+  AdvisorRef = std::string(TrimControl(args.AdvisorRef));
+  LastImport = args.LastImport;
+  ImportDate = args.ImportDate;
+  ClearReimport = args.ClearReimport;
+
+  const std::string name = DatabaseName(args.ImportDb, args.DataDir);
+  if (!args.ImportDb.empty()) context_.Progress.Send(KX_PROGRESS_LOG, 0, "ImportDB = " + name);
+  Connect(name);
+  IBTransaction1->ExecuteImmediate(staging_sql::kClearBestand);
+  IBTransaction1->ExecuteImmediate(staging_sql::kClearTransakt);
+  IBTransaction1->ExecuteImmediate(staging_sql::kClearDBstartids);
+  IBTransaction1->CommitRetaining();
+
+  LoadProviderFiles(args.DataDir);
+  IBTransaction1->Commit();
+  IBTransaction1->Start();
+
+  const int32_t result = WriteImportFile(args.OutputDir);
+  IBTransaction1->Commit();
+  IBDatabase1->Detach();
+  return result;
+}
+
+void TXML_Gen::LoadProviderFiles(const std::string& dataDir) {
+  TableInserter dsBestand(*IBTransaction1, staging_sql::kInsertBestand);
+  TableInserter dsTransakt(*IBTransaction1, staging_sql::kInsertTransakt);
+  // RECORDID is a column of the start-id table, not a field a map can name.
+  TableInserter dsDBstartids(*IBTransaction1, staging_sql::kInsertDBstartids, {"RECORDID"});
+
+  TCsvImport csvimpBestand(dsBestand, context_.Clock);
+  TCsvImport csvimpTransakt(dsTransakt, context_.Clock);
+  TCsvImport csvimpDBstartids(dsDBstartids, context_.Clock);
+  csvimpDBstartids.ImportRecCount = 1;
+
+  // All maps are read before the first load, so a missing one fails before any row is loaded.
+  csvimpBestand.Map = ReadMap(dataDir + "BESTAND.txt");
+  csvimpTransakt.Map = ReadMap(dataDir + "TRANSAKT.txt");
+  csvimpDBstartids.Map = ReadMap(dataDir + "DBSTARTIDS.txt");
+
+  csvimpBestand.OnImportRecord = [this, &csvimpBestand] { ReportRecord(csvimpBestand, 10); };
+  csvimpTransakt.OnImportRecord = [this, &csvimpTransakt] { ReportRecord(csvimpTransakt, 40); };
+  csvimpTransakt.OnBeforePost = [this, &csvimpTransakt](const ImportRow& row, bool& accept) {
+    const int code = TypeCodeOf(row);
+    accept = code >= 1 && code <= 8;
+    if (csvimpTransakt.ProcessedCount() % 100 == 0) context_.Clock.PumpMessages();
+  };
+
+  context_.Progress.Send(KX_PROGRESS_STATUS, 10, "Import " + dataDir + std::string(kHoldingsFile));
+  RunImporter(csvimpBestand, dataDir, kHoldingsFile, "bst_error.log");
+  context_.Progress.Send(KX_PROGRESS_STATUS, 40, "Import " + dataDir + std::string(kTransactionsFile));
+  RunImporter(csvimpTransakt, dataDir, kTransactionsFile, "tra_error.log");
+  RunImporter(csvimpDBstartids, dataDir, kTransactionsFile, "ids_error.log");
+}
+
+void TXML_Gen::RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source,
+                           std::string_view log) {
+  importer.FileName = dataDir + std::string(source);
+  importer.ErrorLogFileName = dataDir + std::string(log);
+  importer.Formats.Regional = formats_;
+  importer.Execute();
+  IBTransaction1->CommitRetaining();
+}
+
+// Progress after every 10th record: 10..40 for the holdings, 40..70 for the transactions.
+void TXML_Gen::ReportRecord(const TCsvImport& importer, int offset) {
+  const int64_t count = importer.ProcessedCount();
+  if (count % 10 != 0) return;
+  const double lines = static_cast<double>(importer.LineCount());
+  const auto value = static_cast<int32_t>(RoundHalfEven(static_cast<double>(count) * 30.0 / lines)) + offset;
+  context_.Progress.Send(KX_PROGRESS_POSITION, value, "");
+  context_.Clock.PumpMessages();
+}
+
+DateTime TXML_Gen::ParseProviderDate(std::string_view text) {
+  text = TrimControl(text);
+  if (text.size() != 8) return 0;
+  int parts[3] = {0, 0, 0};
+  const std::size_t offsets[3] = {0, 4, 6};
+  const std::size_t lengths[3] = {4, 2, 2};
+  for (int i = 0; i < 3; ++i) {
+    const std::string_view part = text.substr(offsets[i], lengths[i]);
+    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), parts[i]);
+    if (ec != std::errc() || ptr != part.data() + part.size()) return 0;
+  }
+  if (!IsValidDate(parts[0], parts[1], parts[2])) return 0;
+  return EncodeDate(parts[0], parts[1], parts[2]);
+}
+
+}  // namespace kx

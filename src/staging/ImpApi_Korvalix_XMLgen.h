@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "db/ClientLibrary.h"
+#include "db/Connection.h"
+#include "db/Statement.h"
+#include "db/Transaction.h"
+#include "frame/DateTime.h"
+#include "frame/ImpApiMain.h"
+#include "platform/RegionalSettings.h"
+#include "platform/SystemClock.h"
+#include "provider/ImpApi_Korvalix_Run.h"
+#include "staging/CsvImport.h"
+#include "xml/XMLWriter.h"
+
+namespace kx {
+
+// What the component container talks to.
+struct XMLGenContext {
+  ProgressSink& Progress;
+  SystemClock& Clock;
+  RegionalSettings& Regional;
+};
+
+// The component container of one run: the staging connection with its one transaction, the three
+// importers, the document queries, and the state of the document walk.
+class TXML_Gen {
+ public:
+  explicit TXML_Gen(XMLGenContext context);
+  ~TXML_Gen();
+  TXML_Gen(const TXML_Gen&) = delete;
+  TXML_Gen& operator=(const TXML_Gen&) = delete;
+
+  // Loads the provider files into the staging tables and writes the import document: 0, or -28
+  // when a first import found no customer. Every other failure is raised.
+  int32_t GenerateImport(const GenerateImportArgs& args);
+  // The staging database's name for the run: importDb with its first ".\" (POSIX "./") standing
+  // for the data directory, or the local server's file in the data directory.
+  static std::string DatabaseName(std::string_view importDb, std::string_view dataDir);
+  // A provider date YYYYMMDD as a date; 0 for anything else.
+  static DateTime ParseProviderDate(std::string_view text);
+
+  int32_t WriteImportFile(const std::string& outputDir);
+  void WriteImportHeader(const std::string& advisorRef);
+  int64_t WriteCustomers();
+  void WriteCustomerRef();
+  void WritePerson();
+  void WriteContacts();
+  void WriteAddress();
+  void WriteDepotAdmin();
+  void WriteCustomerDepots();
+  void WriteUnassignedDepots();
+  void WriteDepot();
+  void WriteDepotPosition();
+  void WriteTransaction();
+  void WriteBalanceTransaction();
+  bool TypeTextContains(std::string_view keyword) const;
+
+  std::string AdvisorRef;
+  double LastImport = 0;
+  DateTime ImportDate = 0;
+  bool ClearReimport = false;
+  std::string CustomerNo;
+  std::string DepotNo;
+  std::string AccountType;
+  std::string SubAccount;
+  std::string PositionKey;
+
+ private:
+  struct Queries;
+
+  void Connect(const std::string& name);
+  void LoadProviderFiles(const std::string& dataDir);
+  void RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source, std::string_view log);
+  void ReportRecord(const TCsvImport& importer, int offset);
+  std::string PersonText(std::string_view column) const;
+  std::string DepotName() const;
+  std::string PriceDate(const db::Statement& row, std::string_view column) const;
+  TXMLWriter& Writer() { return *writer_; }
+
+  XMLGenContext context_;
+  FormatSettings formats_;
+  std::unique_ptr<db::ClientLibrary> client_;
+  std::unique_ptr<db::Connection> IBDatabase1;
+  std::unique_ptr<db::Transaction> IBTransaction1;
+  std::unique_ptr<Queries> queries_;
+  TXMLWriter* writer_ = nullptr;
+  bool hasPerson_ = false;  // qKdPerson1 has a current row
+  std::string typeText_;    // the lower-cased type text of the transaction being written
+};
+
+// The run's generator: one TXML_Gen per call.
+class XMLGenImportGenerator final : public ImportGenerator {
+ public:
+  explicit XMLGenImportGenerator(XMLGenContext context) : context_(context) {}
+  int32_t GenerateImport(const GenerateImportArgs& args) override {
+    TXML_Gen container(context_);
+    return container.GenerateImport(args);
+  }
+
+ private:
+  XMLGenContext context_;
+};
+
+}  // namespace kx

@@ -1,0 +1,114 @@
+// Depots and their positions: the customers' depots and those without a customer.
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+
+namespace kx {
+
+void TXML_Gen::WriteDepotAdmin() {
+  TXMLWriter& w = Writer();
+  w.WriteTag("DepotVerw", TXMLWriter::tkOpen);
+  w.WriteElement("DV_Waehrung", "EUR");
+  w.WriteTag("DepotVerw", TXMLWriter::tkClose);
+}
+
+void TXML_Gen::WriteCustomerDepots() {
+  db::Statement& depots = queries_->qKdDepots;
+  const QueryCloser closer(depots);
+  depots.SetText("parINHKDNR1", CustomerNo);
+  depots.Open();
+  while (depots.Fetch()) {
+    DepotNo = depots.AsText(0);
+    AccountType = depots.AsText(1);
+    SubAccount = depots.AsText(2);
+    WriteDepot();
+  }
+}
+
+void TXML_Gen::WriteUnassignedDepots() {
+  TXMLWriter& w = Writer();
+  w.WriteTag("Depotdaten_Ohne_Zuordnung", TXMLWriter::tkOpen);
+  {
+    db::Statement& depots = queries_->qKdDepotsOKZ;
+    const QueryCloser closer(depots);
+    depots.Open();
+    while (depots.Fetch()) {
+      DepotNo = depots.AsText(0);
+      AccountType = depots.AsText(1);
+      SubAccount = depots.AsText(2);
+      WriteDepot();
+      context_.Clock.PumpMessages();
+    }
+  }
+  w.WriteTag("Depotdaten_Ohne_Zuordnung", TXMLWriter::tkClose);
+}
+
+std::string TXML_Gen::DepotName() const {
+  std::string name = DepotNo;
+  if (!AccountType.empty()) name += "_" + AccountType;
+  if (!SubAccount.empty()) name += "_" + SubAccount;
+  return name;
+}
+
+void TXML_Gen::WriteDepot() {
+  db::Statement& positions = queries_->qDpWerte;
+  const QueryCloser closer(positions);
+  positions.SetText("parDEPSTNR", DepotNo);  // both occurrences of each parameter
+  positions.SetText("parDEPKTOART", AccountType);
+  positions.Open();
+  if (!positions.Fetch()) return;  // a depot without positions is not written
+
+  TXMLWriter& w = Writer();
+  w.WriteTag("Depot", TXMLWriter::tkOpen);
+  const std::string name = DepotName();
+  w.WriteElement("DP_Name", name);
+  w.WriteElement("DP_ExtRef", name);
+  w.WriteElement("DP_Type", "U");
+  w.WriteElement("DP_Waehrung", "EUR");
+  do {
+    PositionKey = positions.AsText("FONISIN");
+    if (PositionKey.empty()) PositionKey = positions.AsText("FONWKNEXT");
+    if (!PositionKey.empty()) WriteDepotPosition();
+  } while (positions.Fetch());
+  w.WriteTag("Depot", TXMLWriter::tkClose);
+}
+
+void TXML_Gen::WriteDepotPosition() {
+  db::Statement& position = queries_->qDpWerte;
+  db::Statement& transactions = queries_->qDwTrans;
+  db::Statement& holding = queries_->qDWBestand;
+  const QueryCloser closeTransactions(transactions);
+  const QueryCloser closeHolding(holding);
+
+  transactions.SetText("parDEPSTNR", DepotNo);
+  transactions.SetText("parDEPKTOART", AccountType);
+  transactions.SetText("parFONISIN", PositionKey);
+  transactions.Open();
+  const bool hasTransactions = transactions.Fetch();
+  if (!hasTransactions) {
+    transactions.Close();
+    if (LastImport != 0) return;  // a follow-up import writes positions only with transactions
+    holding.SetText("parDEPSTNR", DepotNo);
+    holding.SetText("parDEPKTOART", AccountType);
+    holding.SetText("parFONISIN", PositionKey);
+    holding.Open();
+    if (!holding.Fetch()) return;
+  }
+
+  TXMLWriter& w = Writer();
+  w.WriteTag("DepotWert", TXMLWriter::tkOpen);
+  w.WriteElement("DW_WertTyp", "FONDS");
+  w.WriteElement("DW_WertName", position.AsText("FONNAMELANG"));
+  w.WriteElement("DW_WKN", PositionKey);
+  if (hasTransactions) {
+    do {
+      WriteTransaction();
+    } while (transactions.Fetch());
+    transactions.Close();
+    if (!position.IsNull("BESTSTK")) w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.AsDouble("BESTSTK"));
+  } else {
+    WriteBalanceTransaction();
+  }
+  w.WriteTag("DepotWert", TXMLWriter::tkClose);
+}
+
+}  // namespace kx

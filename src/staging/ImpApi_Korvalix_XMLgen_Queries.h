@@ -1,0 +1,119 @@
+#pragma once
+
+#include <string_view>
+
+#include "db/Statement.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+
+// The statements of the staging database, under the names the import refers to them by.
+namespace kx::staging_sql {
+
+inline constexpr std::string_view kClearBestand = "delete from BESTAENDE";
+inline constexpr std::string_view kClearTransakt = "delete from TRANSAKTIONEN";
+inline constexpr std::string_view kClearDBstartids = "delete from DBSTARTIDS";
+
+inline constexpr std::string_view kInsertBestand =
+    "insert into BESTAENDE ("
+    "VERBERNR, VERNR, VERUNTER, DEPSTNR, DEPEINR, INHKDNR1, INHANREDE1, INHTITELTXT1, INHGESCH1, "
+    "INHNACHNAME1, INHVORNAME1, INHPOSTERG1, INHSTRASSE1, INHPLZ1, INHORT1, INHLANDTXT1, INHTEL1, "
+    "INHFAX1, INHEMAIL1, INHGEBTAG1, INHKDNR2, INHANREDE2, INHTITELTXT2, INHGESCH2, INHNACHNAME2, "
+    "INHVORNAME2, INHPOSTERG2, INHSTRASSE2, INHPLZ2, INHORT2, INHLANDTXT2, INHTEL2, INHFAX2, INHEMAIL2, "
+    "INHGEBTAG2, FONWKNEXT, FONISIN, FONNAMELANG, FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, "
+    "BESTSTK, BESTWERT_EUR, DEPRABATT, DEPGEBPROZ, DEPKTOART, DEPUNTERKTO, HAS_TRANS"
+    ") values ("
+    ":VERBERNR, :VERNR, :VERUNTER, :DEPSTNR, :DEPEINR, :INHKDNR1, :INHANREDE1, :INHTITELTXT1, "
+    ":INHGESCH1, :INHNACHNAME1, :INHVORNAME1, :INHPOSTERG1, :INHSTRASSE1, :INHPLZ1, :INHORT1, "
+    ":INHLANDTXT1, :INHTEL1, :INHFAX1, :INHEMAIL1, :INHGEBTAG1, :INHKDNR2, :INHANREDE2, :INHTITELTXT2, "
+    ":INHGESCH2, :INHNACHNAME2, :INHVORNAME2, :INHPOSTERG2, :INHSTRASSE2, :INHPLZ2, :INHORT2, "
+    ":INHLANDTXT2, :INHTEL2, :INHFAX2, :INHEMAIL2, :INHGEBTAG2, :FONWKNEXT, :FONISIN, :FONNAMELANG, "
+    ":FONRUECKPREIS, :FONPREISDAT, :FONWAEHR, :DEVKURS, :DEVDAT, :BESTSTK, :BESTWERT_EUR, :DEPRABATT, "
+    ":DEPGEBPROZ, :DEPKTOART, :DEPUNTERKTO, :HAS_TRANS"
+    ")";
+
+inline constexpr std::string_view kInsertTransakt =
+    "insert into TRANSAKTIONEN (TRAID, VERBERNR, VERNR, VERUNTER, DEPSTNR, TRATYPKZ, TRATYPKZTXT, TRADAT, "
+    "FONPREISDAT, TRABETRAG, TRABETRAGEUR, TRAWAEHR, FONPREIS, FONRPREIS, TRABONPZ, FONAUSGABE, TRASTK, FONWKNEXT, "
+    "FONISIN, TRAZWISCHGEW1, DEPKTOART, DEPUNTERKTO) values (:TRAID, :VERBERNR, :VERNR, :VERUNTER, :DEPSTNR, "
+    ":TRATYPKZ, :TRATYPKZTXT, :TRADAT, :FONPREISDAT, :TRABETRAG, :TRABETRAGEUR, :TRAWAEHR, :FONPREIS, :FONRPREIS, "
+    ":TRABONPZ, :FONAUSGABE, :TRASTK, :FONWKNEXT, :FONISIN, :TRAZWISCHGEW1, :DEPKTOART, :DEPUNTERKTO)";
+
+inline constexpr std::string_view kInsertDBstartids =
+    "insert into DBSTARTIDS (RECORDID, STARTID1, STARTID2) values (:RECORDID, :STARTID1, :STARTID2)";
+
+inline constexpr std::string_view kSelectDBstartids = "select RECORDID, STARTID1, STARTID2 from DBSTARTIDS";
+
+inline constexpr std::string_view kKundenVerm = "select distinct VERBERNR, INHKDNR1 from BESTAENDE order by INHKDNR1";
+
+inline constexpr std::string_view kKdPerson1 =
+    "select distinct INHKDNR1, INHVORNAME1, INHNACHNAME1, INHGESCH1, INHGEBTAG1, INHTITELTXT1, INHSTRASSE1, "
+    "INHPLZ1, INHORT1, INHLANDTXT1, INHTEL1, INHFAX1, INHEMAIL1, INHANREDE1 from BESTAENDE "
+    "where INHKDNR1 = :parINHKDNR1";
+
+inline constexpr std::string_view kKdDepots =
+    "select distinct DEPSTNR, DEPKTOART, DEPUNTERKTO from BESTAENDE where INHKDNR1 = :parINHKDNR1";
+
+inline constexpr std::string_view kKdDepotsOKZ =
+    "select distinct TRANSAKTIONEN.DEPSTNR, TRANSAKTIONEN.DEPKTOART, TRANSAKTIONEN.DEPUNTERKTO from TRANSAKTIONEN "
+    "left outer join BESTAENDE on TRANSAKTIONEN.DEPSTNR = BESTAENDE.DEPSTNR and "
+    "(TRANSAKTIONEN.DEPKTOART = BESTAENDE.DEPKTOART or (TRANSAKTIONEN.DEPKTOART is NULL and BESTAENDE.DEPKTOART is "
+    "NULL)) and (TRANSAKTIONEN.DEPUNTERKTO = BESTAENDE.DEPUNTERKTO or (TRANSAKTIONEN.DEPUNTERKTO is NULL and "
+    "BESTAENDE.DEPUNTERKTO is NULL)) where BESTAENDE.INHKDNR1 is NULL";
+
+inline constexpr std::string_view kDpWerte =
+    "select distinct TRANSAKTIONEN.FONWKNEXT, TRANSAKTIONEN.FONISIN, BESTAENDE.FONNAMELANG, BESTAENDE.BESTSTK, "
+    "BESTAENDE.HAS_TRANS from TRANSAKTIONEN left join BESTAENDE on TRANSAKTIONEN.DEPSTNR = BESTAENDE.DEPSTNR and "
+    "(TRANSAKTIONEN.DEPKTOART = BESTAENDE.DEPKTOART or (TRANSAKTIONEN.DEPKTOART is NULL or BESTAENDE.DEPKTOART is "
+    "NULL)) and TRANSAKTIONEN.FONISIN = BESTAENDE.FONISIN where TRANSAKTIONEN.DEPSTNR = :parDEPSTNR and "
+    "(TRANSAKTIONEN.DEPKTOART = :parDEPKTOART or TRANSAKTIONEN.DEPKTOART is NULL or BESTAENDE.DEPKTOART is NULL) "
+    "union select distinct BESTAENDE.FONWKNEXT, BESTAENDE.FONISIN, BESTAENDE.FONNAMELANG, BESTAENDE.BESTSTK, "
+    "BESTAENDE.HAS_TRANS from BESTAENDE where BESTAENDE.HAS_TRANS = 0 and BESTAENDE.DEPSTNR = :parDEPSTNR and "
+    "(BESTAENDE.DEPKTOART = :parDEPKTOART or BESTAENDE.DEPKTOART is NULL)";
+
+inline constexpr std::string_view kDwTrans =
+    "select TRAID, TRATYPKZ, TRATYPKZTXT, TRAWAEHR, TRADAT, FONPREISDAT, FONPREIS, FONRPREIS, TRASTK, TRABETRAG, "
+    "TRABETRAGEUR, FONAUSGABE, TRABONPZ from TRANSAKTIONEN where DEPSTNR = :parDEPSTNR and (DEPKTOART containing "
+    ":parDEPKTOART or DEPKTOART is NULL) and FONISIN = :parFONISIN order by TRADAT";
+
+inline constexpr std::string_view kDWBestand =
+    "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR from BESTAENDE where "
+    "DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL) and FONISIN = :parFONISIN";
+
+}  // namespace kx::staging_sql
+
+namespace kx {
+
+// The document's queries, prepared once per document and opened again with new parameters.
+struct TXML_Gen::Queries {
+  explicit Queries(db::Transaction& t)
+      : dsDBstartids(t, staging_sql::kSelectDBstartids),
+        qKundenVerm(t, staging_sql::kKundenVerm),
+        qKdPerson1(t, staging_sql::kKdPerson1),
+        qKdDepots(t, staging_sql::kKdDepots),
+        qKdDepotsOKZ(t, staging_sql::kKdDepotsOKZ),
+        qDpWerte(t, staging_sql::kDpWerte),
+        qDwTrans(t, staging_sql::kDwTrans),
+        qDWBestand(t, staging_sql::kDWBestand) {}
+
+  db::Statement dsDBstartids;
+  db::Statement qKundenVerm;
+  db::Statement qKdPerson1;
+  db::Statement qKdDepots;
+  db::Statement qKdDepotsOKZ;
+  db::Statement qDpWerte;
+  db::Statement qDwTrans;
+  db::Statement qDWBestand;
+};
+
+// Closes a query on every way out of the block that opened it.
+class QueryCloser {
+ public:
+  explicit QueryCloser(db::Statement& query) : query_(query) {}
+  ~QueryCloser() { query_.Close(); }
+  QueryCloser(const QueryCloser&) = delete;
+  QueryCloser& operator=(const QueryCloser&) = delete;
+
+ private:
+  db::Statement& query_;
+};
+
+}  // namespace kx

@@ -1,0 +1,233 @@
+// One transaction row as a DepotTrans element (with a SubTrans for a reinvested distribution),
+// and the balance transaction of a first import.
+#include <cmath>
+
+#include "frame/Cp1252.h"
+#include "frame/RegionalFormats.h"
+#include "frame/Rounding.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+
+namespace kx {
+namespace {
+
+// A field read that falls back to a value when the read fails; such failures are not reported.
+template <typename Read, typename T>
+T Guarded(Read read, T fallback) {
+  try {
+    return read();
+  } catch (const std::exception&) {
+    return fallback;
+  }
+}
+
+std::string Fix(int decimals, double value) { return TXMLWriter::FormatFixed(15, decimals, value); }
+
+// The values of one transaction row that the elements are made of.
+struct TransactionValues {
+  std::string extRef;
+  int64_t typeCode = 0;
+  double cashAmount = 0;
+  double shareCount = 0;
+  bool sharesZero = false;
+  double totalAmount = 0;
+  int sign = 0;
+  bool hasFee = false;
+  double fee = 0;
+  double rate = 0;
+  double price = 0;
+  int priceStatus = 0;
+};
+
+// The charge contained in a gross amount that includes it, in cents rounded half to even.
+void DeriveFee(const db::Statement& row, TransactionValues& v) {
+  if (std::llabs(v.typeCode) != 1 && std::llabs(v.typeCode) != 8) return;
+  try {
+    if (row.IsNull("TRABONPZ") || row.IsNull("FONAUSGABE")) return;
+    v.hasFee = true;
+    const long double charge = static_cast<long double>(row.AsDouble("FONAUSGABE")) / 100.0L;
+    const long double reduction = static_cast<long double>(row.AsDouble("TRABONPZ")) / 100.0L;
+    const long double r = charge * (1.0L - reduction);
+    v.fee = r > 0 ? static_cast<double>(RoundHalfEven(v.totalAmount * r / (1.0L + r) * 100.0L) / 100.0L) : 0.0;
+  } catch (const std::exception&) {
+    v.hasFee = false;
+    v.fee = 0;
+  }
+}
+
+TransactionValues Derive(const db::Statement& row, const FormatSettings& regional) {
+  TransactionValues v;
+  v.extRef = Guarded([&] { return row.AsText("TRAID"); }, std::string());
+  if (const std::optional<double> number = ParseDecimal(v.extRef, regional.DecimalSeparator)) {
+    v.extRef = TXMLWriter::FormatFixed(20, 0, *number);  // the pattern "#0"
+  }
+  v.typeCode = Guarded([&] { return row.AsInt("TRATYPKZ"); }, int64_t{0});
+  const double amount = Guarded([&] { return row.AsDouble("TRABETRAG"); }, 0.0);
+  const bool amountOnly = Guarded([&] { return row.IsNull("TRASTK") && !row.IsNull("TRABETRAG"); }, false);
+  const double shares = Guarded([&] { return row.AsDouble("TRASTK"); }, 0.0);
+  v.cashAmount = amountOnly ? std::fabs(amount) : 0;
+  v.shareCount = amountOnly ? 0 : std::fabs(shares);
+  v.sharesZero = !amountOnly && shares == 0;
+  v.totalAmount = std::fabs(amount);
+  v.sign = amount > 0 ? 1 : (amount < 0 ? -1 : 0);
+  DeriveFee(row, v);
+  v.rate = Guarded([&] { return amount > 0 ? std::fabs(row.AsDouble("TRABETRAGEUR") / amount) : 0.0; }, 0.0);
+  v.price = Guarded(
+      [&] {
+        double price = row.AsDouble("FONRPREIS");
+        if (price == 0) {
+          price = row.AsDouble("FONPREIS");
+          if (price > 0) v.priceStatus = 21;
+        }
+        return price;
+      },
+      0.0);
+  return v;
+}
+
+// The mode of the general block, or nothing for codes without one.
+struct Mode {
+  std::string_view normal;
+  std::string_view cancelled;
+  int direction = 0;
+  bool storno = false;
+};
+
+}  // namespace
+
+bool TXML_Gen::TypeTextContains(std::string_view keyword) const {
+  std::string lower(keyword);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return !typeText_.empty() && typeText_.find(lower) != std::string::npos;
+}
+
+std::string TXML_Gen::PriceDate(const db::Statement& row, std::string_view column) const {
+  return TXMLWriter::FormatIsoDate(ParseProviderDate(row.AsText(column)));
+}
+
+void TXML_Gen::WriteTransaction() {
+  const db::Statement& row = queries_->qDwTrans;
+  TransactionValues v = Derive(row, formats_);
+  typeText_ = Guarded([&] { return context_.Regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
+  TXMLWriter& w = Writer();
+
+  if (v.typeCode == 2) return;
+  const bool distribution =
+      v.typeCode == 8 || (v.typeCode == 5 && (TypeTextContains("Kupon") || TypeTextContains("Ertrag")));
+  if (distribution) {
+    if (v.cashAmount == 0 && v.totalAmount == 0) return;
+    const bool storno = v.typeCode == 8 ? v.sign < 0 : v.sign > 0;
+    const double factor = storno ? -1 : 1;
+    w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
+    w.WriteElement("DT_ExtRef", v.extRef + "_AU");
+    w.WriteElement("DT_Mode", storno ? "AU_STORNO" : "AU");
+    w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
+    w.WriteElement("DT_Waehrung", row.AsText("TRAWAEHR"));
+    if (v.cashAmount > 0) w.WriteElement("DT_InvestKap", Fix(2, -factor * v.cashAmount));
+    w.WriteElement("DT_Steuern", Fix(2, 0));
+    if (v.totalAmount != 0) w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
+    if (v.shareCount > 0) {
+      w.WriteTag("SubTrans", TXMLWriter::tkOpen);
+      w.WriteElement("DT_ExtRef", v.extRef + "_WA");
+      w.WriteElement("DT_Mode", storno ? "W_STORNO" : "W");
+      w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
+      w.WriteElement("DT_Waehrung", row.AsText("TRAWAEHR"));
+      if (v.rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, v.rate));
+      w.WriteElement("DT_Anteile", Fix(4, factor * v.shareCount));
+      if (v.price > 0) w.WriteElement("DT_Preis", Fix(4, v.price));
+      if (v.priceStatus > 0) w.WriteIntElement("DT_Preis_Status", v.priceStatus);
+      if (v.hasFee) w.WriteElement("DT_Gebuehr", Fix(2, factor * v.fee));
+      if (v.totalAmount != 0) w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
+      w.WriteTag("SubTrans", TXMLWriter::tkClose);
+    }
+    w.WriteTag("DepotTrans", TXMLWriter::tkClose);
+    return;
+  }
+
+  w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
+  w.WriteElement("DT_ExtRef", v.extRef);
+  Mode mode;
+  switch (std::llabs(v.typeCode)) {
+    case 1:
+      mode = {"A", "A_STORNO", v.sign, v.sign < 0};
+      if (TypeTextContains("\xFC" "bertrag") || TypeTextContains("Einbuchung") || TypeTextContains("Eingang")) {
+        mode.normal = "LE";
+        mode.cancelled = "LE_STORNO";
+      } else if (TypeTextContains("spar") || TypeTextContains("Regelm")) {
+        mode.normal = "AS";  // a cancelled savings-plan purchase is an A_STORNO
+      }
+      break;
+    case 3:
+      mode = {"V", "V_STORNO", v.sign, v.sign > 0};
+      if (TypeTextContains("\xFC" "bertrag") || TypeTextContains("Ausbuchung") || TypeTextContains("Ausgang")) {
+        mode.normal = "LA";
+        mode.cancelled = "LA_STORNO";
+      }
+      break;
+    case 4:
+      mode = TypeTextContains("tausch") ? Mode{"ASW", "ASW_STORNO", v.sign, v.sign < 0}
+                                        : Mode{"A", "A_STORNO", v.sign, v.sign < 0};
+      break;
+    case 5:
+      mode = TypeTextContains("tausch") ? Mode{"VSW", "VSW_STORNO", v.sign, v.sign > 0}
+                                        : Mode{"V", "V_STORNO", v.sign, v.sign > 0};
+      break;
+    case 6:
+    case 7:
+      mode = {"KO", "KO_STORNO", v.sign, v.sign > 0};
+      break;
+    default:
+      break;
+  }
+  if (!mode.normal.empty()) w.WriteElement("DT_Mode", mode.storno ? mode.cancelled : mode.normal);
+  bool costBooking = false;
+  if (std::llabs(v.typeCode) == 6 || std::llabs(v.typeCode) == 7) {  // the amount is the cost
+    v.hasFee = true;
+    v.fee = v.totalAmount;
+    costBooking = true;
+    v.totalAmount = 0;
+  }
+  const double factor = mode.storno ? -1 : 1;
+  const double signedDirection = factor * mode.direction;
+
+  w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
+  w.WriteElement("DT_Waehrung", row.AsText("TRAWAEHR"));
+  if (v.rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, v.rate));
+  if (v.shareCount > 0 || v.sharesZero) w.WriteElement("DT_Anteile", Fix(4, factor * v.shareCount));
+  if (v.price > 0) w.WriteElement("DT_Preis", Fix(4, v.price));
+  if (v.priceStatus > 0) w.WriteIntElement("DT_Preis_Status", v.priceStatus);
+  if (v.hasFee) w.WriteElement("DT_Gebuehr", Fix(2, factor * v.fee));
+  if (v.cashAmount > 0) {
+    w.WriteElement("DT_InvestKap", Fix(2, signedDirection * v.cashAmount));
+  } else if (v.hasFee && v.fee == 0 && v.totalAmount > 0) {
+    w.WriteElement("DT_InvestKap", Fix(2, signedDirection * v.totalAmount));
+  }
+  if (v.totalAmount != 0 || costBooking) {
+    w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
+    if (v.sharesZero) w.WriteIntElement("DT_Summe_Status", 0);
+  }
+  w.WriteTag("DepotTrans", TXMLWriter::tkClose);
+}
+
+void TXML_Gen::WriteBalanceTransaction() {
+  const db::Statement& row = queries_->qDWBestand;
+  TXMLWriter& w = Writer();
+  w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
+  w.WriteElement("DT_Mode", "B");
+  w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
+  w.WriteElement("DT_Waehrung", row.AsText("FONWAEHR"));
+  const double rate = row.AsDouble("DEVKURS");
+  if (rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, 1 / rate));
+  if (!row.IsNull("BESTSTK")) {
+    w.WriteElement("DT_Anteile", FormatFloatDefault(row.AsDouble("BESTSTK"), formats_.DecimalSeparator));
+  }
+  // The price goes through its text form (15 significant digits) and back, as a field's text does.
+  if (const std::optional<double> price = ParseDecimal(row.AsText("FONRUECKPREIS"), '.')) {
+    w.WriteElement("DT_Preis", Fix(4, *price));
+  }
+  w.WriteTag("DepotTrans", TXMLWriter::tkClose);
+}
+
+}  // namespace kx
