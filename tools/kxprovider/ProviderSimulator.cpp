@@ -1,6 +1,9 @@
 #include "ProviderSimulator.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string_view>
@@ -135,7 +138,30 @@ void ProviderSimulator::Configure(httplib::Server& server) {
   });
 }
 
+namespace {
+
+// Whether a fixed port can be bound by a socket without any reuse option. The HTTP library's
+// listening socket may carry SO_REUSEPORT whatever options are asked for, and then a second
+// simulator would share the port; probing first makes a port in use fail plainly.
+bool PortIsFree(const std::string& address, int port) {
+  sockaddr_in probe{};
+  probe.sin_family = AF_INET;
+  probe.sin_port = htons(static_cast<uint16_t>(port));
+  if (inet_pton(AF_INET, address.c_str(), &probe.sin_addr) != 1) return false;
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  const bool free = bind(fd, reinterpret_cast<const sockaddr*>(&probe), sizeof probe) == 0;
+  close(fd);
+  return free;
+}
+
+}  // namespace
+
 void ProviderSimulator::Bind(Listener& listener, int port, const char* scheme) {
+  if (port != 0 && !PortIsFree(options_.bindAddress, port)) {
+    throw Error(std::string("cannot listen for ") + scheme + " on " + options_.bindAddress + ":" +
+                std::to_string(port) + ": the port is in use");
+  }
   Configure(*listener.server);
   httplib::Server& server = *listener.server;
   listener.port = port == 0 ? server.bind_to_any_port(options_.bindAddress)
