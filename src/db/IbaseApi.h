@@ -4,6 +4,7 @@
 // layer uses, declared here so that both builds compile without a client header: the MinGW
 // cross compiler has none. Layouts and values are those of the published header; a test
 // compares them with the host's ibase.h.
+#include <cstddef>
 #include <cstdint>
 
 // On 32-bit Windows the client exports __stdcall functions, except the varargs ones (__cdecl).
@@ -52,6 +53,11 @@ struct XSQLDA {
   int16_t sqld;
   XSQLVAR sqlvar[1];
 };
+
+// The published layouts, which the MinGW build cannot compare with a header: 152 and 20 bytes
+// on 32-bit platforms, 160 and 24 on 64-bit ones.
+static_assert(sizeof(XSQLVAR) == (sizeof(void*) == 4 ? 152 : 160));
+static_assert(offsetof(XSQLDA, sqlvar) == (sizeof(void*) == 4 ? 20 : 24));
 
 inline constexpr int16_t kSqldaVersion1 = 1;
 inline constexpr unsigned short kDialect3 = 3;
