@@ -1,0 +1,94 @@
+#include "ProgressDisplay.h"
+
+#include <cstdio>
+
+#include "ImpApiKorvalix.h"
+
+namespace kximport {
+namespace {
+
+constexpr int kBarWidth = 30;
+constexpr std::size_t kLabelWidth = 60;
+
+}  // namespace
+
+void ProgressDisplay::StartStage(const std::string& label) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!stages_.empty()) stages_.back().seconds = std::chrono::duration<double>(now - stageStart_).count();
+  stages_.push_back({label, 0});
+  stageStart_ = now;
+}
+
+void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text) {
+  switch (kind) {
+    case KX_PROGRESS_STATUS:
+      if (value > 0) percent_ = value;
+      label_ = text;
+      StartStage(text);
+      if (terminal_) {
+        Draw();
+      } else {
+        std::printf("[%3d%%] %s\n", percent_, text.c_str());
+      }
+      break;
+    case KX_PROGRESS_POSITION:
+      if (value != percent_) {
+        percent_ = value;
+        if (terminal_) Draw();
+      }
+      break;
+    case KX_PROGRESS_LOG: {
+      if (!verbose_) break;
+      ClearBar();
+      std::string shown = text;  // lines of one message are indented alike
+      for (std::size_t p = shown.find("\r\n"); p != std::string::npos; p = shown.find("\r\n", p)) {
+        shown.replace(p, 2, "\n       ");
+      }
+      std::printf("       %s\n", shown.c_str());
+      if (terminal_) Draw();
+      break;
+    }
+    default:
+      ClearBar();
+      std::fflush(stdout);
+      std::fprintf(stderr, "Fehler: %s\n", text.c_str());
+      if (terminal_) Draw();
+      break;
+  }
+  std::fflush(stdout);
+}
+
+void ProgressDisplay::Draw() {
+  const int filled = percent_ * kBarWidth / 100;
+  std::string label = label_;
+  if (label.size() > kLabelWidth) label = "..." + label.substr(label.size() - kLabelWidth + 3);
+  std::printf("\r\033[K[%s%s] %3d%%  %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+              std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), percent_, label.c_str());
+  barShown_ = true;
+}
+
+void ProgressDisplay::ClearBar() {
+  if (!barShown_) return;
+  std::printf("\r\033[K");
+  barShown_ = false;
+}
+
+void ProgressDisplay::Finish(bool succeeded) {
+  StartStage("");
+  stages_.pop_back();
+  if (succeeded) {
+    percent_ = 100;
+    label_ = "Import abgeschlossen.";
+    if (terminal_) {
+      Draw();
+      std::printf("\n");
+    } else {
+      std::printf("[100%%] %s\n", label_.c_str());
+    }
+  } else if (barShown_) {
+    std::printf("\n");
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace kximport

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kximport {
+
+// Shows the library's progress messages: a bar on a terminal (kind-2 values, the latest status
+// line as its label), plain lines otherwise. Log lines only when verbose; error lines always, on
+// standard error. Also times the stages: each status line starts one.
+class ProgressDisplay {
+ public:
+  ProgressDisplay(bool terminal, bool verbose) : terminal_(terminal), verbose_(verbose) {}
+
+  // One message from the library, its text already UTF-8.
+  void Show(int32_t kind, int32_t value, const std::string& text);
+  // The end of the run: the bar reaches 100 % only when the import succeeded.
+  void Finish(bool succeeded);
+
+  struct Stage {
+    std::string label;
+    double seconds;
+  };
+  const std::vector<Stage>& Stages() const { return stages_; }
+
+ private:
+  void Draw();
+  void ClearBar();
+  void StartStage(const std::string& label);
+
+  bool terminal_;
+  bool verbose_;
+  int percent_ = 0;
+  std::string label_;
+  bool barShown_ = false;
+  std::vector<Stage> stages_;
+  std::chrono::steady_clock::time_point stageStart_;
+};
+
+}  // namespace kximport

@@ -1,0 +1,246 @@
+// kximport: a command-line host for the import plug-in on Linux. It loads the library the way
+// the host application does (dlopen, the exports by name), performs the handshake, shows the
+// progress messages and runs one import with ExportXML.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "HostLibrary.h"
+#include "ImportDocument.h"
+#include "ProgressDisplay.h"
+#include "frame/Cp1252.h"
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
+
+Runs one import through the plug-in library: the provider files are fetched, loaded into the
+staging database, and DIR/KORVALIX.XML is written.
+
+Options:
+  --output-dir DIR         the host's directory for the import file (required)
+  --advisor REF            the advisor reference of this import (default: empty)
+  --last-import VALUE      the host's previous-import value; 0 (the default) is a first import
+  --continue-from FILE     a previous KORVALIX.XML: its start ids become the options startid1
+                           and startid2, the way a host continues an earlier import
+  --login ID               the provider login (option UserLogin)
+  --pin PIN                the provider PIN (option Password); without it the library asks
+                           for the PIN on the terminal
+  --embedded-server        the host runs the database itself (option EmbeddedIBServer=TRUE)
+  --no-message-boxes       no first-import notice (option NoMessageBoxes=TRUE)
+  --option NAME=VALUE      one more line of the option text; may be repeated
+  --options-file FILE      option lines from a file, before all other options
+  --no-options             pass no option text at all (the library answers -11)
+  --settings FILE          the library's settings: a REGEDIT4 file (sets VELQORA_REGISTRY)
+  --library PATH           the plug-in library (default: libImpApiKorvalix.so beside kximport)
+  --verbose                show the library's log lines too
+  --summary                after a successful import: what the file holds and the stages' times
+  --help                   this text
+
+A progress bar is drawn when standard output is a terminal, plain lines otherwise. Error lines
+and the final message go to standard error. Texts are converted between the terminal's UTF-8
+and the library's Windows-1252 here.
+
+Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
+are printed), 2 for a wrong command line or a library that cannot be loaded.
+
+Example:
+  kximport --settings /etc/velqora/tavo/registry.reg --output-dir /srv/host/xml_temp \
+           --advisor BR-77 --login 12345 --embedded-server --last-import 45990 \
+           --continue-from /srv/host/xml_temp/KORVALIX.XML
+)";
+
+struct Arguments {
+  std::string library;
+  std::string outputDir;
+  std::string advisor;
+  std::string settings;
+  std::string continueFrom;
+  double lastImport = 0.0;
+  std::vector<std::string> fileLines;    // from --options-file, first
+  std::vector<std::string> optionLines;  // from the other options
+  bool noOptions = false;
+  bool verbose = false;
+  bool summary = false;
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string ExecutableDir() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  const std::string text(path, static_cast<std::size_t>(n));
+  return text.substr(0, text.rfind('/'));
+}
+
+// Text the user typed (UTF-8) in the library's Windows-1252; bytes that are no UTF-8 are taken
+// as Windows-1252 already.
+std::string ToLibraryText(const std::string& text) {
+  const std::string converted = kx::Utf8ToCp1252(text);
+  return kx::Cp1252ToUtf8(converted) == text ? converted : text;
+}
+
+std::vector<std::string> ReadOptionsFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError("cannot read options file " + path);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(ToLibraryText(line));
+  }
+  return lines;
+}
+
+Arguments ParseArguments(int argc, char** argv) {
+  Arguments args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      std::exit(0);
+    } else if (arg == "--output-dir") {
+      args.outputDir = value();
+    } else if (arg == "--advisor") {
+      args.advisor = value();
+    } else if (arg == "--library") {
+      args.library = value();
+    } else if (arg == "--settings") {
+      args.settings = value();
+    } else if (arg == "--continue-from") {
+      args.continueFrom = value();
+    } else if (arg == "--last-import") {
+      const std::string text = value();
+      char* end = nullptr;
+      args.lastImport = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0') throw UsageError("--last-import needs a number, not '" + text + "'");
+    } else if (arg == "--login") {
+      args.optionLines.push_back("UserLogin=" + ToLibraryText(value()));
+    } else if (arg == "--pin") {
+      args.optionLines.push_back("Password=" + ToLibraryText(value()));
+    } else if (arg == "--embedded-server") {
+      args.optionLines.push_back("EmbeddedIBServer=TRUE");
+    } else if (arg == "--no-message-boxes") {
+      args.optionLines.push_back("NoMessageBoxes=TRUE");
+    } else if (arg == "--option") {
+      const std::string line = value();
+      if (line.find('=') == std::string::npos) throw UsageError("--option needs NAME=VALUE, not '" + line + "'");
+      args.optionLines.push_back(ToLibraryText(line));
+    } else if (arg == "--options-file") {
+      args.fileLines = ReadOptionsFile(value());
+    } else if (arg == "--no-options") {
+      args.noOptions = true;
+    } else if (arg == "--verbose") {
+      args.verbose = true;
+    } else if (arg == "--summary") {
+      args.summary = true;
+    } else {
+      throw UsageError("unknown argument '" + arg + "' (see --help)");
+    }
+  }
+  if (args.outputDir.empty()) throw UsageError("--output-dir is required (see --help)");
+  if (args.library.empty()) args.library = ExecutableDir() + "/libImpApiKorvalix.so";
+  return args;
+}
+
+// The option text: file lines, then the command line's, then the start ids of a previous
+// document. The library takes the first line of a key, so earlier lines win.
+std::string OptionText(const Arguments& args) {
+  std::vector<std::string> lines = args.fileLines;
+  lines.insert(lines.end(), args.optionLines.begin(), args.optionLines.end());
+  if (!args.continueFrom.empty()) {
+    const kximport::DocumentFacts previous = kximport::ReadDocument(args.continueFrom);
+    lines.push_back("startid1=" + previous.startId1);
+    lines.push_back("startid2=" + previous.startId2);
+  }
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+std::unique_ptr<kximport::ProgressDisplay> gDisplay;
+
+void KX_CALL OnProgress(int32_t kind, int32_t value, const char* text) {
+  gDisplay->Show(kind, value, kx::Cp1252ToUtf8(text));
+}
+
+void PrintSummary(const Arguments& args, const kximport::ProgressDisplay& display) {
+  const std::string path = args.outputDir + "/KORVALIX.XML";
+  const kximport::DocumentFacts facts = kximport::ReadDocument(path);
+  std::printf("\nImport file: %s (%lld bytes)\n", path.c_str(), static_cast<long long>(facts.bytes));
+  std::printf("  customers     %lld\n  depots        %lld\n  positions     %lld\n  transactions  %lld\n",
+              static_cast<long long>(facts.customers), static_cast<long long>(facts.depots),
+              static_cast<long long>(facts.positions), static_cast<long long>(facts.transactions));
+  if (!facts.startId1.empty() || !facts.startId2.empty()) {
+    std::printf("  start ids     %s / %s\n", kx::Cp1252ToUtf8(facts.startId1).c_str(),
+                kx::Cp1252ToUtf8(facts.startId2).c_str());
+  }
+  std::printf("Stages:\n");
+  for (const kximport::ProgressDisplay::Stage& stage : display.Stages()) {
+    std::printf("  %8.2f s  %s\n", stage.seconds, stage.label.c_str());
+  }
+}
+
+int Run(const Arguments& args) {
+  if (!args.settings.empty()) setenv("VELQORA_REGISTRY", args.settings.c_str(), 1);
+  const std::string options = OptionText(args);
+  const kximport::HostLibrary lib(args.library);
+  if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0) throw UsageError("the library refuses this host version");
+  if (lib.VersionInfo() != KX_VERSION_INFO) throw UsageError("the library has another interface version");
+
+  gDisplay = std::make_unique<kximport::ProgressDisplay>(isatty(STDOUT_FILENO) != 0, args.verbose);
+  lib.RegProgrCallback(&OnProgress);
+  const std::string outputDir = ToLibraryText(args.outputDir);
+  const std::string advisor = ToLibraryText(args.advisor);
+  double lastImport = args.lastImport;
+  const int32_t result =
+      lib.ExportXML(outputDir.c_str(), advisor.c_str(), 0, &lastImport, args.noOptions ? nullptr : options.c_str());
+  lib.RegProgrCallback(nullptr);
+  gDisplay->Finish(result == 0);
+
+  if (result != 0) {
+    std::fprintf(stderr, "Import fehlgeschlagen, Ergebnis %d:\n%s\n", result, lib.ErrorText(result).c_str());
+    return kExitFailed;
+  }
+  if (args.summary) {
+    try {
+      PrintSummary(args, *gDisplay);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "kximport: no summary: %s\n", e.what());
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(ParseArguments(argc, argv));
+  } catch (const UsageError& e) {
+    std::cerr << "kximport: " << e.what() << "\n";
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    std::cerr << "kximport: " << e.what() << "\n";
+    return kExitUsage;
+  }
+}
