@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps linux win32 test test-linux test-win32 clean
+.PHONY: all deps linux win32 test test-linux test-win32 demo clean
 
 all: linux win32
 
@@ -30,6 +30,11 @@ test-win32: win32
 test: deps
 	$(MAKE) test-linux
 	$(MAKE) test-win32
+
+# A first and a follow-up import against the provider simulator, with a printed summary.
+demo: deps
+	$(MAKE) linux
+	bash scripts/demo.sh
 
 clean:
 	rm -rf $(BUILD)
