@@ -91,7 +91,7 @@ std::string FormatFloatDefault(double value, char decimalSeparator) {
   }
   digits.erase(digits.find_last_not_of('0') + 1);  // no trailing zeros
   std::string out = negative ? "-" : "";
-  if (exponent < -5 || exponent >= 15) {
+  if (exponent < -4 || exponent >= 15) {
     out += digits[0];
     if (digits.size() > 1) out += decimalSeparator + digits.substr(1);
     return out + "E" + std::to_string(exponent);
