@@ -26,6 +26,12 @@ void WriteShortString(std::string_view text, unsigned char* target) {
   std::memcpy(target + 1, text.data(), length);
 }
 
+void CopyZeroTerminated(std::string_view text, char* buffer, std::size_t maxBytes) {
+  const std::size_t length = std::min(text.size(), maxBytes);
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+}
+
 }  // namespace kx
 
 extern "C" {

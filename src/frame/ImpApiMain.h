@@ -40,4 +40,7 @@ class HostProgress final : public ProgressSink {
 // Writes text as a length-prefixed string (at most 255 bytes, no terminating zero).
 void WriteShortString(std::string_view text, unsigned char* target);
 
+// Copies at most maxBytes bytes of text into a host buffer, followed by a zero.
+void CopyZeroTerminated(std::string_view text, char* buffer, std::size_t maxBytes);
+
 }  // namespace kx

@@ -27,17 +27,23 @@ struct LoadStep {
 };
 const LoadStep kLoadStep;
 
-void CopyCut(const std::string& text, char* buffer, std::size_t maxBytes) {
-  const std::size_t length = std::min(text.size(), maxBytes);
-  std::memcpy(buffer, text.data(), length);
-  buffer[length] = '\0';
-}
-
 }  // namespace
 
 ProviderValues& Provider() {
   static ProviderValues values;
   return values;
+}
+
+int32_t EditAccessData(UserInterface& ui, std::string_view importVersion, char* userName, char* password,
+                       char* customData) {
+  AccessData data{userName, password, customData};
+  const int32_t result = ui.ShowAccessDataDialog(data, importVersion);
+  if (result == kModalOk) {
+    CopyZeroTerminated(data.UserText, userName, KX_USER_NAME_BUFFER_SIZE - 1);
+    CopyZeroTerminated(data.PasswordText, password, KX_PASSWORD_BUFFER_SIZE - 1);
+    CopyZeroTerminated(data.CustomDataText, customData, KX_CUSTOM_DATA_BUFFER_SIZE - 1);
+  }
+  return result;
 }
 
 int32_t CheckAppVersion(int32_t appVersion) { return appVersion < KX_MIN_HOST_VERSION ? -1 : 0; }
@@ -72,14 +78,7 @@ KX_EXPORT int32_t KX_CALL GetExportErrorMsg(int32_t code, char* buffer) {
 
 KX_EXPORT int32_t KX_CALL ApiDataDialog(char* userName, char* password, char* customData) {
   try {
-    kx::AccessData data{userName, password, customData};
-    const int32_t result = kx::DefaultPlatform().Ui.ShowAccessDataDialog(data, kx::Frame().ImportVersion);
-    if (result == kx::kModalOk) {
-      kx::CopyCut(data.UserText, userName, KX_USER_NAME_BUFFER_SIZE - 1);
-      kx::CopyCut(data.PasswordText, password, KX_PASSWORD_BUFFER_SIZE - 1);
-      kx::CopyCut(data.CustomDataText, customData, KX_CUSTOM_DATA_BUFFER_SIZE - 1);
-    }
-    return result;
+    return kx::EditAccessData(kx::DefaultPlatform().Ui, kx::Frame().ImportVersion, userName, password, customData);
   } catch (...) {
     return kx::kModalCancel;
   }

@@ -26,6 +26,13 @@ struct ProviderValues {
 // The one set of provider values of the loaded library.
 ProviderValues& Provider();
 
+class UserInterface;
+
+// The access-data dialog over the host's three buffers: their texts go in; on OK the edited texts
+// come back cut to 127, 127 and 4095 bytes plus the zero; otherwise nothing is written.
+int32_t EditAccessData(UserInterface& ui, std::string_view importVersion, char* userName, char* password,
+                       char* customData);
+
 // -1 when the host's version is below the lowest one accepted, else 0.
 int32_t CheckAppVersion(int32_t appVersion);
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "frame/Cp1252.h"
+#include "frame/ImpApiMain.h"
 
 namespace kx {
 namespace {
@@ -90,10 +91,6 @@ std::optional<std::string> ExportErrorText(int32_t code, const ProviderValues& v
   return RunText(code, values);
 }
 
-void CopyErrorText(const std::string& text, char* buffer) {
-  const std::size_t length = std::min(text.size(), kErrorTextBufferSize - 1);
-  std::memcpy(buffer, text.data(), length);
-  buffer[length] = '\0';
-}
+void CopyErrorText(const std::string& text, char* buffer) { CopyZeroTerminated(text, buffer, kErrorTextBufferSize - 1); }
 
 }  // namespace kx
