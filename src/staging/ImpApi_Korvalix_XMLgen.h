@@ -78,6 +78,8 @@ class TXML_Gen {
   void LoadProviderFiles(const std::string& dataDir);
   void RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source, std::string_view log);
   void ReportRecord(const TCsvImport& importer, int offset);
+  // Writes the depot of every row of a depot query (number, account type, sub-account).
+  void WriteDepotsOf(db::Statement& depots, bool pumpAfterEach);
   std::string PersonText(std::string_view column) const;
   std::string DepotName() const;
   std::string PriceDate(const db::Statement& row, std::string_view column) const;

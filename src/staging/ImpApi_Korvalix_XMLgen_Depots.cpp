@@ -11,34 +11,27 @@ void TXML_Gen::WriteDepotAdmin() {
   w.WriteTag("DepotVerw", TXMLWriter::tkClose);
 }
 
-void TXML_Gen::WriteCustomerDepots() {
-  db::Statement& depots = queries_->qKdDepots;
+void TXML_Gen::WriteDepotsOf(db::Statement& depots, bool pumpAfterEach) {
   const QueryCloser closer(depots);
-  depots.SetText("parINHKDNR1", CustomerNo);
   depots.Open();
   while (depots.Fetch()) {
     DepotNo = depots.AsText(0);
     AccountType = depots.AsText(1);
     SubAccount = depots.AsText(2);
     WriteDepot();
+    if (pumpAfterEach) context_.Clock.PumpMessages();
   }
+}
+
+void TXML_Gen::WriteCustomerDepots() {
+  queries_->qKdDepots.SetText("parINHKDNR1", CustomerNo);
+  WriteDepotsOf(queries_->qKdDepots, false);
 }
 
 void TXML_Gen::WriteUnassignedDepots() {
   TXMLWriter& w = Writer();
   w.WriteTag("Depotdaten_Ohne_Zuordnung", TXMLWriter::tkOpen);
-  {
-    db::Statement& depots = queries_->qKdDepotsOKZ;
-    const QueryCloser closer(depots);
-    depots.Open();
-    while (depots.Fetch()) {
-      DepotNo = depots.AsText(0);
-      AccountType = depots.AsText(1);
-      SubAccount = depots.AsText(2);
-      WriteDepot();
-      context_.Clock.PumpMessages();
-    }
-  }
+  WriteDepotsOf(queries_->qKdDepotsOKZ, true);
   w.WriteTag("Depotdaten_Ohne_Zuordnung", TXMLWriter::tkClose);
 }
 
