@@ -21,6 +21,9 @@ native=(
 windows=(
   g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine32:i386
+  # The Wine tests' database client: a Wine builtin gds32.dll built with winegcc -m32 that
+  # forwards to the i386 Firebird client.
+  wine32-tools:i386 gcc-multilib g++-multilib libfbclient2:i386
 )
 
 missing() {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# One import run through the DLL under Wine, with the settings in the Wine registry and the provider
-# simulator over plain HTTP on loopback: wine_run.sh WINE SIMULATOR RUN_EXE DLL
-# A follow-up import (lastImport 1.0) with the start ids given, so no message box is shown.
+# One import run through the DLL under Wine where no database client can be loaded, as on a
+# Windows machine without one: the settings in the Wine registry, the provider simulator over
+# plain HTTP on loopback. wine_run.sh WINE SIMULATOR RUN_EXE DLL
+# The runner is copied to a folder of its own and started there: neither that folder nor the
+# current one holds a gds32.dll or fbclient.dll.
 # One line per check; exit code 0 only when every check passed.
 set -eu -o pipefail
 wine=$1
@@ -11,6 +13,8 @@ dll=$4
 : "${WINEPREFIX:?}"
 # shellcheck source=provider_simulator.sh
 . "$(dirname "$0")/provider_simulator.sh"
+# shellcheck source=wine_run_support.sh
+. "$(dirname "$0")/wine_run_support.sh"
 
 # Wine's WinInet would take a proxy from these; the simulator is reached directly.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
@@ -20,50 +24,20 @@ trap 'sim_stop; rm -rf "$work"' EXIT
 trap 'exit 1' HUP INT TERM
 
 make_provider_files "$work/data" 12345 geheim
-mkdir "$work/abruf"
+mkdir "$work/abruf" "$work/bin"
+cp "$runner" "$work/bin/"
 sim_start "$simulator" "$work/data"
 
-checks=0
-failures=0
-check() {  # WHAT EXPECTED ACTUAL
-  checks=$((checks + 1))
-  if [ "$2" = "$3" ]; then
-    printf 'ok   %s:\n%s\n' "$1" "$3" | sed '2,$s/^/       /'
-  else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n     expected:\n%s\n     got:\n%s\n' "$1" "$(printf '%s\n' "$2" | sed 's/^/       /')" \
-      "$(printf '%s\n' "$3" | sed 's/^/       /')"
-  fi
-}
-
-# The settings: the simulator as the service, and a data directory of this test (the Wine path,
-# ending with a backslash: the file names are appended to it as they are). The key is written
-# whole, as every test that uses it does.
 data_dir="$(timeout 30 "$wine" winepath -w "$work/abruf")\\"
 output_dir="$(timeout 30 "$wine" winepath -w "$work")\\xml_temp"
-{
-  printf 'REGEDIT4\r\n\r\n'
-  printf '[-HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n\r\n'
-  printf '[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n'
-  printf '"DownloadSrvUrl"="http://127.0.0.1:%s/modules/tavo/onlinedatatransfer.php"\r\n' "$SIM_PORT"
-  printf '"Timeout"="30"\r\n"DebugMode"="0"\r\n'
-  printf '"DataDir"="%s"\r\n' "${data_dir//\\/\\\\}"
-} >"$work/settings.reg"
-timeout 60 "$wine" regedit /s "$(timeout 30 "$wine" winepath -w "$work/settings.reg")"
+write_settings "$data_dir"
+run_export "$work/bin/$(basename "$runner")" "$dll" "$output_dir" run
 
-dll_path=$(timeout 30 "$wine" winepath -w "$dll")
-timeout 120 "$wine" "$runner" "--dll=$dll_path" "--output=$output_dir" --advisor=12345 --last-import=1.0 \
-  EmbeddedIBServer=TRUE NoMessageBoxes=TRUE UserLogin=12345 Password=geheim startid1=815 startid2=4711 \
-  2>"$work/run.err" | tr -d '\r' >"$work/run.out" || true
-
-# Both files fetched, then the staging step. That step is not built into the Windows library yet:
-# the run ends there with an exception, which reaches the host as one error line (kind 4) and
-# result -29. When the staging step exists, its outcome takes the place of the last two lines.
-# Runs of (2, 5, "") are one line here: the download sends one per chunk, and the run its own 5
-# after the holdings file.
-printable_dir=${data_dir//\\/\\\\}
+# Both files fetched, then the staging step, which cannot load a client library: its exception
+# reaches the host as one error line (kind 4) and result -29. Runs of (2, 5, "") are one line
+# here: the download sends one per chunk, and the run its own 5 after the holdings file.
 expected=$(printf '%s\n' \
-  "line 3 0 DataDir = $printable_dir" \
+  "line 3 0 DataDir = $(printable "$data_dir")" \
   "line 1 1 Daten abrufen ..." \
   "line 2 5 " \
   "line 3 0 Datendatei geladen: bestandsdaten.csv" \
@@ -72,10 +46,14 @@ expected=$(printf '%s\n' \
   "line 2 10 " \
   "line 4 0 (a message)" \
   "result=-29")
-actual=$(uniq "$work/run.out" | sed -E 's/^line 4 0 .+$/line 4 0 (a message)/')
+actual=$(sed -E 's/^line 4 0 .+$/line 4 0 (a message)/' "$work/run.out")
 check "progress lines and result" "$expected" "$actual"
-echo "     the error line: $(sed -n 's/^line 4 0 //p' "$work/run.out")"
-if [ -s "$work/run.err" ]; then echo "     stderr: $(cat "$work/run.err")"; fi
+# Both names are tried; the first is the one a Windows client installs.
+error_line=$(sed -n 's/^line 4 0 //p' "$work/run.out")
+check_contains "the error line names the client library" \
+  "cannot load the database client library: cannot load gds32.dll" "$error_line"
+check_contains "the error line names the second library tried" "fbclient.dll" "$error_line"
+check "no import document" "no file" "$([ -e "$work/xml_temp/KORVALIX.XML" ] && echo file || echo no file)"
 
 size_of() { if [ -f "$1" ]; then echo "$(wc -c <"$1") bytes"; else echo "no file"; fi; }
 for file in bestandsdaten.csv transaktionsdaten.csv; do
@@ -94,5 +72,4 @@ check "the provider's request log: holdings, then transactions with the start id
     "login=12345 file=transaktionen startid=815 startid2=4711 reimport=0 pin=geheim")" \
   "$(sim_log)"
 
-echo "$checks checks, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The whole import run through the DLL under Wine with a real staging database: the provider
+# simulator over plain HTTP on loopback, the Firebird server on localhost reached through the
+# bridge gds32.dll (a Wine builtin forwarding to the Linux i386 client), and the import document
+# compared with the one the Linux build makes from the same files.
+#   wine_run_db.sh WINE LINUX_BIN RUN_EXE DLL BRIDGE SOURCE_DIR
+# LINUX_BIN holds the Linux build's kxprovider, kxgen, kxdb and kximport; BRIDGE is the built
+# gds32.dll.so. The server runs already (the test's fixture starts it); run as root, which may
+# hand the database folder to the server's user. One line per check; exit code 0 only when every
+# check passed.
+set -eu -o pipefail
+wine=$1
+linux_bin=$2
+runner=$3
+dll=$4
+bridge=$5
+source_dir=$6
+: "${WINEPREFIX:?}"
+# shellcheck source=provider_simulator.sh
+. "$(dirname "$0")/provider_simulator.sh"
+# shellcheck source=wine_run_support.sh
+. "$(dirname "$0")/wine_run_support.sh"
+
+# Wine's WinInet and the Linux library would take a proxy from these; the simulator is reached
+# directly.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kxwinedb.XXXXXX")
+trap 'sim_stop; rm -rf "$work"' EXIT
+trap 'exit 1' HUP INT TERM
+
+# The server opens the database as user firebird: the folder is its, and the way to it open.
+chmod 755 "$work"
+mkdir "$work/db"
+if ! chown firebird:firebird "$work/db" || ! chmod 2770 "$work/db"; then
+  echo "FAIL cannot hand $work/db to user firebird (run as root, with firebird3.0-server installed)"
+  exit 1
+fi
+database="localhost:$work/db/KXDB.IDB"
+if ! "$linux_bin/kxdb" create "$database"; then
+  echo "FAIL cannot create $database through the server (start it: scripts/firebird-server.sh start)"
+  exit 1
+fi
+
+# Provider data in the real formats: a few customers with depots, holdings and transactions,
+# umlauts included, and start ids for the next import.
+"$linux_bin/kxgen" --out "$work/data/12345" --customers 8 --seed 3 --start-ids 9001,77 >/dev/null
+printf '12345;geheim\n' >"$work/data/accounts.txt"
+maps=(BESTAND.txt TRANSAKT.txt DBSTARTIDS.txt)
+mkdir -p "$work/abruf" "$work/xml_temp" "$work/xml_missing" "$work/bin"
+for map in "${maps[@]}"; do cp "$source_dir/install/$map" "$work/abruf/"; done
+# The runner with the bridge beside it, under the name the library loads first.
+cp "$runner" "$work/bin/"
+cp "$bridge" "$work/bin/gds32.dll"
+wine_runner=$work/bin/$(basename "$runner")
+
+sim_start "$linux_bin/kxprovider" "$work/data"
+
+data_dir="$(timeout 30 "$wine" winepath -w "$work/abruf")\\"
+wwork=$(timeout 30 "$wine" winepath -w "$work")
+document=$work/xml_temp/KORVALIX.XML
+
+# --- The run through the server: both files fetched, loaded, and the document written.
+write_settings "$data_dir" "$database"
+run_export "$wine_runner" "$dll" "$wwork\\xml_temp" run
+
+# Position lines (kind 2) apart; the others in order, with the result.
+expected=$(printf '%s\n' \
+  "line 3 0 DataDir = $(printable "$data_dir")" \
+  "line 1 1 Daten abrufen ..." \
+  "line 3 0 Datendatei geladen: bestandsdaten.csv" \
+  "line 3 0 Datendatei geladen: transaktionsdaten.csv" \
+  "line 3 0 ImportDB = $database" \
+  "line 1 10 Import $(printable "$data_dir")bestandsdaten.csv" \
+  "line 1 40 Import $(printable "$data_dir")transaktionsdaten.csv" \
+  "line 1 70 Erstelle XML-Datei: $(printable "$wwork\\xml_temp\\KORVALIX.XML")" \
+  "result=0")
+check "progress lines and result" "$expected" "$(grep -v '^line 2 ' "$work/run.out")"
+positions=$(sed -n 's/^line 2 \([0-9]*\) $/\1/p' "$work/run.out")
+check "positions rise and stay within 0..100" "rising, at most 100" \
+  "$(if sort -n -c <<<"$positions" 2>/dev/null && [ "$(tail -n 1 <<<"$positions")" -le 100 ]; then
+       echo "rising, at most 100"; else echo "$positions" | tr '\n' ' '; fi)"
+check "the request log: holdings, then transactions with the start ids" \
+  "$(printf '%s\n' "login=12345 file=bestaende startid= startid2= reimport= pin=geheim" \
+    "login=12345 file=transaktionen startid=815 startid2=4711 reimport=0 pin=geheim")" \
+  "$(sim_log)"
+
+if [ -f "$document" ]; then
+  check "the document in the output folder" yes yes
+  echo "     $(wc -c <"$document") bytes, $(grep -c '<Kunde>' "$document") customers," \
+    "$(grep -c '<DepotTrans>' "$document") transactions"
+  if command -v xmllint >/dev/null; then
+    check "the document is valid against KORVALIX.xsd" "valid" \
+      "$(xmllint --noout --schema "$source_dir/install/KORVALIX.xsd" "$document" 2>&1 |
+         sed "s|^$document validates\$|valid|")"
+  else
+    echo "     (xmllint is not installed: the schema check is left out)"
+  fi
+else
+  check "the document in the output folder" yes "no $document"
+fi
+for log in bst_error.log tra_error.log ids_error.log; do
+  check "$log: no rejected line" "No error found" \
+    "$(tr -d '\r' <"$work/abruf/$log" 2>/dev/null | grep -x 'No error found' || echo "${log} says: $(cat "$work/abruf/$log" 2>&1)")"
+done
+
+# --- The same import through the Linux build, from the same provider files into the same
+# database: the Windows code paths (numbers, dates, texts, paths) must come to the same document.
+# The import date is today's for both; it is left out in case the runs straddle midnight.
+mkdir -p "$work/linux/abruf" "$work/linux/xml_temp"
+for map in "${maps[@]}"; do cp "$source_dir/install/$map" "$work/linux/abruf/"; done
+printf '%s\n' 'REGEDIT4' '' '[HKEY_LOCAL_MACHINE\Software\Velqora\TAVO\ImportAPI\KORVALIX]' \
+  "\"DownloadSrvUrl\"=\"http://127.0.0.1:$SIM_PORT/modules/tavo/onlinedatatransfer.php\"" \
+  '"Timeout"="30"' "\"DataDir\"=\"$work/linux/abruf/\"" "\"ImportDB\"=\"$database\"" >"$work/linux.reg"
+if timeout 120 "$linux_bin/kximport" --settings "$work/linux.reg" --output-dir "$work/linux/xml_temp" \
+  --advisor 12345 --last-import 1.0 --login 12345 --pin geheim --embedded-server --no-message-boxes \
+  --option startid1=815 --option startid2=4711 >"$work/linux.out" 2>&1; then
+  without_date() { grep -v '<I_Datum>' "$1" 2>/dev/null || true; }
+  if cmp -s <(without_date "$document") <(without_date "$work/linux/xml_temp/KORVALIX.XML"); then
+    check "the document is the Linux build's, byte for byte (the import date aside)" same same
+  else
+    check "the document is the Linux build's, byte for byte (the import date aside)" same \
+      "$(diff <(without_date "$work/linux/xml_temp/KORVALIX.XML") <(without_date "$document") | head -n 20)"
+  fi
+else
+  check "the Linux build's run of the same import" "exit 0" "$(cat "$work/linux.out")"
+fi
+
+# --- A database the server does not have: the server's message (every part) reaches the host
+# as the error line, the result is that of a failed staging step, and no document is written.
+missing="localhost:$work/db/MISSING.IDB"
+write_settings "$data_dir" "$missing"
+run_export "$wine_runner" "$dll" "$wwork\\xml_missing" missing
+check "a missing database: result" "result=-29" "$(tail -n 1 "$work/missing.out")"
+error_line=$(sed -n 's/^line 4 0 //p' "$work/missing.out")
+check_contains "a missing database: the server's message" \
+  "I/O error during \"open\" operation for file \"$work/db/MISSING.IDB\"\\n" "$error_line"
+check "a missing database: no document" "" "$(ls -A "$work/xml_missing")"
+
+finish
