@@ -7,7 +7,12 @@ std::string SystemErrorText(DWORD code) {
   const DWORD length =
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, sizeof text - 1, nullptr);
   std::string out = std::to_string(code);
-  if (length > 0) out += "-" + std::string(text, length);
+  // The system's text ends with a line break, which has no place inside a longer message.
+  std::string_view message(text, length);
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ')) {
+    message.remove_suffix(1);
+  }
+  if (!message.empty()) out += "-" + std::string(message);
   return out;
 }
 
