@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps linux win32 test test-linux test-win32 demo clean
+.PHONY: all deps linux win32 test test-linux test-win32 demo bench bench-small clean
 
 all: linux win32
 
@@ -35,6 +35,15 @@ test: deps
 demo: deps
 	$(MAKE) linux
 	bash scripts/demo.sh
+
+# Benchmarks: each subject against its floor in the same run, with the ratios printed at the
+# end. The large data set takes about ten minutes; bench-small (a tenth of it) about two.
+BENCH_REPEAT ?= 2
+bench: linux
+	bash bench/run-all.sh $(BUILD)/linux --large --repeat $(BENCH_REPEAT)
+
+bench-small: linux
+	bash bench/run-all.sh $(BUILD)/linux --repeat $(BENCH_REPEAT)
 
 clean:
 	rm -rf $(BUILD)

@@ -135,13 +135,15 @@ void Statement::SetUpParameters(const std::vector<std::string>& names) {
     parameters_.push_back(InfoOf(var, i < static_cast<int>(names.size()) ? names[i] : std::string()));
     Bound& bound = bound_[i];
     const FieldType type = parameters_.back().type;
-    bound.textSubtype = (type == FieldType::Char || type == FieldType::VarChar) ? var.sqlsubtype : int16_t{0};
-    bound.text.assign(2, '\0');
+    const bool text = type == FieldType::Char || type == FieldType::VarChar;
+    bound.textSubtype = text ? var.sqlsubtype : int16_t{0};
+    bound.textCapacity = text ? var.sqllen : int16_t{0};
+    bound.text.assign(2 + static_cast<std::size_t>(bound.textCapacity), '\0');
     // Every parameter takes an indicator, so that NULL can be bound whatever the column allows.
     var.sqltype = ib::kSqlVarying | 1;
     var.sqlscale = 0;
     var.sqlsubtype = bound.textSubtype;
-    var.sqllen = 0;
+    var.sqllen = bound.textCapacity;
     var.sqldata = bound.text.data();
     var.sqlind = &bound.indicator;
   }

@@ -48,6 +48,8 @@ class Statement {
   int ParameterIndex(std::string_view name) const;
 
   void SetNull(int position);
+  // Every parameter NULL, as at the start of a new row of values.
+  void SetAllNull();
   // Any bytes up to 32765 of them (more raises). A text longer than the column is refused by the
   // server ("string right truncation"); Parameter(i).length is the length to cut to.
   void SetText(int position, std::string_view bytes);
@@ -99,6 +101,10 @@ class Statement {
     double real = 0;
     int16_t indicator = -1;
     int16_t textSubtype = 0;  // the character set the parameter was described with
+    // The sqllen a text is bound with: the described length of a text parameter, or the longest
+    // text bound so far. Kept from one value to the next, so that the layout of the parameters
+    // stays the same and the client does not describe the message anew for every execute.
+    int16_t textCapacity = 0;
   };
 
   const ib::Functions& Api() const;

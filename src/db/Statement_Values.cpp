@@ -1,6 +1,7 @@
 // Statement: binding parameter values and reading the columns of the current row.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -75,13 +76,19 @@ int Statement::ParameterIndex(std::string_view name) const {
 }
 
 ib::XSQLVAR& Statement::CheckedParameter(int position) {
-  Parameter(position);
+  if (position < 0 || position >= ParameterCount()) [[unlikely]] {
+    Parameter(position);  // raises
+  }
   return in_.Var(position);
 }
 
 void Statement::SetNull(int position) {
   CheckedParameter(position);
   bound_[position].indicator = -1;
+}
+
+void Statement::SetAllNull() {
+  for (Bound& bound : bound_) bound.indicator = -1;
 }
 
 void Statement::SetText(int position, std::string_view bytes) {
@@ -92,26 +99,45 @@ void Statement::SetText(int position, std::string_view bytes) {
   }
   Bound& bound = bound_[position];
   const auto length = static_cast<int16_t>(bytes.size());
-  bound.text.resize(2 + bytes.size());
+  if (length > bound.textCapacity) {
+    bound.textCapacity = length;
+    bound.text.resize(2 + bytes.size());
+  }
   std::memcpy(bound.text.data(), &length, 2);
   std::memcpy(bound.text.data() + 2, bytes.data(), bytes.size());
   bound.indicator = 0;
   var.sqltype = ib::kSqlVarying | 1;
   var.sqlscale = 0;
   var.sqlsubtype = bound.textSubtype;
-  var.sqllen = length;
+  var.sqllen = bound.textCapacity;
   var.sqldata = bound.text.data();
 }
 
 void Statement::SetInt(int position, int64_t value) {
   ib::XSQLVAR& var = CheckedParameter(position);
   Bound& bound = bound_[position];
-  bound.integer = value;
   bound.indicator = 0;
-  var.sqltype = ib::kSqlInt64 | 1;
   var.sqlscale = 0;
   var.sqlsubtype = 0;
-  var.sqllen = sizeof bound.integer;
+  // A whole-number parameter takes the value in its own type when it fits, so that the server
+  // has nothing to convert; anything else goes as a 64-bit integer for the server to convert or
+  // refuse.
+  const FieldInfo& info = parameters_[position];
+  if (info.scale == 0 && info.type == FieldType::Integer && value >= INT32_MIN && value <= INT32_MAX) {
+    const auto narrow = static_cast<int32_t>(value);
+    std::memcpy(&bound.integer, &narrow, sizeof narrow);
+    var.sqltype = ib::kSqlLong | 1;
+    var.sqllen = sizeof narrow;
+  } else if (info.scale == 0 && info.type == FieldType::SmallInt && value >= INT16_MIN && value <= INT16_MAX) {
+    const auto narrow = static_cast<int16_t>(value);
+    std::memcpy(&bound.integer, &narrow, sizeof narrow);
+    var.sqltype = ib::kSqlShort | 1;
+    var.sqllen = sizeof narrow;
+  } else {
+    bound.integer = value;
+    var.sqltype = ib::kSqlInt64 | 1;
+    var.sqllen = sizeof bound.integer;
+  }
   var.sqldata = reinterpret_cast<char*>(&bound.integer);
 }
 
@@ -168,7 +194,9 @@ int Statement::ColumnIndex(std::string_view name) const {
 }
 
 const ib::XSQLVAR& Statement::CheckedColumn(int index) const {
-  Column(index);
+  if (index < 0 || index >= ColumnCount()) [[unlikely]] {
+    Column(index);  // raises
+  }
   return out_.Var(index);
 }
 

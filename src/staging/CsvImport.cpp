@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -15,45 +17,44 @@
 namespace kx {
 namespace {
 
-// Splits into reusable field strings (the vector keeps its capacity from line to line).
-void SplitInto(std::string_view line, char comma, char quote, std::vector<std::string>& fields) {
-  std::size_t count = 0;
-  auto next = [&]() -> std::string& {
-    if (count == fields.size()) fields.emplace_back();
-    std::string& field = fields[count++];
-    field.clear();
-    return field;
-  };
-  std::size_t pos = 0;
+// Splits into views of the line, at most limit fields (those after them are never read); the
+// text of a quoted field, whose doubled quotes become one, goes into unquoted. That buffer is
+// reserved for the whole line first, so it never moves while the views into it are in use.
+void SplitInto(std::string_view line, char comma, char quote, std::size_t limit, std::vector<std::string_view>& fields,
+               std::string& unquoted) {
+  fields.clear();
+  unquoted.clear();
+  unquoted.reserve(line.size());
+  const char* p = line.data();
+  const char* const end = p + line.size();
   for (;;) {
-    std::string& field = next();
-    if (pos < line.size() && line[pos] == quote) {
-      ++pos;
-      while (pos < line.size()) {
-        if (line[pos] == quote) {
-          if (pos + 1 < line.size() && line[pos + 1] == quote) {
-            field += quote;
-            pos += 2;
-            continue;
-          }
-          ++pos;
-          break;
+    if (p < end && *p == quote) {
+      ++p;
+      const std::size_t start = unquoted.size();
+      while (p < end) {
+        const char* run = p;
+        while (p < end && *p != quote) ++p;
+        unquoted.append(run, static_cast<std::size_t>(p - run));
+        if (p == end) break;
+        if (p + 1 < end && p[1] == quote) {
+          unquoted += quote;
+          p += 2;
+          continue;
         }
-        field += line[pos++];
+        ++p;
+        break;
       }
+      fields.emplace_back(unquoted.data() + start, unquoted.size() - start);
       // What stands between the closing quote and the next separator is dropped.
-      const std::size_t separator = line.find(comma, pos);
-      if (separator == std::string_view::npos) break;
-      pos = separator + 1;
+      while (p < end && *p != comma) ++p;
     } else {
-      const std::size_t separator = line.find(comma, pos);
-      const std::size_t end = separator == std::string_view::npos ? line.size() : separator;
-      field.assign(line.substr(pos, end - pos));
-      if (separator == std::string_view::npos) break;
-      pos = separator + 1;
+      const char* const start = p;
+      while (p < end && *p != comma) ++p;
+      fields.emplace_back(start, static_cast<std::size_t>(p - start));
     }
+    if (p == end || fields.size() == limit) break;
+    ++p;
   }
-  fields.resize(count);
 }
 
 // The lines of a text: a line ends at CR LF, LF or CR; a zero byte ends the text.
@@ -61,17 +62,57 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   if (const std::size_t zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
   std::vector<std::string_view> lines;
   lines.reserve(text.size() / 64 + 1);
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(pos));
-      break;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // The next LF at or after p (end when there is none); found again only once p has passed it, so
+  // that a text that breaks its lines with CR alone is not searched to its end for every line.
+  const char* lf = nullptr;
+  while (p < end) {
+    if (lf == nullptr || (lf != end && lf < p)) {
+      const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+      lf = found != nullptr ? static_cast<const char*>(found) : end;
     }
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(lf - p)));
+    if (cr != nullptr) {
+      lines.emplace_back(p, static_cast<std::size_t>(cr - p));
+      p = (cr + 1 < end && cr[1] == '\n') ? cr + 2 : cr + 1;
+    } else {
+      lines.emplace_back(p, static_cast<std::size_t>(lf - p));
+      if (lf == end) break;
+      p = lf + 1;
+    }
   }
   return lines;
+}
+
+// The whole source file in one read of its size (a stream copy would hold it twice).
+std::string ReadSourceFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) throw FileError("Cannot open file " + path, path);
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  std::string text;
+  if (size > 0) {
+    text.resize(static_cast<std::size_t>(size));
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  // A file that grew since it was measured is read to its end all the same.
+  char rest[65536];
+  while (in.good() && (in.read(rest, sizeof rest), in.gcount() > 0)) {
+    text.append(rest, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) throw FileError("Cannot read file " + path, path);
+  return text;
+}
+
+// TrimControl, here where every field goes through it.
+inline std::string_view Trimmed(std::string_view text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  while (begin < end && static_cast<unsigned char>(*begin) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(end[-1]) <= 32) --end;
+  return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
 bool IsBlank(std::string_view line) { return TrimControl(line).empty(); }
@@ -88,6 +129,44 @@ std::optional<int64_t> WholeNumber(std::string_view text) {
 void RemoveAll(std::string& text, char c) {
   if (c == '\0') return;
   text.erase(std::remove(text.begin(), text.end(), c), text.end());
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigitOrSign(char c) { return IsDigit(c) || c == '+' || c == '-'; }
+
+// Nearly every number in the provider's files is plain: a sign at most, digits, and for a
+// floating-point value one "." with digits after it. Such a text is read directly, without the
+// copies of the general conversion, with the same result (the Plain... functions say when).
+
+// At most 15 digits after an optional sign: a double holds them exactly, so the integer is what
+// the decimal reading and its truncation give.
+std::optional<int64_t> PlainWholeNumber(std::string_view text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  if (text.empty() || text.size() > 15) return std::nullopt;
+  int64_t value = 0;
+  for (const char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return negative ? -value : value;
+}
+
+// Digits, optionally "." and digits, after an optional sign; the text std::from_chars reads (no
+// "+"). The general conversion turns the "." into the decimal separator and reads it back as
+// the same decimal point, when neither separator is a digit or a sign and they differ.
+std::optional<std::string_view> PlainDecimal(std::string_view text) {
+  const std::size_t start = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  std::size_t i = start;
+  while (i < text.size() && IsDigit(text[i])) ++i;
+  if (i == start) return std::nullopt;
+  if (i < text.size()) {
+    if (text[i] != '.') return std::nullopt;
+    const std::size_t fraction = ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    if (i == fraction || i != text.size()) return std::nullopt;
+  }
+  return text[0] == '+' ? text.substr(1) : text;
 }
 
 // The log file of one import; every line is written as it happens.
@@ -111,9 +190,10 @@ class ErrorLogFile {
 }  // namespace
 
 std::vector<std::string> SplitDelimitedLine(std::string_view line, char comma, char quote) {
-  std::vector<std::string> fields;
-  SplitInto(line, comma, quote, fields);
-  return fields;
+  std::vector<std::string_view> views;
+  std::string unquoted;
+  SplitInto(line, comma, quote, SIZE_MAX, views, unquoted);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
@@ -164,10 +244,18 @@ void TCsvImport::Execute() {
     log->Write(TimeStamp() + " - Import process started" + LineBreakChars + LineBreakChars);
   }
 
-  const std::string text = ReadWholeFile(FileName);
+  const FormatSettings& regional = Formats.Regional;
+  plainWholeNumbers_ = !IsDigitOrSign(regional.ThousandSeparator);
+  plainDecimals_ = plainWholeNumbers_ && regional.DecimalSeparator != '\0' &&
+                   !IsDigitOrSign(regional.DecimalSeparator) && regional.DecimalSeparator != regional.ThousandSeparator;
+
+  const std::string text = ReadSourceFile(FileName);
   const std::vector<std::string_view> lines = SplitLines(text);
   lineCount_ = static_cast<int64_t>(lines.size());
-  std::vector<std::string> fields;
+  std::vector<std::string_view> fields;
+  std::string unquoted;
+  std::size_t fieldLimit = 1;
+  for (const MapEntry& e : entries) fieldLimit = std::max(fieldLimit, e.position);
   int skipped = 0;
   for (std::string_view line : lines) {
     if (skipped < SkipFirstRows) {
@@ -175,7 +263,7 @@ void TCsvImport::Execute() {
       continue;
     }
     if (IsBlank(line)) continue;
-    SplitInto(line, Comma, Quote, fields);
+    SplitInto(line, Comma, Quote, fieldLimit, fields, unquoted);
     try {
       ProcessRecord(entries, fields);
     } catch (const std::exception& e) {
@@ -194,10 +282,10 @@ void TCsvImport::Execute() {
   }
 }
 
-void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string>& fields) {
+void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::size_t p = entries[i].position;
-    row_[i].second.assign(p >= 1 && p <= fields.size() ? TrimControl(fields[p - 1]) : std::string_view());
+    row_[i].second.assign(p >= 1 && p <= fields.size() ? Trimmed(fields[p - 1]) : std::string_view());
   }
   bool accept = true;
   if (OnBeforePost) OnBeforePost(row_, accept);
@@ -211,42 +299,63 @@ void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries, const std::
   if (OnImportRecord) OnImportRecord();
 }
 
-void TCsvImport::AssignValue(const MapEntry& entry, const std::string& value) {
+void TCsvImport::AssignValue(const MapEntry& entry, std::string_view value) {
   if (value == Formats.NullText) return;  // the row's fields start as NULL
   const ImportField& field = target_.Fields()[entry.field];
-  const FormatSettings& regional = Formats.Regional;
   switch (field.Type) {
     case ImportField::Kind::Text:
-      target_.SetText(entry.field,
-                      field.Length > 0 && value.size() > field.Length ? std::string_view(value).substr(0, field.Length)
-                                                                      : std::string_view(value));
+      target_.SetText(entry.field, field.Length > 0 && value.size() > field.Length ? value.substr(0, field.Length) : value);
       return;
     case ImportField::Kind::SmallInt:
-    case ImportField::Kind::Integer: {
-      std::string number = value;
-      RemoveAll(number, regional.ThousandSeparator);
-      if (const std::optional<double> parsed = ParseDecimal(number, regional.DecimalSeparator)) {
-        const double whole = std::trunc(*parsed);
-        if (!(std::fabs(whole) < 9.2e18)) throw Error("Value " + value + " is out of range for " + field.Name);
-        target_.SetInt(entry.field, static_cast<int64_t>(whole));
-      } else if (EqualsIgnoreCase1252(value, Formats.TrueText)) {
-        target_.SetInt(entry.field, 1);
-      } else if (EqualsIgnoreCase1252(value, Formats.FalseText)) {
-        target_.SetInt(entry.field, 0);
-      }
+    case ImportField::Kind::Integer:
+      AssignWholeNumber(entry, value);
       return;
-    }
-    case ImportField::Kind::Double: {
-      std::string number = value;
-      if (const std::size_t dot = number.find('.'); dot != std::string::npos) number[dot] = regional.DecimalSeparator;
-      RemoveAll(number, regional.ThousandSeparator);
-      if (const std::optional<double> parsed = ParseDecimal(number, regional.DecimalSeparator)) {
-        target_.SetDouble(entry.field, *parsed);
-      }
+    case ImportField::Kind::Double:
+      AssignFloat(entry, value);
       return;
-    }
     case ImportField::Kind::Other:
       return;
+  }
+}
+
+void TCsvImport::AssignWholeNumber(const MapEntry& entry, std::string_view value) {
+  if (plainWholeNumbers_) {
+    if (const std::optional<int64_t> plain = PlainWholeNumber(value)) {
+      target_.SetInt(entry.field, *plain);
+      return;
+    }
+  }
+  const FormatSettings& regional = Formats.Regional;
+  std::string number(value);
+  RemoveAll(number, regional.ThousandSeparator);
+  if (const std::optional<double> parsed = ParseDecimal(number, regional.DecimalSeparator)) {
+    const double whole = std::trunc(*parsed);
+    if (!(std::fabs(whole) < 9.2e18)) {
+      throw Error("Value " + std::string(value) + " is out of range for " + target_.Fields()[entry.field].Name);
+    }
+    target_.SetInt(entry.field, static_cast<int64_t>(whole));
+  } else if (EqualsIgnoreCase1252(value, Formats.TrueText)) {
+    target_.SetInt(entry.field, 1);
+  } else if (EqualsIgnoreCase1252(value, Formats.FalseText)) {
+    target_.SetInt(entry.field, 0);
+  }
+}
+
+void TCsvImport::AssignFloat(const MapEntry& entry, std::string_view value) {
+  if (plainDecimals_) {
+    if (const std::optional<std::string_view> plain = PlainDecimal(value)) {
+      double number = 0;
+      const auto [ptr, ec] = std::from_chars(plain->data(), plain->data() + plain->size(), number);
+      if (ec == std::errc() && ptr == plain->data() + plain->size()) target_.SetDouble(entry.field, number);
+      return;
+    }
+  }
+  const FormatSettings& regional = Formats.Regional;
+  std::string number(value);
+  if (const std::size_t dot = number.find('.'); dot != std::string::npos) number[dot] = regional.DecimalSeparator;
+  RemoveAll(number, regional.ThousandSeparator);
+  if (const std::optional<double> parsed = ParseDecimal(number, regional.DecimalSeparator)) {
+    target_.SetDouble(entry.field, *parsed);
   }
 }
 

@@ -67,8 +67,10 @@ class TCsvImport {
   };
 
   std::vector<MapEntry> CheckAndBuildMap() const;
-  void ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string>& fields);
-  void AssignValue(const MapEntry& entry, const std::string& value);
+  void ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields);
+  void AssignValue(const MapEntry& entry, std::string_view value);
+  void AssignWholeNumber(const MapEntry& entry, std::string_view value);
+  void AssignFloat(const MapEntry& entry, std::string_view value);
   std::string TimeStamp();
 
   ImportTarget& target_;
@@ -76,6 +78,9 @@ class TCsvImport {
   ImportRow row_;
   int64_t processed_ = 0;
   int64_t lineCount_ = 0;
+  // The regional separators admit the direct reading of plain numbers (see CsvImport.cpp).
+  bool plainWholeNumbers_ = false;
+  bool plainDecimals_ = false;
   std::vector<std::string> errors_;
 };
 

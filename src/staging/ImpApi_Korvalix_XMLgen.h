@@ -46,6 +46,16 @@ class TXML_Gen {
   static DateTime ParseProviderDate(std::string_view text);
 
   int32_t WriteImportFile(const std::string& outputDir);
+  // WriteImportFile on staging tables loaded by an earlier run, in a connection and transaction
+  // of its own: the document alone, for measuring it. AdvisorRef, LastImport, ImportDate and
+  // ClearReimport are taken as they stand.
+  int32_t WriteImportFileFrom(const std::string& databaseName, const std::string& outputDir) {
+    Connect(databaseName);
+    const int32_t result = WriteImportFile(outputDir);
+    IBTransaction1->Commit();
+    IBDatabase1->Detach();
+    return result;
+  }
   void WriteImportHeader(const std::string& advisorRef);
   int64_t WriteCustomers();
   void WriteCustomerRef();

@@ -34,9 +34,7 @@ TableInserter::TableInserter(db::Transaction& transaction, std::string_view inse
   }
 }
 
-void TableInserter::BeginRow() {
-  for (int i = 0; i < insert_.ParameterCount(); ++i) insert_.SetNull(i);
-}
+void TableInserter::BeginRow() { insert_.SetAllNull(); }
 
 void TableInserter::SetText(std::size_t field, std::string_view value) { insert_.SetText(positions_[field], value); }
 void TableInserter::SetInt(std::size_t field, int64_t value) { insert_.SetInt(positions_[field], value); }

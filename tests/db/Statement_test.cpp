@@ -119,6 +119,42 @@ TEST_P(StatementTest, IntegersAndDoublesRoundTripAtTheirLimits) {
 TEST_P(StatementTest, ValueOutOfTheColumnsRangeIsRefused) {
   EXPECT_THROW(InsertOne(1, "S", [](Statement& s) { s.SetInt("V", 40000); }), DatabaseError);
   EXPECT_THROW(InsertOne(2, "I", [](Statement& s) { s.SetText("V", "3000000000"); }), DatabaseError);
+  EXPECT_THROW(InsertOne(3, "I", [](Statement& s) { s.SetInt("V", 3000000000); }), DatabaseError);
+}
+
+TEST_P(StatementTest, TextsOfChangingLengthsAreStoredExactly) {
+  // The parameter keeps the room of its longest text; each row must still get its own length.
+  Statement insert(*transaction_, "insert into T (ID, W, V) values (:ID, :W, :V)");
+  const char* const texts[] = {"a much longer text than the next ones", "ab", "", "abcd", "an even longer text than the first one"};
+  int id = 0;
+  for (const char* text : texts) {
+    insert.SetInt("ID", ++id);
+    insert.SetText("W", text);
+    insert.SetText("V", std::string_view(text).substr(0, 5));
+    insert.Execute();
+  }
+  Statement select(*transaction_, "select W, V from T order by ID");
+  select.Open();
+  for (const char* text : texts) {
+    ASSERT_TRUE(select.Fetch());
+    EXPECT_EQ(select.AsText(0), text);
+    EXPECT_EQ(select.AsText(1), std::string_view(text).substr(0, 5));
+  }
+}
+
+TEST_P(StatementTest, SetAllNullBindsEveryParameterNull) {
+  Statement insert(*transaction_, "insert into T (ID, I, V, D) values (:ID, :I, :V, :D)");
+  insert.SetInt("ID", 1);
+  insert.SetInt("I", 7);
+  insert.SetText("V", "x");
+  insert.SetDouble("D", 1.5);
+  insert.Execute();
+  insert.SetAllNull();
+  insert.Execute();
+  Statement select(*transaction_, "select count(*) from T where ID is null and I is null and V is null and D is null");
+  select.Open();
+  ASSERT_TRUE(select.Fetch());
+  EXPECT_EQ(select.AsInt(0), 1);
 }
 
 TEST_P(StatementTest, BytesAreStoredAndComparedUnchanged) {

@@ -118,6 +118,14 @@ TEST_F(CsvImportTest, SkipsTheHeaderAndBlankLinesAndKnowsEveryLineEnd) {
   EXPECT_EQ(import.ProcessedCount(), 3);
 }
 
+TEST_F(CsvImportTest, CarriageReturnsAloneBreakLinesBeforeALaterLineFeed) {
+  Load("KEY;NUM\ra;1\rb;2\nc;3\r\r\nd;4");
+  ASSERT_EQ(table.rows.size(), 4u);
+  EXPECT_EQ(table.rows[1][0], Value(std::string("b")));
+  EXPECT_EQ(table.rows[2][1], Value(int64_t{3}));
+  EXPECT_EQ(import.LineCount(), 6);
+}
+
 TEST_F(CsvImportTest, ZeroByteEndsTheText) {
   Load(std::string("h\r\na;1\r\nb;2\0c;3\r\n", 16));
   EXPECT_EQ(table.rows.size(), 2u);
@@ -211,6 +219,19 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{false, "1234,5", 3, 12345.0}, ConversionCase{false, "12.9", 1, int64_t{12}},
                       ConversionCase{false, "1,234", 1, int64_t{1234}}, ConversionCase{true, "1e3", 3, 1000.0},
                       ConversionCase{true, "x", 3, kNull}, ConversionCase{true, "7", 4, kNull}));
+
+// Plain numbers (a sign, digits, one ".") take a shorter way; they must come out as above.
+INSTANTIATE_TEST_SUITE_P(
+    PlainNumbers, ConversionTest,
+    ::testing::Values(ConversionCase{true, "+42", 1, int64_t{42}}, ConversionCase{true, "-0", 1, int64_t{0}},
+                      ConversionCase{true, "+7", 2, int64_t{7}},
+                      ConversionCase{true, "999999999999999", 1, int64_t{999999999999999}},
+                      // More digits than a double holds exactly: read as a double like any number.
+                      ConversionCase{true, "12345678901234567", 1, int64_t{12345678901234568}},
+                      ConversionCase{true, "+-5", 1, kNull}, ConversionCase{false, "+1.5", 3, 1.5},
+                      ConversionCase{true, "-0.1", 3, -0.1},
+                      ConversionCase{false, "0.30000000000000004", 3, 0.30000000000000004},
+                      ConversionCase{false, "1.5.", 3, kNull}));
 
 TEST_F(CsvImportTest, NumberBeyondEveryIntegerFailsTheRecord) {
   Load("h\r\n1e300\r\n", {"NUM=1"});

@@ -1,0 +1,136 @@
+#pragma once
+
+// What the three benchmarks share: the data set, staging databases, doubles for the
+// container's seams, and phases run in child processes so that each reports its own peak RSS.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ProviderData.h"
+#include "frame/ImpApiMain.h"
+#include "platform/RegionalSettings.h"
+#include "platform/SystemClock.h"
+
+namespace kx::bench {
+
+// --- Command line and data set
+
+struct Options {
+  bool large = false;
+  int repeat = 2;             // measurements of each subject; the best one is reported
+  std::filesystem::path work;  // scratch directory, removed at the end unless keep
+  bool keep = false;
+};
+
+// --large, --repeat N, --work DIR, --keep. Prints usage and exits on a wrong command line.
+Options ParseOptions(int argc, char** argv, std::string_view program, std::string_view purpose);
+
+// The data set: 10,000 customers (100,000 holdings rows, 1,000,000 transactions) with --large,
+// a tenth of that otherwise; seed 1.
+gen::Sizes DataSizes(bool large);
+
+// Writes bestandsdaten.csv and transaktionsdaten.csv into dir and returns what they hold.
+gen::Counts WriteProviderFiles(const std::filesystem::path& dir, bool large);
+
+// Copies the installation's column maps (BESTAND.txt, TRANSAKT.txt, DBSTARTIDS.txt) into dir.
+void CopyColumnMaps(const std::filesystem::path& dir);
+
+// Creates an embedded staging database (install/KXDB.sql) at path. Loads the database client:
+// call it in a child process (RunInChild) so that the parent stays free of the engine.
+void CreateStagingDatabase(const std::string& path);
+
+// A fresh copy of an empty staging database, replacing an earlier file at target.
+void CopyDatabase(const std::filesystem::path& templateFile, const std::filesystem::path& target);
+
+// --- Measuring
+
+using Clock = std::chrono::steady_clock;
+double SecondsSince(Clock::time_point start);
+// User and system time of this process so far (all threads: the engine's too).
+double ProcessCpuSeconds();
+
+// Named numbers a phase reports, and the peak resident set of the process that ran it.
+struct PhaseResult {
+  std::map<std::string, double> values;
+  double peakRssMiB = 0;
+  double cpuSeconds = 0;  // user and system time of the child
+  double operator[](const std::string& key) const;
+};
+
+// Runs work in a forked child and returns what it reported with the child's peak RSS
+// (getrusage ru_maxrss). An exception in the child becomes a std::runtime_error here. The
+// parent never loads the database engine, so each child starts from a small process.
+PhaseResult RunInChild(const std::string& name, const std::function<std::map<std::string, double>()>& work);
+
+// The peak RSS of this process so far, in MiB.
+double PeakRssMiB();
+
+// nproc, memory and CPU model, one line each.
+std::string MachineText();
+
+// --- Doubles for the component container
+
+class FixedClock final : public SystemClock {
+ public:
+  DateTime Today() override;
+  DateTime Now() override;
+  void Sleep(uint32_t) override {}
+  void PumpMessages() override {}
+};
+
+class GermanRegional final : public RegionalSettings {
+ public:
+  FormatSettings Formats() override { return GermanFormats(); }
+  std::string LowerCase(std::string_view text) override;
+};
+
+// Raised by StageRecorder at the document's status message when told to stop there.
+struct StopBeforeDocument : std::runtime_error {
+  StopBeforeDocument() : std::runtime_error("stopped before the document") {}
+};
+
+// Records when each status message (kind 1) arrives and counts the position messages.
+class StageRecorder final : public ProgressSink {
+ public:
+  explicit StageRecorder(bool stopBeforeDocument = false) : stop_(stopBeforeDocument) {}
+  void Send(int32_t kind, int32_t value, std::string_view text) override;
+
+  struct Stage {
+    int32_t value;
+    std::string text;
+    Clock::time_point at;
+    double cpu;  // ProcessCpuSeconds() then
+  };
+  // The first status message with this value; raises when there was none.
+  const Stage& At(int32_t value) const;
+  std::vector<Stage> stages;
+  int64_t positions = 0;
+
+ private:
+  bool stop_;
+};
+
+// GenerateImport on a data directory with maps and provider files, into database, stopping at
+// the document (the staging tables are loaded and committed then). Reports the times of the
+// holdings load ("holdings_s", status 10 to 40), of the transactions and start-id loads
+// ("transactions_s", 40 to 70) and of both ("load_s"), and the CPU time of both ("load_cpu").
+std::map<std::string, double> LoadLikeGenerateImport(const std::filesystem::path& dataDir,
+                                                      const std::string& database);
+
+// select count(*) of a table.
+int64_t CountRows(const std::string& database, std::string_view table);
+
+// --- Output
+
+std::string Rate(double count, double seconds);  // "123,456/s"
+void PrintRow(std::string_view label, std::string_view text);
+// "ratio 0.93 (target >= 0.90): met" and the like.
+std::string Verdict(double ratio, double target, bool atLeast);
+
+}  // namespace kx::bench

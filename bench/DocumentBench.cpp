@@ -1,0 +1,125 @@
+// kx_bench_document: TXML_Gen::WriteImportFile on a loaded staging database against its floor,
+// one select per staging table reading every row once and a file of the document's size.
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+
+#include "BenchSupport.h"
+#include "ScanFloor.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+
+namespace kx::bench {
+namespace {
+
+constexpr std::string_view kPurpose =
+    "Loads the provider files once, then writes the import document (first import) and runs the\n"
+    "floor (every staging row read once, the document's byte count written) in turn.\n"
+    "Target: document time <= 3 x the floor.";
+
+std::map<std::string, double> MeasureDocument(const std::string& database, const std::filesystem::path& out) {
+  std::filesystem::create_directories(out);
+  StageRecorder progress;
+  FixedClock clock;
+  GermanRegional regional;
+  TXML_Gen container({progress, clock, regional});
+  container.AdvisorRef = "BR-1";
+  container.ImportDate = clock.Today();
+  container.LastImport = 0;
+  const Clock::time_point start = Clock::now();
+  const int32_t result = container.WriteImportFileFrom(database, out.string());
+  const double seconds = SecondsSince(start);
+  if (result != 0) throw std::runtime_error("WriteImportFile returned " + std::to_string(result));
+  return {{"document_s", seconds},
+          {"bytes", static_cast<double>(std::filesystem::file_size(out / "KORVALIX.XML"))},
+          {"customers", static_cast<double>(progress.positions)}};
+}
+
+std::map<std::string, double> MeasureScan(const std::string& database, const std::filesystem::path& file,
+                                          int64_t bytes) {
+  const Clock::time_point start = Clock::now();
+  const ScanResult scan = ScanStagingTables(database, file.string(), bytes);
+  const double seconds = SecondsSince(start);
+  return {{"scan_s", seconds}, {"rows", static_cast<double>(scan.rows)}, {"bytes", static_cast<double>(scan.bytes)}};
+}
+
+void PrintSubject(std::string_view label, double seconds, double rows, double bytes) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%8.2f s  %s rows, %.1f MiB/s", seconds, Rate(rows, seconds).c_str(),
+                bytes / (1024.0 * 1024.0) / seconds);
+  PrintRow(label, text);
+}
+
+int Run(const Options& options) {
+  const std::filesystem::path data = options.work / "data";
+  std::printf("Document benchmark (%s data set), %s\n", options.large ? "large" : "small", MachineText().c_str());
+  const gen::Counts counts = WriteProviderFiles(data, options.large);
+  CopyColumnMaps(data);
+  const std::string database = (options.work / "document.fdb").string();
+  const PhaseResult load = RunInChild("load", [&] {
+    CreateStagingDatabase(database);
+    return LoadLikeGenerateImport(data, database);
+  });
+  const double rows = static_cast<double>(counts.holdingsRows + counts.acceptedTransactionRows);
+  std::printf("  loaded %.0f staging rows in %.2f s (%llu customer rows, %llu depots, %llu positions)\n", rows,
+              load["load_s"], static_cast<unsigned long long>(counts.customerRows),
+              static_cast<unsigned long long>(counts.depots), static_cast<unsigned long long>(counts.positions));
+
+  double documentSeconds = 1e30;
+  double scanSeconds = 1e30;
+  double documentRss = 0;
+  double scanRss = 0;
+  int64_t bytes = 0;
+  auto document = [&](int rep) {
+    const PhaseResult r = RunInChild("document", [&] { return MeasureDocument(database, options.work / "out"); });
+    documentSeconds = std::min(documentSeconds, r["document_s"]);
+    documentRss = std::max(documentRss, r.peakRssMiB);
+    bytes = static_cast<int64_t>(r["bytes"]);
+    std::printf("  run %d document %.2f s, %.1f MiB, RSS %.0f MiB\n", rep + 1, r["document_s"],
+                r["bytes"] / (1024.0 * 1024.0), r.peakRssMiB);
+  };
+  auto scan = [&](int rep) {
+    const PhaseResult r = RunInChild("scan", [&] { return MeasureScan(database, options.work / "scan.txt", bytes); });
+    if (r["rows"] != rows) throw std::runtime_error("the scan read another number of rows than were loaded");
+    scanSeconds = std::min(scanSeconds, r["scan_s"]);
+    scanRss = std::max(scanRss, r.peakRssMiB);
+    std::printf("  run %d floor    %.2f s, RSS %.0f MiB\n", rep + 1, r["scan_s"], r.peakRssMiB);
+  };
+  for (int rep = 0; rep < options.repeat; ++rep) {
+    // The first document gives the floor its byte count; afterwards the order alternates.
+    if (rep % 2 == 0) {
+      document(rep);
+      scan(rep);
+    } else {
+      scan(rep);
+      document(rep);
+    }
+    std::fflush(stdout);
+  }
+
+  std::printf("Best of %d:\n", options.repeat);
+  PrintSubject("floor (scan + write)", scanSeconds, rows, static_cast<double>(bytes));
+  PrintSubject("document", documentSeconds, rows, static_cast<double>(bytes));
+  char text[96];
+  std::snprintf(text, sizeof text, "%.0f MiB (floor process %.0f MiB)", documentRss, scanRss);
+  PrintRow("peak RSS, document", text);
+  std::printf("RESULT document: document/floor time %s\n", Verdict(documentSeconds / scanSeconds, 3.0, false).c_str());
+  return 0;
+}
+
+}  // namespace
+}  // namespace kx::bench
+
+int main(int argc, char** argv) {
+  using namespace kx::bench;
+  try {
+    const Options options = ParseOptions(argc, argv, "kx_bench_document", kPurpose);
+    const int status = Run(options);
+    if (!options.keep) std::filesystem::remove_all(options.work);
+    return status;
+  } catch (const std::exception& error) {
+    std::cerr << "kx_bench_document: " << error.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,124 @@
+#include "LoadFloor.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "BenchSupport.h"
+#include "db/Statement.h"
+#include "frame/AtomicFile.h"
+#include "staging/CsvImport.h"
+#include "staging/TableInserter.h"
+
+namespace kx::bench {
+namespace {
+
+// An import target that keeps the converted values instead of posting them.
+class RecordingTarget final : public ImportTarget {
+ public:
+  RecordingTarget(const std::vector<ImportField>& fields, ConvertedRows& rows) : fields_(fields), rows_(rows) {}
+  const std::vector<ImportField>& Fields() const override { return fields_; }
+  void BeginRow() override {
+    rows_.BeginRow();
+    open_ = true;
+  }
+  void SetText(std::size_t field, std::string_view value) override { rows_.SetText(field, value); }
+  void SetInt(std::size_t field, int64_t value) override {
+    ConvertedRows::Cell& cell = rows_.Last(field);
+    cell.kind = ConvertedRows::Kind::Int;
+    cell.integer = value;
+  }
+  void SetDouble(std::size_t field, double value) override {
+    ConvertedRows::Cell& cell = rows_.Last(field);
+    cell.kind = ConvertedRows::Kind::Double;
+    cell.real = value;
+  }
+  void Post() override { open_ = false; }
+  void Cancel() override {
+    if (open_) rows_.DropRow();
+    open_ = false;
+  }
+
+ private:
+  const std::vector<ImportField>& fields_;
+  ConvertedRows& rows_;
+  bool open_ = false;
+};
+
+// The transactions load keeps the type codes 1 to 8 of the sixth map entry, as GenerateImport's
+// row filter does.
+bool AcceptedTypeCode(const ImportRow& row) {
+  if (row.size() < 6) return false;
+  std::string_view text = row[5].second;
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && ec == std::errc() && ptr == text.data() + text.size() && value >= 1 && value <= 8;
+}
+
+std::vector<std::string> MapLines(const std::string& path) {
+  const std::string text = ReadWholeFile(path);
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+void ConvertedRows::SetText(std::size_t field, std::string_view value) {
+  Cell& cell = Last(field);
+  cell.kind = Kind::Text;
+  cell.offset = arena_.size();
+  cell.length = static_cast<uint32_t>(value.size());
+  arena_.append(value);
+}
+
+ConvertedRows ConvertLikeTheImporter(db::Transaction& transaction, std::string_view insertSql,
+                                     const std::string& file, const std::string& mapFile, bool transactionsFilter) {
+  const TableInserter inserter(transaction, insertSql);
+  const db::Statement statement(transaction, insertSql);
+  // Field i must be parameter i, so that the floor can bind by position.
+  if (inserter.Fields().size() != static_cast<std::size_t>(statement.ParameterCount())) {
+    throw std::runtime_error("the insert has parameters that are no fields");
+  }
+  ConvertedRows rows(inserter.Fields().size());
+  RecordingTarget target(inserter.Fields(), rows);
+  FixedClock clock;
+  TCsvImport importer(target, clock);
+  importer.FileName = file;
+  importer.Map = MapLines(mapFile);
+  importer.ErrorLog = false;
+  importer.Formats.Regional = GermanFormats();
+  if (transactionsFilter) {
+    importer.OnBeforePost = [](const ImportRow& row, bool& accept) { accept = AcceptedTypeCode(row); };
+  }
+  importer.Execute();
+  if (importer.ErrorCount() != 0) throw std::runtime_error("the conversion of " + file + " failed for some rows");
+  return rows;
+}
+
+int64_t InsertRows(db::Transaction& transaction, std::string_view insertSql, const ConvertedRows& rows) {
+  db::Statement insert(transaction, insertSql);
+  const int fields = static_cast<int>(rows.Fields());
+  for (std::size_t r = 0; r < rows.Rows(); ++r) {
+    const ConvertedRows::Cell* row = rows.Row(r);
+    for (int f = 0; f < fields; ++f) {
+      const ConvertedRows::Cell& cell = row[f];
+      switch (cell.kind) {
+        case ConvertedRows::Kind::Null: insert.SetNull(f); break;
+        case ConvertedRows::Kind::Int: insert.SetInt(f, cell.integer); break;
+        case ConvertedRows::Kind::Double: insert.SetDouble(f, cell.real); break;
+        case ConvertedRows::Kind::Text: insert.SetText(f, rows.Text(cell)); break;
+      }
+    }
+    insert.Execute();
+  }
+  return static_cast<int64_t>(rows.Rows());
+}
+
+}  // namespace kx::bench
