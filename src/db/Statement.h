@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -130,6 +131,13 @@ class Statement {
   std::vector<FieldInfo> parameters_;
   std::vector<Bound> bound_;
   std::vector<FieldInfo> columns_;
+  // Where ColumnIndex found a name, by the exact bytes asked for: readers ask for the same few
+  // columns by name on every row.
+  struct ColumnLookup {
+    std::string name;
+    int index = -1;
+  };
+  mutable std::array<ColumnLookup, 32> columnLookups_;
   std::vector<int64_t> columnData_;  // 8-byte aligned room for every column's value
   std::vector<int16_t> columnIndicators_;
   bool open_ = false;

@@ -187,8 +187,16 @@ const FieldInfo& Statement::Column(int index) const {
 }
 
 int Statement::ColumnIndex(std::string_view name) const {
+  const std::size_t hash = name.empty() ? 0 : name.size() * 7 + static_cast<unsigned char>(name.front()) * 3 +
+                                                  static_cast<unsigned char>(name[name.size() / 2]) +
+                                                  static_cast<unsigned char>(name.back()) * 5;
+  ColumnLookup& known = columnLookups_[hash % columnLookups_.size()];
+  if (known.index >= 0 && known.name == name) return known.index;
   for (int i = 0; i < ColumnCount(); ++i) {
-    if (EqualsIgnoringCase(columns_[i].name, name)) return i;
+    if (!EqualsIgnoringCase(columns_[i].name, name)) continue;
+    known.name.assign(name);
+    known.index = i;
+    return i;
   }
   throw DatabaseError("no column \"" + std::string(name) + "\" in the result of: " + sql_);
 }

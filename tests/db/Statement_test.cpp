@@ -142,6 +142,20 @@ TEST_P(StatementTest, TextsOfChangingLengthsAreStoredExactly) {
   }
 }
 
+TEST_P(StatementTest, ColumnNamesAreFoundAgainEachTimeWhateverWasAskedBefore) {
+  // Alike in length and in their first, middle and last letters, as a lookup shortcut might not tell apart.
+  Statement select(*transaction_, "select 1 as ABCDE, 2 as AXCYE, 3 as abcde2 from RDB$DATABASE");
+  select.Open();
+  ASSERT_TRUE(select.Fetch());
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(select.AsInt("ABCDE"), 1);
+    EXPECT_EQ(select.AsInt("AXCYE"), 2);
+    EXPECT_EQ(select.AsInt("abcde"), 1);
+    EXPECT_EQ(select.AsInt("ABCDE2"), 3);
+    EXPECT_THROW(select.AsInt("AQCZE"), DatabaseError);
+  }
+}
+
 TEST_P(StatementTest, SetAllNullBindsEveryParameterNull) {
   Statement insert(*transaction_, "insert into T (ID, I, V, D) values (:ID, :I, :V, :D)");
   insert.SetInt("ID", 1);
