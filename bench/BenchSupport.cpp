@@ -181,9 +181,11 @@ double PhaseResult::operator[](const std::string& key) const {
   return it->second;
 }
 
-PhaseResult RunInChild(const std::string& name, const std::function<std::map<std::string, double>()>& work) {
+PhaseResult RunInChild(const std::string& name, const std::function<std::map<std::string, double>()>& work,
+                       const std::vector<std::filesystem::path>& scratch) {
   std::cout.flush();
   std::fflush(stdout);
+  sync();
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
   const pid_t child = fork();
@@ -221,6 +223,10 @@ PhaseResult RunInChild(const std::string& name, const std::function<std::map<std
   rusage usage{};
   if (wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait4 failed for " + name);
   if (report.starts_with("error ")) throw std::runtime_error(name + ": " + report.substr(6));
+  for (const std::filesystem::path& file : scratch) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+  }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(name + " ended abnormally");
 
   PhaseResult result;

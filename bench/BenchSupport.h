@@ -66,7 +66,10 @@ struct PhaseResult {
 // Runs work in a forked child and returns what it reported with the child's peak RSS
 // (getrusage ru_maxrss). An exception in the child becomes a std::runtime_error here. The
 // parent never loads the database engine, so each child starts from a small process.
-PhaseResult RunInChild(const std::string& name, const std::function<std::map<std::string, double>()>& work);
+// Everything written before is flushed to disk first, and the files in scratch are removed
+// afterwards, so that one phase's pending writes do not slow the synchronous writes of the next.
+PhaseResult RunInChild(const std::string& name, const std::function<std::map<std::string, double>()>& work,
+                       const std::vector<std::filesystem::path>& scratch = {});
 
 // The peak RSS of this process so far, in MiB.
 double PeakRssMiB();

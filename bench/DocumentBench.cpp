@@ -72,7 +72,9 @@ int Run(const Options& options) {
   double scanRss = 0;
   int64_t bytes = 0;
   auto document = [&](int rep) {
-    const PhaseResult r = RunInChild("document", [&] { return MeasureDocument(database, options.work / "out"); });
+    const PhaseResult r = RunInChild(
+        "document", [&] { return MeasureDocument(database, options.work / "out"); },
+        {options.work / "out" / "KORVALIX.XML"});
     documentSeconds = std::min(documentSeconds, r["document_s"]);
     documentRss = std::max(documentRss, r.peakRssMiB);
     bytes = static_cast<int64_t>(r["bytes"]);
@@ -80,7 +82,8 @@ int Run(const Options& options) {
                 r["bytes"] / (1024.0 * 1024.0), r.peakRssMiB);
   };
   auto scan = [&](int rep) {
-    const PhaseResult r = RunInChild("scan", [&] { return MeasureScan(database, options.work / "scan.txt", bytes); });
+    const PhaseResult r = RunInChild(
+        "scan", [&] { return MeasureScan(database, options.work / "scan.txt", bytes); }, {options.work / "scan.txt"});
     if (r["rows"] != rows) throw std::runtime_error("the scan read another number of rows than were loaded");
     scanSeconds = std::min(scanSeconds, r["scan_s"]);
     scanRss = std::max(scanRss, r.peakRssMiB);

@@ -152,7 +152,9 @@ int Run(const Options& options) {
   double runRss = 0;
   int64_t bytes = 0;
   auto wholeRun = [&](int rep) {
-    const PhaseResult r = RunInChild("whole run", [&] { return MeasureWholeRun(options.work, run); });
+    const PhaseResult r =
+        RunInChild("whole run", [&] { return MeasureWholeRun(options.work, run); },
+                   {run / "KXDB.IDB", run / "out" / "KORVALIX.XML", run / "bestandsdaten.csv", run / "transaktionsdaten.csv"});
     // The stages of the fastest run, so that they add up to its total.
     if (r["run_s"] < best["run_s"]) {
       for (const char* stage : stages) best[stage] = r[stage];
@@ -164,7 +166,9 @@ int Run(const Options& options) {
                 r.peakRssMiB);
   };
   auto floors = [&](int rep) {
-    const PhaseResult r = RunInChild("floors", [&] { return MeasureFloors(options.work, debug, bytes); });
+    const PhaseResult r = RunInChild(
+        "floors", [&] { return MeasureFloors(options.work, debug, bytes); },
+        {options.work / "floor.fdb", options.work / "scan.txt"});
     loadFloor = std::min(loadFloor, r["load_s"]);
     scanFloor = std::min(scanFloor, r["scan_s"]);
     std::printf("  run %d floors    load %.2f s + scan %.2f s, RSS %.0f MiB\n", rep + 1, r["load_s"], r["scan_s"],

@@ -1,6 +1,8 @@
 #include "staging/CsvImport.h"
 
 #include <algorithm>
+#include <cfenv>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -169,6 +171,41 @@ std::optional<std::string_view> PlainDecimal(std::string_view text) {
   return text[0] == '+' ? text.substr(1) : text;
 }
 
+// The value of a plain decimal (PlainDecimal's result) with at most 15 significant digits and 22
+// decimals, computed as mantissa / 10^decimals: both are doubles exactly, and one division in
+// double precision rounding to nearest is the correctly rounded value, the one std::from_chars
+// gives. Only where doubles are computed in their own precision (not on the x87 unit, whose
+// wider intermediate would round twice) and while the rounding mode is to nearest (Execute
+// checks it).
+std::optional<double> ExactDecimal(std::string_view plain) {
+#if FLT_EVAL_METHOD == 0
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const bool negative = plain.front() == '-';
+  uint64_t mantissa = 0;
+  int significant = 0;
+  int decimals = 0;
+  bool fraction = false;
+  for (std::size_t i = negative ? 1 : 0; i < plain.size(); ++i) {
+    const char c = plain[i];
+    if (c == '.') {
+      fraction = true;
+      continue;
+    }
+    if (significant > 0 || c != '0') ++significant;
+    if (significant > 15) return std::nullopt;
+    mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+    if (fraction) ++decimals;
+  }
+  if (decimals > 22) return std::nullopt;
+  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+  return negative ? -value : value;
+#else
+  static_cast<void>(plain);
+  return std::nullopt;
+#endif
+}
+
 // The log file of one import; every line is written as it happens.
 class ErrorLogFile {
  public:
@@ -246,6 +283,7 @@ void TCsvImport::Execute() {
 
   const FormatSettings& regional = Formats.Regional;
   plainWholeNumbers_ = !IsDigitOrSign(regional.ThousandSeparator);
+  exactDecimals_ = std::fegetround() == FE_TONEAREST;
   plainDecimals_ = plainWholeNumbers_ && regional.DecimalSeparator != '\0' &&
                    !IsDigitOrSign(regional.DecimalSeparator) && regional.DecimalSeparator != regional.ThousandSeparator;
 
@@ -344,6 +382,12 @@ void TCsvImport::AssignWholeNumber(const MapEntry& entry, std::string_view value
 void TCsvImport::AssignFloat(const MapEntry& entry, std::string_view value) {
   if (plainDecimals_) {
     if (const std::optional<std::string_view> plain = PlainDecimal(value)) {
+      if (exactDecimals_) {
+        if (const std::optional<double> exact = ExactDecimal(*plain)) {
+          target_.SetDouble(entry.field, *exact);
+          return;
+        }
+      }
       double number = 0;
       const auto [ptr, ec] = std::from_chars(plain->data(), plain->data() + plain->size(), number);
       if (ec == std::errc() && ptr == plain->data() + plain->size()) target_.SetDouble(entry.field, number);

@@ -81,6 +81,7 @@ class TCsvImport {
   // The regional separators admit the direct reading of plain numbers (see CsvImport.cpp).
   bool plainWholeNumbers_ = false;
   bool plainDecimals_ = false;
+  bool exactDecimals_ = false;  // the rounding mode lets ExactDecimal compute them
   std::vector<std::string> errors_;
 };
 

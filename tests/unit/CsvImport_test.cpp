@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <random>
 #include <variant>
 
 #include "frame/Error.h"
@@ -232,6 +235,32 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{true, "-0.1", 3, -0.1},
                       ConversionCase{false, "0.30000000000000004", 3, 0.30000000000000004},
                       ConversionCase{false, "1.5.", 3, kNull}));
+
+TEST_F(CsvImportTest, PlainDecimalsAreTheCorrectlyRoundedDoubles) {
+  // Up to 15 significant digits are computed directly; more go the general way. Either way the
+  // value must be the one std::from_chars reads.
+  std::mt19937_64 random(7);
+  std::vector<std::string> texts = {"0.1", "-0.0", "0.000000000000000000001", "999999999999999.9",
+                                    "123456789012345", "1.7976931348623157", "00000000000000000012.5"};
+  for (int i = 0; i < 3000; ++i) {
+    std::string digits = std::to_string(random() % 1000000000000000000ull).substr(0, 1 + random() % 18);
+    const std::size_t point = random() % (digits.size() + 1);
+    if (point < digits.size()) digits.insert(digits.size() - point, ".");
+    if (digits.front() == '.') digits.insert(0, "0");
+    texts.push_back((random() % 2 ? "-" : "") + digits);
+  }
+  std::string file = "h\r\n";
+  for (std::size_t i = 0; i < texts.size(); ++i) file += std::to_string(i) + ";;" + texts[i] + "\r\n";
+  Load(file);
+  ASSERT_EQ(table.rows.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    double expected = 0;
+    std::from_chars(texts[i].data(), texts[i].data() + texts[i].size(), expected);
+    const double* got = std::get_if<double>(&table.rows[i][3]);
+    ASSERT_NE(got, nullptr) << texts[i];
+    EXPECT_EQ(std::memcmp(got, &expected, sizeof expected), 0) << texts[i] << ": " << *got << " != " << expected;
+  }
+}
 
 TEST_F(CsvImportTest, NumberBeyondEveryIntegerFailsTheRecord) {
   Load("h\r\n1e300\r\n", {"NUM=1"});
