@@ -37,7 +37,7 @@ demo: deps
 	bash scripts/demo.sh
 
 # Benchmarks: each subject against its floor in the same run, with the ratios printed at the
-# end. The large data set takes about ten minutes; bench-small (a tenth of it) about two.
+# end. The large data set takes about six minutes; bench-small (a tenth of it) about one.
 BENCH_REPEAT ?= 2
 bench: linux
 	bash bench/run-all.sh $(BUILD)/linux --large --repeat $(BENCH_REPEAT)
