@@ -121,6 +121,19 @@ Options ParseOptions(int argc, char** argv, std::string_view program, std::strin
   return options;
 }
 
+int BenchMain(int argc, char** argv, std::string_view program, std::string_view purpose,
+              const std::function<int(const Options&)>& run) {
+  try {
+    const Options options = ParseOptions(argc, argv, program, purpose);
+    const int status = run(options);
+    if (!options.keep) std::filesystem::remove_all(options.work);
+    return status;
+  } catch (const std::exception& error) {
+    std::cerr << program << ": " << error.what() << "\n";
+    return 1;
+  }
+}
+
 gen::Sizes DataSizes(bool large) {
   gen::Sizes sizes;
   sizes.customers = large ? 10000 : 1000;

@@ -31,6 +31,11 @@ struct Options {
 // --large, --repeat N, --work DIR, --keep. Prints usage and exits on a wrong command line.
 Options ParseOptions(int argc, char** argv, std::string_view program, std::string_view purpose);
 
+// A benchmark program's main: parses the options, runs, removes the scratch directory unless
+// --keep, and turns an exception into a message and status 1.
+int BenchMain(int argc, char** argv, std::string_view program, std::string_view purpose,
+              const std::function<int(const Options&)>& run);
+
 // The data set: 10,000 customers (100,000 holdings rows, 1,000,000 transactions) with --large,
 // a tenth of that otherwise; seed 1.
 gen::Sizes DataSizes(bool large);

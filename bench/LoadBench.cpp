@@ -154,14 +154,5 @@ int Run(const Options& options) {
 }  // namespace kx::bench
 
 int main(int argc, char** argv) {
-  using namespace kx::bench;
-  try {
-    const Options options = ParseOptions(argc, argv, "kx_bench_load", kPurpose);
-    const int status = Run(options);
-    if (!options.keep) std::filesystem::remove_all(options.work);
-    return status;
-  } catch (const std::exception& error) {
-    std::cerr << "kx_bench_load: " << error.what() << "\n";
-    return 1;
-  }
+  return kx::bench::BenchMain(argc, argv, "kx_bench_load", kx::bench::kPurpose, kx::bench::Run);
 }
