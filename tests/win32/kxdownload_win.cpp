@@ -26,29 +26,9 @@
 #include "frame/ImpApiMain.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/win32/WinInetTransport.h"
+#include "Printable.h"
 
 namespace {
-
-std::string Printable(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (b < 0x20 || b >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", b);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // A user who watches the progress window and never presses its cancel button.
 class PatientUser final : public kx::UserInterface {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "ImpApiKorvalix.h"
+#include "Printable.h"
 
 namespace {
 
@@ -73,29 +74,6 @@ class Report {
   int checks_ = 0;
   int failures_ = 0;
 };
-
-// Windows-1252 bytes as printable ASCII: CR, LF and backslash as \r, \n and \\, other bytes
-// outside 32..126 as \xHH.
-std::string Printable(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (b < 0x20 || b >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", b);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 std::string Quoted(std::string_view bytes) { return "\"" + Printable(bytes) + "\""; }
 

@@ -21,29 +21,9 @@
 #include <vector>
 
 #include "ImpApiKorvalix.h"
+#include "Printable.h"
 
 namespace {
-
-std::string Printable(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (b < 0x20 || b >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", b);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // Printed as they arrive, so a run that crashes still shows how far it came.
 void KX_CALL PrintLine(int32_t kind, int32_t value, const char* text) {
