@@ -1,12 +1,11 @@
 #include "LoadFloor.h"
 
-#include <charconv>
 #include <stdexcept>
 
 #include "BenchSupport.h"
 #include "db/Statement.h"
-#include "frame/AtomicFile.h"
 #include "staging/CsvImport.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/TableInserter.h"
 
 namespace kx::bench {
@@ -44,30 +43,6 @@ class RecordingTarget final : public ImportTarget {
   bool open_ = false;
 };
 
-// The transactions load keeps the type codes 1 to 8 of the sixth map entry, as GenerateImport's
-// row filter does.
-bool AcceptedTypeCode(const ImportRow& row) {
-  if (row.size() < 6) return false;
-  std::string_view text = row[5].second;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return !text.empty() && ec == std::errc() && ptr == text.data() + text.size() && value >= 1 && value <= 8;
-}
-
-std::vector<std::string> MapLines(const std::string& path) {
-  const std::string text = ReadWholeFile(path);
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return lines;
-}
-
 }  // namespace
 
 void ConvertedRows::SetText(std::size_t field, std::string_view value) {
@@ -91,11 +66,11 @@ ConvertedRows ConvertLikeTheImporter(db::Transaction& transaction, std::string_v
   FixedClock clock;
   TCsvImport importer(target, clock);
   importer.FileName = file;
-  importer.Map = MapLines(mapFile);
+  importer.Map = ReadMap(mapFile);
   importer.ErrorLog = false;
   importer.Formats.Regional = GermanFormats();
   if (transactionsFilter) {
-    importer.OnBeforePost = [](const ImportRow& row, bool& accept) { accept = AcceptedTypeCode(row); };
+    importer.OnBeforePost = [](const ImportRow& row, bool& accept) { accept = HasLoadedTypeCode(row); };
   }
   importer.Execute();
   if (importer.ErrorCount() != 0) throw std::runtime_error("the conversion of " + file + " failed for some rows");

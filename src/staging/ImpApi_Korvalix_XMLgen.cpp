@@ -3,10 +3,10 @@
 
 #include <charconv>
 
-#include "frame/AtomicFile.h"
 #include "frame/Cp1252.h"
 #include "frame/Rounding.h"
 #include "platform/platform.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 #include "staging/TableInserter.h"
 
@@ -15,30 +15,6 @@ namespace {
 
 constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
 constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
-
-// The map file's lines, read completely; a missing map fails here.
-std::vector<std::string> ReadMap(const std::string& path) {
-  const std::string text = ReadWholeFile(path);
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
-  }
-  return lines;
-}
-
-// The sixth entry of a transactions row as the type code; 0 when missing or not a whole number.
-int TypeCodeOf(const ImportRow& row) {
-  if (row.size() < 6) return 0;
-  std::string_view text = row[5].second;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return (ec == std::errc() && ptr == text.data() + text.size() && !text.empty()) ? value : 0;
-}
 
 }  // namespace
 
@@ -109,8 +85,7 @@ void TXML_Gen::LoadProviderFiles(const std::string& dataDir) {
   csvimpBestand.OnImportRecord = [this, &csvimpBestand] { ReportRecord(csvimpBestand, 10); };
   csvimpTransakt.OnImportRecord = [this, &csvimpTransakt] { ReportRecord(csvimpTransakt, 40); };
   csvimpTransakt.OnBeforePost = [this, &csvimpTransakt](const ImportRow& row, bool& accept) {
-    const int code = TypeCodeOf(row);
-    accept = code >= 1 && code <= 8;
+    accept = HasLoadedTypeCode(row);
     if (csvimpTransakt.ProcessedCount() % 100 == 0) context_.Clock.PumpMessages();
   };
 
