@@ -134,6 +134,21 @@ int BenchMain(int argc, char** argv, std::string_view program, std::string_view 
   }
 }
 
+void Interleave(int repeat, const std::function<void(int)>& subject, const std::function<void(int)>& floor) {
+  for (int rep = 0; rep < repeat; ++rep) {
+    if (rep % 2 == 0) {
+      subject(rep);
+      std::fflush(stdout);
+      floor(rep);
+    } else {
+      floor(rep);
+      std::fflush(stdout);
+      subject(rep);
+    }
+    std::fflush(stdout);
+  }
+}
+
 gen::Sizes DataSizes(bool large) {
   gen::Sizes sizes;
   sizes.customers = large ? 10000 : 1000;

@@ -36,6 +36,12 @@ Options ParseOptions(int argc, char** argv, std::string_view program, std::strin
 int BenchMain(int argc, char** argv, std::string_view program, std::string_view purpose,
               const std::function<int(const Options&)>& run);
 
+// Measures the subject and its floor repeat times each, alternating which goes first so that a
+// drift of the machine favours neither side. Run 1 starts with the subject, so that a floor can
+// take what it needs from the subject's first measurement (the document's byte count). Each
+// side is called with the run's index from 0.
+void Interleave(int repeat, const std::function<void(int)>& subject, const std::function<void(int)>& floor);
+
 // The data set: 10,000 customers (100,000 holdings rows, 1,000,000 transactions) with --large,
 // a tenth of that otherwise; seed 1.
 gen::Sizes DataSizes(bool large);

@@ -89,17 +89,7 @@ int Run(const Options& options) {
     scanRss = std::max(scanRss, r.peakRssMiB);
     std::printf("  run %d floor    %.2f s, RSS %.0f MiB\n", rep + 1, r["scan_s"], r.peakRssMiB);
   };
-  for (int rep = 0; rep < options.repeat; ++rep) {
-    // The first document gives the floor its byte count; afterwards the order alternates.
-    if (rep % 2 == 0) {
-      document(rep);
-      scan(rep);
-    } else {
-      scan(rep);
-      document(rep);
-    }
-    std::fflush(stdout);
-  }
+  Interleave(options.repeat, document, scan);
 
   std::printf("Best of %d:\n", options.repeat);
   PrintSubject("floor (scan + write)", scanSeconds, rows, static_cast<double>(bytes));

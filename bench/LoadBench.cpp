@@ -108,25 +108,21 @@ int Run(const Options& options) {
 
   Best importer;
   Best floor;
-  for (int rep = 0; rep < options.repeat; ++rep) {
-    // Alternating the order keeps a drift of the machine from favouring one side.
-    for (int side = 0; side < 2; ++side) {
-      if ((side == 0) == (rep % 2 == 0)) {
-        const PhaseResult r = RunInChild(
-            "importer", [&] { return MeasureImporter(options.work, data, counts); }, {options.work / "importer.fdb"});
-        importer.Take(r);
-        std::printf("  run %d importer %6.2f s (CPU %6.2f s), RSS %.0f MiB\n", rep + 1, r["load_s"], r["load_cpu"],
-                    r.peakRssMiB);
-      } else {
-        const PhaseResult r =
-            RunInChild("floor", [&] { return MeasureFloor(options.work, data, counts); }, {options.work / "floor.fdb"});
-        floor.Take(r);
-        std::printf("  run %d floor    %6.2f s (CPU %6.2f s; conversion before it %.2f s), RSS %.0f MiB\n", rep + 1,
-                    r["load_s"], r["load_cpu"], r["convert_s"], r.peakRssMiB);
-      }
-      std::fflush(stdout);
-    }
-  }
+  auto measureImporter = [&](int rep) {
+    const PhaseResult r = RunInChild(
+        "importer", [&] { return MeasureImporter(options.work, data, counts); }, {options.work / "importer.fdb"});
+    importer.Take(r);
+    std::printf("  run %d importer %6.2f s (CPU %6.2f s), RSS %.0f MiB\n", rep + 1, r["load_s"], r["load_cpu"],
+                r.peakRssMiB);
+  };
+  auto measureFloor = [&](int rep) {
+    const PhaseResult r =
+        RunInChild("floor", [&] { return MeasureFloor(options.work, data, counts); }, {options.work / "floor.fdb"});
+    floor.Take(r);
+    std::printf("  run %d floor    %6.2f s (CPU %6.2f s; conversion before it %.2f s), RSS %.0f MiB\n", rep + 1,
+                r["load_s"], r["load_cpu"], r["convert_s"], r.peakRssMiB);
+  };
+  Interleave(options.repeat, measureImporter, measureFloor);
 
   std::printf("Best of %d:\n", options.repeat);
   PrintSeconds("floor, holdings", floor.holdings, holdingsRows);

@@ -174,17 +174,7 @@ int Run(const Options& options) {
     std::printf("  run %d floors    load %.2f s + scan %.2f s, RSS %.0f MiB\n", rep + 1, r["load_s"], r["scan_s"],
                 r.peakRssMiB);
   };
-  for (int rep = 0; rep < options.repeat; ++rep) {
-    // The first run gives the scan floor the document's byte count; afterwards the order alternates.
-    if (rep % 2 == 0) {
-      wholeRun(rep);
-      floors(rep);
-    } else {
-      floors(rep);
-      wholeRun(rep);
-    }
-    std::fflush(stdout);
-  }
+  Interleave(options.repeat, wholeRun, floors);
 
   std::printf("Best of %d:\n", options.repeat);
   PrintSeconds("stage: fetch (offline copy)", best["fetch_s"]);
