@@ -1,5 +1,5 @@
 // FetchProviderFile against the provider simulator: data files, provider error answers, the
-// offline copy, and files that are never left half written.
+// offline copy, files that are never left half written, and the same through an HTTPS proxy.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "download/ConnectProxy.h"
 #include "download/Simulator.h"
 #include "frame/Error.h"
 #include "platform/posix/CurlTransport.h"
@@ -241,6 +242,55 @@ TEST_F(FetchTest, OfflineModeWithoutTheDebugFileRaisesAndKeepsTheEarlierFile) {
   data.WriteFile("bestandsdaten.csv", "earlier");
   EXPECT_THROW(Fetch(), FileError);
   EXPECT_EQ(Target(), "earlier");
+}
+
+// --- Through an HTTPS proxy ---------------------------------------------------------------------
+
+// The proxy's "200 Connection established" opens the tunnel; the provider's own answer decides.
+class FetchThroughProxyTest : public FetchTest {
+ protected:
+  ConnectProxy proxy;
+  testsupport::ScopedEnv httpsProxy{"https_proxy", proxy.Url()};
+  testsupport::ScopedEnv noProxy{"no_proxy", std::nullopt};
+  testsupport::ScopedEnv noProxyUpper{"NO_PROXY", std::nullopt};
+};
+
+TEST_F(FetchThroughProxyTest, CompleteFilesArriveByteForByte) {
+  EXPECT_EQ(Fetch(), 0);
+  EXPECT_EQ(Target(), kHoldings);
+  EXPECT_EQ(Fetch("big"), 0);
+  EXPECT_EQ(Target(), std::string(64 * 1024, 'x'));
+  EXPECT_EQ(proxy.Tunnels(), 2);
+}
+
+TEST_F(FetchThroughProxyTest, TheProvidersStatusGivesItsCodeAndNoFile) {
+  const std::vector<std::pair<const char*, int32_t>> cases = {
+      {"401", -4}, {"403", -4}, {"404", -5}, {"503", -8}, {"500", -6}, {"204", -6}};
+  for (const auto& [status, result] : cases) {
+    simulator_->Fault("status", status);
+    EXPECT_EQ(Fetch(), result) << status;
+    EXPECT_FALSE(TargetExists()) << status;
+  }
+  EXPECT_EQ(proxy.Tunnels(), static_cast<int>(cases.size()));
+}
+
+TEST_F(FetchThroughProxyTest, ShortBodyIsIncomplete) {
+  simulator_->Fault("short-body", "10");
+  EXPECT_EQ(Fetch(), -7);
+  EXPECT_FALSE(TargetExists());
+}
+
+TEST_F(FetchThroughProxyTest, ProxyDemandingCredentialsThatNobodyCanGiveIsMinus9) {
+  const ConnectProxy demanding(ConnectProxy::Credentials::Demanded);
+  const testsupport::ScopedEnv viaDemanding("https_proxy", demanding.Url());
+  EXPECT_EQ(Fetch(), -9);
+  EXPECT_FALSE(TargetExists());
+  EXPECT_THAT(simulator_->Log(), IsEmpty());
+
+  ui.proxyAnswer = ProxyAnswer::Entered;
+  EXPECT_EQ(Fetch(), 0);
+  EXPECT_EQ(Target(), kHoldings);
+  EXPECT_EQ(demanding.Tunnels(), 1);
 }
 
 }  // namespace

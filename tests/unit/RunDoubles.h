@@ -79,13 +79,17 @@ class FakeUi final : public UserInterface {
     return true;
   }
   int32_t ShowAccessDataDialog(AccessData&, std::string_view) override { return kModalCancel; }
-  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override { return ProxyAnswer::Unavailable; }
+  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials& credentials) override {
+    credentials = {"user", "secret"};
+    return proxyAnswer;
+  }
   void ShowDownloadProgress() override {}
   bool DownloadCancelled() override { return false; }
   void CloseDownloadProgress() override {}
   void SetCursor(Cursor) override {}
 
   std::optional<std::string> pinEntry;  // nothing: the user cancels
+  ProxyAnswer proxyAnswer = ProxyAnswer::Unavailable;  // what a terminal-less prompt gives
 
  private:
   EventLog& events_;

@@ -65,6 +65,15 @@ class CurlRequest final : public HttpRequest {
     lastActivity_ = std::chrono::steady_clock::now();
     while (!headComplete_ && !done_) Pump();
     if (headComplete_) return true;
+    // A proxy that asks for credentials refuses the tunnel; its 407 stands for the answer, so
+    // that the caller can ask for them. Any other refusal fails the request like no connection.
+    long connectCode = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    if (connectCode == 407) {
+      status_ = 407;
+      contentLength_.reset();
+      return true;
+    }
     errorText = ErrorText(result_, errorBuffer_);
     return false;
   }
@@ -119,6 +128,9 @@ class CurlRequest final : public HttpRequest {
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer_);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Through an HTTPS proxy the head of its CONNECT answer ("200 Connection established") is
+    // not the provider's: only the provider's own status and length may decide.
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     // A redirect is followed, but an https request never continues over plain http.
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
