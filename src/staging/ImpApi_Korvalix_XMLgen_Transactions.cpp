@@ -1,5 +1,6 @@
 // One transaction row as a DepotTrans element (with a SubTrans for a reinvested distribution),
 // and the balance transaction of a first import.
+#include <algorithm>
 #include <cmath>
 
 #include "frame/Cp1252.h"
@@ -22,6 +23,23 @@ T Guarded(Read read, T fallback) {
 }
 
 std::string Fix(int decimals, double value) { return TXMLWriter::FormatFixed(15, decimals, value); }
+
+// A transaction id in the pattern "#0". A whole number in digits is written from its text, since
+// a double would give two ids above 2^53 one reference; other number forms go through the double.
+std::string ExternalReference(std::string_view id, char decimalSeparator) {
+  std::string_view digits = id;
+  const bool negative = !digits.empty() && digits.front() == '-';
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) digits.remove_prefix(1);
+  const bool whole = !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+  if (whole) {
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    return (negative && digits != "0" ? "-" : "") + std::string(digits);
+  }
+  if (const std::optional<double> number = ParseDecimal(id, decimalSeparator)) {
+    return TXMLWriter::FormatFixed(20, 0, *number);
+  }
+  return std::string(id);
+}
 
 // The values of one transaction row that the elements are made of.
 struct TransactionValues {
@@ -57,10 +75,8 @@ void DeriveFee(const db::Statement& row, TransactionValues& v) {
 
 TransactionValues Derive(const db::Statement& row, const FormatSettings& regional) {
   TransactionValues v;
-  v.extRef = Guarded([&] { return row.AsText("TRAID"); }, std::string());
-  if (const std::optional<double> number = ParseDecimal(v.extRef, regional.DecimalSeparator)) {
-    v.extRef = TXMLWriter::FormatFixed(20, 0, *number);  // the pattern "#0"
-  }
+  v.extRef = ExternalReference(Guarded([&] { return row.AsText("TRAID"); }, std::string()),
+                               regional.DecimalSeparator);
   v.typeCode = Guarded([&] { return row.AsInt("TRATYPKZ"); }, int64_t{0});
   const double amount = Guarded([&] { return row.AsDouble("TRABETRAG"); }, 0.0);
   const bool amountOnly = Guarded([&] { return row.IsNull("TRASTK") && !row.IsNull("TRABETRAG"); }, false);

@@ -489,10 +489,14 @@ TEST_F(Transactions, ThePriceIsTheRedemptionPriceElseTheFundPriceWithStatus21) {
   }
 }
 
-// A transaction id that is a number under the German settings is written as a whole number.
+// A transaction id that is a number under the German settings is written as a whole number; one
+// in digits keeps every digit, however long.
 TEST_F(Transactions, ANumericTransactionIdIsWrittenAsAWholeNumber) {
   const std::vector<std::pair<std::string_view, std::string_view>> cases = {
-      {"00012345", "12345"}, {"A-77", "A-77"}, {"12,5", "13"}, {"-7", "-7"}, {"1.5", "1.5"}, {"2E3", "2000"}};
+      {"00012345", "12345"}, {"A-77", "A-77"}, {"12,5", "13"}, {"-7", "-7"}, {"1.5", "1.5"}, {"2E3", "2000"},
+      {"12345678901234567", "12345678901234567"}, {"12345678901234568", "12345678901234568"},
+      {"98765432109876543210", "98765432109876543210"}, {"-0012", "-12"}, {"0", "0"},
+      {"000", "0"}, {"-0", "0"}, {"+42", "42"}, {"999999999999999", "999999999999999"}};
   std::vector<ProviderLine> rows;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     rows.push_back(Transaction(cases[i].first)
