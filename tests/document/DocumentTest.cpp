@@ -29,8 +29,14 @@ std::string GermanRegional::LowerCase(std::string_view text) { return ToLower125
   while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
     output.append(buffer.data(), n);
   const int status = pclose(pipe);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << file << " does not validate against KORVALIX.xsd:\n" << output;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return ::testing::AssertionFailure() << file << " does not validate against KORVALIX.xsd:\n" << output;
+  }
+  const std::vector<std::string> params = Elements(testsupport::TempDir::ReadFile(file), "PARAM");
+  if (params.size() == 2 && !(params[0].starts_with("startid1=") && params[1].starts_with("startid2="))) {
+    return ::testing::AssertionFailure() << file << ": the PARAM elements are not startid1, startid2";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 std::string Compact(std::string_view xml) {

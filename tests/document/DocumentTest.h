@@ -26,7 +26,8 @@ class GermanRegional final : public RegionalSettings {
   std::string LowerCase(std::string_view text) override;
 };
 
-// xmllint --noout --schema install/KORVALIX.xsd file; the failure carries xmllint's output.
+// xmllint --noout --schema install/KORVALIX.xsd file, and what the schema cannot say: a second
+// PARAM of I_CustomData is startid2 after startid1. The failure says what is wrong.
 ::testing::AssertionResult ValidatesAgainstSchema(const std::string& file);
 
 // The document without its line breaks and indentation: "<A><B>x</B></A>".

@@ -2,6 +2,8 @@
 // single break of them, so that a document validating against it means something.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "DocumentTest.h"
 
 namespace kx::documenttest {
@@ -53,6 +55,19 @@ class Schema : public ::testing::Test {
 };
 
 TEST_F(Schema, AcceptsADocumentThatFollowsTheRules) { EXPECT_TRUE(Validates(kValid)); }
+
+// A provider text made only of bytes the writer drops gives an empty element.
+TEST_F(Schema, AcceptsEmptyTextElementsAndStartIds) {
+  for (const auto& [from, to] : std::vector<std::pair<std::string_view, std::string_view>>{
+           {"<P_Nachname>Muster</P_Nachname>", "<P_Nachname></P_Nachname>"},
+           {"<DT_ExtRef>42</DT_ExtRef>", "<DT_ExtRef />"},
+           {"<PARAM>startid1=S-1</PARAM>", "<PARAM>startid1=</PARAM>"},
+           {"<PARAM>startid1=S-1</PARAM><PARAM>startid2=S-2</PARAM>", "<PARAM>startid2=S-2</PARAM>"}}) {
+    std::string xml(kValid);
+    xml.replace(xml.find(from), from.size(), to);
+    EXPECT_TRUE(Validates(xml)) << to;
+  }
+}
 
 TEST_F(Schema, AcceptsTheWritersLayoutAndTheSmallestDocument) {
   EXPECT_TRUE(Validates(
@@ -113,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         Break{"MonthWithoutLeadingZero", "2024-03-01", "2024-3-01"},
         Break{"NoSuchDay", "2024-03-01", "2024-02-30"},
         Break{"CustomerNumberZero", "<K_ExtRef>1001</K_ExtRef>", "<K_ExtRef>0</K_ExtRef>"},
-        Break{"EmptyTextElement", "<P_Nachname>Muster</P_Nachname>", "<P_Nachname />"},
         Break{"GenderLowerCase", "<P_Geschlecht>W</P_Geschlecht>", "<P_Geschlecht>w</P_Geschlecht>"},
         Break{"NoDepotVerw", "<DepotVerw><DV_Waehrung>EUR</DV_Waehrung></DepotVerw>", ""},
         Break{"NoAddress", "<Anschrift><AN_Standard>JA</AN_Standard></Anschrift>", ""},
@@ -123,11 +137,63 @@ INSTANTIATE_TEST_SUITE_P(
               "<TeleKontakt><TK_Art>EMAIL</TK_Art><TK_Nummer>a@b.example</TK_Nummer></TeleKontakt></Person>",
               kFourContacts},
         Break{"EmptyCustomData", "<PARAM>startid1=S-1</PARAM><PARAM>startid2=S-2</PARAM>", ""},
+        Break{"TwoStartId1", "<PARAM>startid2=S-2</PARAM>", "<PARAM>startid1=S-2</PARAM>"},
+        Break{"StartId2BeforeStartId1", "<PARAM>startid1=S-1</PARAM><PARAM>startid2=S-2</PARAM>",
+              "<PARAM>startid2=S-2</PARAM><PARAM>startid1=S-1</PARAM>"},
+        Break{"ThreeStartIds", "</I_CustomData>", "<PARAM>startid2=S-3</PARAM></I_CustomData>"},
         Break{"ReimportOtherThanClear", "<I_Reimport>clear</I_Reimport>", "<I_Reimport>yes</I_Reimport>"},
         Break{"TwoUnassignedSections", "</Kundendaten>",
               "</Kundendaten><Depotdaten_Ohne_Zuordnung></Depotdaten_Ohne_Zuordnung>"},
         Break{"AnAttribute", "<DP_Type>U</DP_Type>", "<DP_Type x=\"1\">U</DP_Type>"}),
     [](const ::testing::TestParamInfo<Break>& info) { return std::string(info.param.name); });
+
+// Whatever bytes the provider puts into its texts, the document validates: every text column of
+// both files gets random bytes (none that break a line), on a first and a follow-up import.
+using SchemaOfGeneratedDocuments = DocumentTest;
+
+TEST_F(SchemaOfGeneratedDocuments, RandomBytesInEveryTextColumnGiveAValidDocument) {
+  std::mt19937 random(20261209);
+  auto bytes = [&random] {
+    std::string text(random() % 13, ' ');
+    for (char& c : text) {
+      do c = static_cast<char>(1 + random() % 255); while (c == '\n' || c == '\r');
+    }
+    return text;
+  };
+  const std::vector<std::string_view> holdingTexts = {
+      "VERUNTER",    "INHANREDE1",   "INHTITELTXT1", "INHGESCH1",   "INHNACHNAME1", "INHVORNAME1",
+      "INHPOSTERG1", "INHSTRASSE1",  "INHPLZ1",      "INHORT1",     "INHLANDTXT1",  "INHTEL1",
+      "INHFAX1",     "INHEMAIL1",    "INHANREDE2",   "INHTITELTXT2", "INHGESCH2",   "INHNACHNAME2",
+      "INHVORNAME2", "INHPOSTERG2",  "INHSTRASSE2",  "INHPLZ2",      "INHORT2",     "INHLANDTXT2",
+      "INHTEL2",     "INHFAX2",      "INHEMAIL2",    "FONWKNEXT",   "FONNAMELANG",  "FONWAEHR"};
+  const std::vector<std::string_view> transactionTexts = {"TRAID", "VERUNTER", "TRATYPKZTXT", "TRAWAEHR",
+                                                          "FONWKNEXT", "STARTID1", "STARTID2"};
+  for (const double lastImport : {0.0, 1.0}) {
+    holdings.clear();
+    transactions.clear();
+    for (int customer = 1; customer <= 6; ++customer) {
+      // The keys that join a holding to its transactions are the same random texts in both files.
+      const std::string depot = bytes(), isin = bytes(), account = bytes(), subAccount = bytes();
+      ProviderLine holding = HoldingWithTransactions();
+      holding.Set("INHKDNR1", std::to_string(customer)).Set("DEPSTNR", depot).Set("FONISIN", isin);
+      holding.Set("DEPKTOART", account).Set("DEPUNTERKTO", subAccount);
+      for (const std::string_view column : holdingTexts) holding.Set(column, bytes());
+      if (customer == 1) holding.Set("INHNACHNAME1", "\x7F\x7F");  // only bytes the writer drops
+      holdings.push_back(holding);
+      for (int n = 0; n < 3; ++n) {
+        ProviderLine transaction = Transaction("");
+        transaction.Set("DEPSTNR", depot).Set("FONISIN", isin).Set("DEPKTOART", account);
+        transaction.Set("DEPUNTERKTO", subAccount).Set("TRASTK", "1").Set("TRABETRAG", "10");
+        transaction.Set("TRATYPKZ", std::to_string(1 + random() % 8));
+        for (const std::string_view column : transactionTexts) transaction.Set(column, bytes());
+        if (customer == 1 && n == 0) transaction.Set("STARTID1", "\x01\x7F");
+        transactions.push_back(transaction);
+      }
+    }
+    args.LastImport = lastImport;
+    Generate();  // validates the document
+  }
+}
 
 }  // namespace
 }  // namespace kx::documenttest
