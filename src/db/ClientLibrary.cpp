@@ -92,14 +92,14 @@ std::string ClientLibrary::MessageText(const ib::Status* status) const {
   if (api_.fbInterpret != nullptr) {
     const ib::Status* cursor = status;
     while (api_.fbInterpret(part, sizeof part, &cursor) > 0) {
-      if (!text.empty()) text += '\n';
+      if (!text.empty()) text += "\r\n";
       text += part;
     }
   } else {
     // isc_interprete has no buffer size; 1024 bytes is what its documentation asks for.
     ib::Status* cursor = const_cast<ib::Status*>(status);
     while (api_.iscInterprete(part, &cursor) > 0) {
-      if (!text.empty()) text += '\n';
+      if (!text.empty()) text += "\r\n";
       text += part;
     }
   }

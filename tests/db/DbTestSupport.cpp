@@ -28,6 +28,13 @@ void ExecuteAll(db::Connection& connection, std::initializer_list<std::string_vi
   }
 }
 
+bool LineBreaksAreCrLf(std::string_view text) {
+  for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
+    if (i == 0 || text[i - 1] != '\r') return false;
+  }
+  return true;
+}
+
 void ApplyStagingSchema(db::Connection& connection) {
   const std::string script = testsupport::TempDir::ReadFile(KX_STAGING_SCHEMA);
   db::Transaction transaction(connection);

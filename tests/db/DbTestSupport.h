@@ -26,6 +26,9 @@ const db::ClientLibrary& Client();
 // Runs statements (DDL, inserts) in a transaction of their own and commits.
 void ExecuteAll(db::Connection& connection, std::initializer_list<std::string_view> statements);
 
+// Whether every line break of text is CR LF, as the logs and the host's texts need.
+bool LineBreaksAreCrLf(std::string_view text);
+
 // The staging schema of install/KXDB.sql, statement by statement.
 void ApplyStagingSchema(db::Connection& connection);
 

@@ -246,6 +246,7 @@ TEST_P(GenerateImportTest, RepeatedTransactionFailsThatRecordOnlyAndIsLogged) {
   const std::string log = Log("tra_error.log");
   EXPECT_THAT(log, HasSubstr("UQ_TRANSAKTIONEN_TRAID"));
   EXPECT_THAT(log, HasSubstr("1 error(s) found"));
+  EXPECT_TRUE(dbtest::LineBreaksAreCrLf(log)) << log;
 }
 
 TEST_P(GenerateImportTest, TextLongerThanItsColumnIsCut) {
