@@ -31,6 +31,7 @@ class RecordingTarget final : public ImportTarget {
     cell.kind = ConvertedRows::Kind::Double;
     cell.real = value;
   }
+  void SetNull(std::size_t field) override { rows_.Last(field).kind = ConvertedRows::Kind::Null; }
   void Post() override { open_ = false; }
   void Cancel() override {
     if (open_) rows_.DropRow();

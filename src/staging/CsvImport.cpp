@@ -236,9 +236,10 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, char comma, c
 std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
   if (FileName.empty()) throw Error("File name is not specified");
   if (!std::filesystem::exists(FileName)) throw Error("File " + FileName + " does not exist");
+  // A blank line is a line like any other: it names no column and fails the check below, rather
+  // than move the entries after it (the row filter reads the sixth by its place).
   std::vector<std::pair<std::string, std::string>> lines;
   for (const std::string& line : Map) {
-    if (IsBlank(line)) continue;
     const std::size_t equals = line.find('=');
     lines.emplace_back(line.substr(0, equals), equals == std::string::npos ? std::string() : line.substr(equals + 1));
   }
@@ -252,7 +253,8 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
     if (index == fields.size()) {
       throw Error("Column " + name + " is defined in the MAP is not found in the import destination");
     }
-    entries.push_back({index, 0});
+    const bool repeated = std::any_of(entries.begin(), entries.end(), [index](const MapEntry& e) { return e.field == index; });
+    entries.push_back({index, 0, repeated});
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::optional<int64_t> position = WholeNumber(lines[i].second);
@@ -338,7 +340,10 @@ void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries, const std::
 }
 
 void TCsvImport::AssignValue(const MapEntry& entry, std::string_view value) {
-  if (value == Formats.NullText) return;  // the row's fields start as NULL
+  // A row's fields start as NULL; a column named again starts afresh, so that its later "Null"
+  // or failed conversion leaves it NULL rather than with the earlier entry's value.
+  if (entry.repeated) target_.SetNull(entry.field);
+  if (value == Formats.NullText) return;
   const ImportField& field = target_.Fields()[entry.field];
   switch (field.Type) {
     case ImportField::Kind::Text:

@@ -64,6 +64,7 @@ class TCsvImport {
   struct MapEntry {
     std::size_t field;
     std::size_t position;  // 1-based
+    bool repeated;         // an earlier entry names the same field
   };
 
   std::vector<MapEntry> CheckAndBuildMap() const;

@@ -27,6 +27,7 @@ class ImportTarget {
   virtual void SetText(std::size_t field, std::string_view value) = 0;
   virtual void SetInt(std::size_t field, int64_t value) = 0;
   virtual void SetDouble(std::size_t field, double value) = 0;
+  virtual void SetNull(std::size_t field) = 0;
   // Inserts the row; raises the database's error when it refuses it.
   virtual void Post() = 0;
   // Drops a row that was begun but not posted.

@@ -39,6 +39,7 @@ void TableInserter::BeginRow() { insert_.SetAllNull(); }
 void TableInserter::SetText(std::size_t field, std::string_view value) { insert_.SetText(positions_[field], value); }
 void TableInserter::SetInt(std::size_t field, int64_t value) { insert_.SetInt(positions_[field], value); }
 void TableInserter::SetDouble(std::size_t field, double value) { insert_.SetDouble(positions_[field], value); }
+void TableInserter::SetNull(std::size_t field) { insert_.SetNull(positions_[field]); }
 void TableInserter::Post() { insert_.Execute(); }
 
 }  // namespace kx

@@ -20,6 +20,7 @@ class TableInserter final : public ImportTarget {
   void SetText(std::size_t field, std::string_view value) override;
   void SetInt(std::size_t field, int64_t value) override;
   void SetDouble(std::size_t field, double value) override;
+  void SetNull(std::size_t field) override;
   void Post() override;
   void Cancel() override {}
 

@@ -20,6 +20,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using Value = std::variant<std::monostate, std::string, int64_t, double>;
+const Value kNull{};
 
 // A table in memory; a row whose KEY is already present is refused like a unique key would.
 class MemoryTable final : public ImportTarget {
@@ -30,6 +31,7 @@ class MemoryTable final : public ImportTarget {
   void SetText(std::size_t f, std::string_view v) override { pending_.at(f) = std::string(v); }
   void SetInt(std::size_t f, int64_t v) override { pending_.at(f) = v; }
   void SetDouble(std::size_t f, double v) override { pending_.at(f) = v; }
+  void SetNull(std::size_t f) override { pending_.at(f) = Value{}; }
   void Post() override {
     if (fields_[0].Name == "KEY" && std::holds_alternative<std::string>(pending_[0])) {
       for (const auto& row : rows) {
@@ -103,8 +105,12 @@ TEST_F(CsvImportTest, ChecksComeInTheirOrderWithTheirTexts) {
   import.FileName = dir.Path().string() + "/missing.csv";
   EXPECT_EQ(message(), "File " + import.FileName + " does not exist");
   import.FileName = dir.WriteFile("x.csv", "h\r\n1\r\n");
-  import.Map = {"", "  "};
+  import.Map = {};
   EXPECT_EQ(message(), "Map is empty");
+  import.Map = {""};
+  EXPECT_EQ(message(), "Column  is defined in the MAP is not found in the import destination");
+  import.Map = {"KEY=1", "  ", "NUM=2"};
+  EXPECT_EQ(message(), "Column    is defined in the MAP is not found in the import destination");
   import.Map = {"KEY=x", "NOPE=2"};
   EXPECT_EQ(message(), "Column NOPE is defined in the MAP is not found in the import destination");
   import.Map = {"key=x"};
@@ -145,6 +151,12 @@ TEST_F(CsvImportTest, NullTextIsExactAndTrimmed) {
   EXPECT_TRUE(std::holds_alternative<std::monostate>(First(1)));
   EXPECT_EQ(table.rows[1][0], Value(std::string("NULL")));
   EXPECT_EQ(table.rows[2][0], Value(std::string("null")));
+}
+
+// Entries are assigned in map order, so the last entry of a column decides, also when it is NULL.
+TEST_F(CsvImportTest, AColumnNamedTwiceTakesItsLastEntry) {
+  Load("h\r\na;1;Null;x;7\r\n", {"NUM=2", "NUM=3", "KEY=1", "KEY=4", "AMOUNT=2", "AMOUNT=4", "SMALL=5", "SMALL=9"});
+  EXPECT_EQ(table.rows.at(0), (std::vector<Value>{std::string("x"), kNull, kNull, kNull, kNull}));
 }
 
 TEST_F(CsvImportTest, TextIsTrimmedAndCutToTheColumnLength) {
@@ -207,8 +219,6 @@ TEST_P(ConversionTest, ConvertsByTheFieldType) {
   ASSERT_EQ(table.rows.size(), 1u);
   EXPECT_EQ(First(c.field), c.expected) << c.text;
 }
-
-const Value kNull{};
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ConversionTest,
