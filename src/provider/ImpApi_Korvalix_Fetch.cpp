@@ -1,8 +1,7 @@
 #include "provider/ImpApi_Korvalix_Fetch.h"
 
-#include <charconv>
-
 #include "frame/AtomicFile.h"
+#include "frame/WholeNumber.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -10,16 +9,6 @@ namespace {
 
 constexpr std::string_view kErrorPrefix = "Fehler ";
 constexpr uint32_t kPauseAfterWriteMs = 1000;
-
-// The provider's number: leading blanks skipped, then a whole number and nothing else.
-std::optional<int32_t> ProviderNumber(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int32_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 int32_t ResultOfProviderNumber(int32_t number) {
   switch (number) {
@@ -44,7 +33,7 @@ std::optional<int32_t> ProviderErrorAnswer(std::string_view content, ProviderVal
     // The number stands between "Fehler" and the character before the first "-".
     const std::size_t numberEnd = dash > 0 ? dash - 1 : 0;
     const std::string_view numberText = numberEnd > 6 ? content.substr(6, numberEnd - 6) : std::string_view();
-    if (const std::optional<int32_t> number = ProviderNumber(numberText)) {
+    if (const std::optional<int32_t> number = ParseInt32(numberText)) {
       values.LastProviderErrorCode = *number;
       values.LastProviderErrorText = std::string(dash + 2 <= content.size() ? content.substr(dash + 2) : "");
     }

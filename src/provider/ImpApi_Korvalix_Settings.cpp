@@ -1,9 +1,9 @@
 #include "provider/ImpApi_Korvalix_Settings.h"
 
-#include <charconv>
 #include <optional>
 
 #include "frame/Cp1252.h"
+#include "frame/WholeNumber.h"
 
 namespace kx {
 namespace {
@@ -16,14 +16,8 @@ std::optional<std::string> ReadValue(SettingsStore& store, std::string_view name
 }
 
 int32_t ToIntOr(const std::optional<std::string>& text, int32_t fallback) {
-  if (!text || text->empty()) return fallback;
-  int32_t value = 0;
-  const char* end = text->data() + text->size();
-  const char* begin = text->data();
-  if (*begin == '+') ++begin;  // from_chars takes a minus sign but no plus sign
-  if (begin == end || *begin == '+' || (*begin == '-' && text->front() == '+')) return fallback;
-  const auto [ptr, ec] = std::from_chars(begin, end, value);
-  return (ec == std::errc() && ptr == end) ? value : fallback;
+  if (!text) return fallback;
+  return ParseInt32(*text).value_or(fallback);
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST_F(ReadImportSettingsTest, TimeoutTextsThatAreNoIntegerGiveTheDefault) {
   const std::vector<NumberCase> cases = {
       {"0", 0},   {"-5", -5},   {"45", 45},   {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
       {"", 300},  {"abc", 300}, {"12x", 300}, {"2147483648", 300},        {"1.5", 300},
-      {"-", 300},
+      {"-", 300}, {" 1", 1},    {"  -7", -7}, {"7 ", 300},                {"\t7", 300},
   };
   for (const NumberCase& c : cases) {
     SCOPED_TRACE(c.text);
