@@ -18,7 +18,8 @@ std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(err
 AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)), temporary_(path_ + ".kxtmp") {
   errno = 0;
   file_ = std::fopen(temporary_.c_str(), "wb");
-  if (file_ == nullptr) throw FileError("Cannot create file " + temporary_ + Reason(), temporary_);
+  // Messages name the file the user knows, not its temporary twin.
+  if (file_ == nullptr) throw FileError("Cannot create file " + path_ + Reason(), path_);
 }
 
 AtomicFileStream::~AtomicFileStream() {
@@ -31,7 +32,7 @@ void AtomicFileStream::Write(const char* bytes, std::size_t count) {
   if (file_ == nullptr) throw FileError("File " + path_ + " is already closed", path_);
   errno = 0;
   if (std::fwrite(bytes, 1, count, file_) != count) {
-    throw FileError("Cannot write file " + temporary_ + Reason(), temporary_);
+    throw FileError("Cannot write file " + path_ + Reason(), path_);
   }
 }
 
@@ -43,7 +44,7 @@ void AtomicFileStream::Commit() {
   file_ = nullptr;
   if (!flushed || closed != 0) {
     RemoveFileIfExists(temporary_);
-    throw FileError("Cannot write file " + temporary_ + Reason(), temporary_);
+    throw FileError("Cannot write file " + path_ + Reason(), path_);
   }
   try {
     MoveReplacing(temporary_, path_);

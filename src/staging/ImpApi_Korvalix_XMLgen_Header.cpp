@@ -3,6 +3,7 @@
 
 #include "frame/Rounding.h"
 #include "frame/ScopeExit.h"
+#include "platform/FileSystem.h"
 #include "platform/platform.h"
 #include "provider/ImpApi_Korvalix.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
@@ -27,11 +28,13 @@ int32_t TXML_Gen::WriteImportFile(const std::string& outputDir) {
   context_.Progress.Send(KX_PROGRESS_STATUS, 70, "Erstelle XML-Datei: " + path);
   context_.Clock.PumpMessages();
 
-  // The document appears under its name only when it is complete; a failure on the way leaves
-  // an earlier KORVALIX.XML as it was.
+  // The document step replaces an earlier document, so a failure from here on leaves none that a
+  // host could import again; the new one appears under its name only when it is complete.
+  RemoveFileIfExists(path);
   AtomicFileStream file(path);
   TXMLStreamWriter writer(file, true);
   writer.NeutralFormats = true;
+  writer.Regional = context_.Regional.Formats();
   writer.SetBufferSize(65535);
   writer.Reset();
   writer_ = &writer;

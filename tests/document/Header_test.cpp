@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "DocumentTest.h"
 
 namespace kx::documenttest {
@@ -12,6 +15,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 using Header = DocumentTest;
 
@@ -93,6 +97,22 @@ TEST_F(Header, AMissingOutputDirectoryFailsTheRun) {
   } catch (const std::exception& error) {
     EXPECT_THAT(error.what(), HasSubstr(args.OutputDir));
   }
+}
+
+// The document step removes the earlier document first: after a failure while writing there is
+// neither a half document nor a stale one. The message names the document, not its temporary.
+TEST_F(Header, AFailingDocumentStepLeavesNoDocumentAndNamesKorvalixXml) {
+  holdings = {Holding()};
+  std::ofstream(DocumentPath()) << "earlier";
+  std::filesystem::create_directory(DocumentPath() + ".kxtmp");  // the temporary cannot be created
+  try {
+    RunGenerateImport();
+    ADD_FAILURE() << "no error";
+  } catch (const std::exception& error) {
+    EXPECT_THAT(error.what(), HasSubstr(DocumentPath()));
+    EXPECT_THAT(error.what(), Not(HasSubstr(".kxtmp"))) << error.what();
+  }
+  EXPECT_FALSE(std::filesystem::exists(DocumentPath()));
 }
 
 TEST_F(Header, WithoutTransactionsThereIsNoCustomData) {

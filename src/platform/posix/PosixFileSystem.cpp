@@ -9,7 +9,7 @@ namespace kx {
 
 void MoveReplacing(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {
-    throw FileError("Cannot rename " + from + " to " + to + ": " + std::strerror(errno), to);
+    throw FileError("Cannot replace file " + to + ": " + std::strerror(errno), to);
   }
 }
 

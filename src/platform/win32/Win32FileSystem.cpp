@@ -9,7 +9,7 @@ namespace kx {
 void MoveReplacing(const std::string& from, const std::string& to) {
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD code = GetLastError();
-    throw FileError("Cannot rename " + from + " to " + to + ": " + win32::SystemErrorText(code), to);
+    throw FileError("Cannot replace file " + to + ": " + win32::SystemErrorText(code), to);
   }
 }
 
