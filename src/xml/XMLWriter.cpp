@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "frame/RegionalFormats.h"
+
 namespace kx {
 namespace {
 
@@ -123,13 +125,9 @@ void TXMLWriter::WriteDateElement(std::string_view name, DateTime value) {
     WriteElement(name, hasTime ? FormatIsoDateTime(value) : FormatIsoDate(value));
     return;
   }
-  // The regional form: day.month.year, and the time when there is one.
-  const CalendarDate d = DecodeDate(value);
-  std::string text = TwoDigits(d.Day) + "." + TwoDigits(d.Month) + "." + std::to_string(d.Year);
-  if (hasTime) {
-    const TimeOfDay t = DecodeTime(value);
-    text += " " + TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + ":" + TwoDigits(t.Second);
-  }
+  // The regional form: the short date, and the short time when there is one.
+  std::string text = FormatDateTime(Regional.ShortDateFormat, value);
+  if (hasTime) text += " " + FormatDateTime(Regional.ShortTimeFormat, value);
   WriteElement(name, text);
 }
 
@@ -137,7 +135,7 @@ std::string TXMLWriter::FormatNumber(int precision, int decimals, double value) 
   std::string text = FormatFixed(precision, decimals, value);
   if (!NeutralFormats) {
     for (char& c : text) {
-      if (c == '.') c = DecimalSeparator;
+      if (c == '.') c = Regional.DecimalSeparator;
     }
   }
   return text;

@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "frame/DateTime.h"
 #include "frame/AtomicFile.h"
+#include "frame/DateTime.h"
+#include "platform/RegionalSettings.h"
 
 namespace kx {
 
@@ -53,8 +54,9 @@ class TXMLWriter {
   std::string Buffer;
   int Depth = 0;
   bool NeutralFormats = false;
-  // The regional decimal separator, used when NeutralFormats is off.
-  char DecimalSeparator = ',';
+  // The machine's number and date forms (the regional-settings seam's), used when NeutralFormats
+  // is off: the decimal separator, and the short date and time forms.
+  FormatSettings Regional;
 
  protected:
   explicit TXMLWriter(bool buffered) : Buffered(buffered) {}

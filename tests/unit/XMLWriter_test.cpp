@@ -248,12 +248,32 @@ TEST(FormatFixed, NonFiniteValuesHaveWords) {
 TEST(XMLWriter, RegionalFormsUseTheRegionalSeparatorAndNeutralOnesThePoint) {
   MemoryStream out;
   TXMLStreamWriter w(out, false);
-  w.DecimalSeparator = ',';
+  w.Regional = GermanFormats();
   w.WriteDoubleElement("R", 2, 1234.5);
   w.NeutralFormats = true;
   w.WriteDoubleElement("N", 2, 1234.5);
   w.WriteSingleElement("S", 4, 2.5f);
   EXPECT_EQ(out.text, "\r\n<R>1234,50</R>\r\n<N>1234.50</N>\r\n<S>2.5000</S>");
+}
+
+TEST(XMLWriter, RegionalFormsAreTheMachinesDateTimeAndSeparator) {
+  const DateTime afternoon = EncodeDateTime({2024, 3, 5}, {14, 30, 0, 0});
+  const struct {
+    FormatSettings regional;
+    const char* expected;
+  } cases[] = {
+      {GermanFormats(), "\r\n<D>05.03.2024</D>\r\n<T>05.03.2024 14:30</T>\r\n<F>2,50</F>"},
+      {EnglishFormats(), "\r\n<D>3/5/2024</D>\r\n<T>3/5/2024 2:30 PM</T>\r\n<F>2.50</F>"},
+  };
+  for (const auto& c : cases) {
+    MemoryStream out;
+    TXMLStreamWriter w(out, false);
+    w.Regional = c.regional;
+    w.WriteDateElement("D", EncodeDate(2024, 3, 5));
+    w.WriteDateElement("T", afternoon);
+    w.WriteDoubleElement("F", 2, 2.5);
+    EXPECT_EQ(out.text, c.expected);
+  }
 }
 
 }  // namespace
