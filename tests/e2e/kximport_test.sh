@@ -62,4 +62,7 @@ grep -q 'Ergebnis -11' "$work/err" || fail "the result code is not printed: $(ca
 ! grep -q '100%' "$work/out" || fail "a failed run reached 100 %"
 expect 1 "$bin/kximport" --output-dir "$work" --embedded-server --settings "$work/none.reg"
 grep -q 'Ergebnis -12' "$work/err" || fail "a run without login does not end with -12: $(cat "$work/err")"
+# Without a terminal nobody can answer the PIN prompt: it counts as cancelled.
+expect 1 setsid -w "$bin/kximport" --output-dir "$work" --embedded-server --login L --settings "$work/none.reg" </dev/null
+grep -q 'Ergebnis -15' "$work/err" || fail "a PIN prompt without a terminal does not end with -15: $(cat "$work/err")"
 echo "PASS"

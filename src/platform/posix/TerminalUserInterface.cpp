@@ -78,8 +78,11 @@ void TerminalUserInterface::ShowInformation(std::string_view caption, std::strin
 bool TerminalUserInterface::AskPin(std::string_view providerText, std::string_view loginText, std::string& pinText) {
   const Terminal terminal;
   if (!terminal.IsOpen()) {
-    throw Error(std::string("PIN-Abfrage nicht möglich: kein Terminal vorhanden. Bitte die PIN mit der Option "
-                            "Password übergeben."_cp1252));
+    // Nobody can answer the prompt: it counts as cancelled, and standard error says why.
+    std::fputs("PIN-Abfrage nicht m\xC3\xB6glich: kein Terminal vorhanden. Bitte die PIN mit der Option Password "
+               "\xC3\xBC" "bergeben.\n",
+               stderr);
+    return false;
   }
   const std::string provider = Cp1252ToUtf8(providerText);
   terminal.Write(provider + " Zugangsberechtigung\n");
