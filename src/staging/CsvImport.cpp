@@ -253,7 +253,8 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
     if (index == fields.size()) {
       throw Error("Column " + name + " is defined in the MAP is not found in the import destination");
     }
-    const bool repeated = std::any_of(entries.begin(), entries.end(), [index](const MapEntry& e) { return e.field == index; });
+    const bool repeated =
+        std::any_of(entries.begin(), entries.end(), [index](const MapEntry& e) { return e.field == index; });
     entries.push_back({index, 0, repeated});
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {

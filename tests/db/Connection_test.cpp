@@ -65,7 +65,8 @@ TEST_P(ConnectionTest, MissingDatabaseFailsWithTheClientsMessage) {
     EXPECT_EQ(error.SqlCode(), -902);
     const std::string message = error.what();
     EXPECT_NE(message.find(missing), std::string::npos) << message;
-    EXPECT_NE(message.find("\r\n"), std::string::npos) << "every part of the message, one per line: " << message;
+    EXPECT_NE(message.find("\r\n"), std::string::npos)
+        << "every part of the message, one per line: " << message;
     EXPECT_TRUE(LineBreaksAreCrLf(message)) << message;
   }
 }

@@ -156,17 +156,18 @@ TEST_F(SchemaOfGeneratedDocuments, RandomBytesInEveryTextColumnGiveAValidDocumen
   auto bytes = [&random] {
     std::string text(random() % 13, ' ');
     for (char& c : text) {
-      do c = static_cast<char>(1 + random() % 255); while (c == '\n' || c == '\r');
+      c = static_cast<char>(1 + random() % 255);
+      if (c == '\n' || c == '\r') c = '\x7F';  // no line breaks: a record is one line
     }
     return text;
   };
   const std::vector<std::string_view> holdingTexts = {
-      "VERUNTER",    "INHANREDE1",   "INHTITELTXT1", "INHGESCH1",   "INHNACHNAME1", "INHVORNAME1",
-      "INHPOSTERG1", "INHSTRASSE1",  "INHPLZ1",      "INHORT1",     "INHLANDTXT1",  "INHTEL1",
-      "INHFAX1",     "INHEMAIL1",    "INHANREDE2",   "INHTITELTXT2", "INHGESCH2",   "INHNACHNAME2",
-      "INHVORNAME2", "INHPOSTERG2",  "INHSTRASSE2",  "INHPLZ2",      "INHORT2",     "INHLANDTXT2",
-      "INHTEL2",     "INHFAX2",      "INHEMAIL2",    "FONWKNEXT",   "FONNAMELANG",  "FONWAEHR"};
-  const std::vector<std::string_view> transactionTexts = {"TRAID", "VERUNTER", "TRATYPKZTXT", "TRAWAEHR",
+      "VERUNTER",    "INHANREDE1",  "INHTITELTXT1", "INHGESCH1",    "INHNACHNAME1", "INHVORNAME1",
+      "INHPOSTERG1", "INHSTRASSE1", "INHPLZ1",      "INHORT1",      "INHLANDTXT1",  "INHTEL1",
+      "INHFAX1",     "INHEMAIL1",   "INHANREDE2",   "INHTITELTXT2", "INHGESCH2",    "INHNACHNAME2",
+      "INHVORNAME2", "INHPOSTERG2", "INHSTRASSE2",  "INHPLZ2",      "INHORT2",      "INHLANDTXT2",
+      "INHTEL2",     "INHFAX2",     "INHEMAIL2",    "FONWKNEXT",    "FONNAMELANG",  "FONWAEHR"};
+  const std::vector<std::string_view> transactionTexts = {"TRAID",     "VERUNTER", "TRATYPKZTXT", "TRAWAEHR",
                                                           "FONWKNEXT", "STARTID1", "STARTID2"};
   for (const double lastImport : {0.0, 1.0}) {
     holdings.clear();

@@ -57,7 +57,8 @@ int LoopbackPort(std::string_view head) {
     if (!head.starts_with(host)) continue;
     head.remove_prefix(host.size());
     int port = 0;
-    for (std::size_t i = 0; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i) port = port * 10 + (head[i] - '0');
+    for (std::size_t i = 0; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i)
+      port = port * 10 + (head[i] - '0');
     return port > 0 && port < 65536 ? port : 0;
   }
   return 0;
@@ -72,7 +73,8 @@ ConnectProxy::ConnectProxy(Credentials credentials) : credentials_(credentials) 
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
   if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 8) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      listen(listener_, 8) != 0 ||
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     throw std::runtime_error(std::string("proxy: cannot listen on 127.0.0.1: ") + std::strerror(errno));
   }
   port_ = ntohs(address.sin_port);

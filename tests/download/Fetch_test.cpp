@@ -11,8 +11,8 @@
 #include "download/Simulator.h"
 #include "frame/Error.h"
 #include "platform/posix/CurlTransport.h"
-#include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
+#include "provider/ImpApi_Korvalix_Request.h"
 #include "unit/RunDoubles.h"
 #include "unit/support/TempDir.h"
 
@@ -264,8 +264,8 @@ TEST_F(FetchThroughProxyTest, CompleteFilesArriveByteForByte) {
 }
 
 TEST_F(FetchThroughProxyTest, TheProvidersStatusGivesItsCodeAndNoFile) {
-  const std::vector<std::pair<const char*, int32_t>> cases = {
-      {"401", -4}, {"403", -4}, {"404", -5}, {"503", -8}, {"500", -6}, {"204", -6}};
+  const std::vector<std::pair<const char*, int32_t>> cases = {{"401", -4}, {"403", -4}, {"404", -5},
+                                                              {"503", -8}, {"500", -6}, {"204", -6}};
   for (const auto& [status, result] : cases) {
     simulator_->Fault("status", status);
     EXPECT_EQ(Fetch(), result) << status;

@@ -155,7 +155,8 @@ TEST_F(CsvImportTest, NullTextIsExactAndTrimmed) {
 
 // Entries are assigned in map order, so the last entry of a column decides, also when it is NULL.
 TEST_F(CsvImportTest, AColumnNamedTwiceTakesItsLastEntry) {
-  Load("h\r\na;1;Null;x;7\r\n", {"NUM=2", "NUM=3", "KEY=1", "KEY=4", "AMOUNT=2", "AMOUNT=4", "SMALL=5", "SMALL=9"});
+  Load("h\r\na;1;Null;x;7\r\n",
+       {"NUM=2", "NUM=3", "KEY=1", "KEY=4", "AMOUNT=2", "AMOUNT=4", "SMALL=5", "SMALL=9"});
   EXPECT_EQ(table.rows.at(0), (std::vector<Value>{std::string("x"), kNull, kNull, kNull, kNull}));
 }
 

@@ -79,9 +79,11 @@ bool TerminalUserInterface::AskPin(std::string_view providerText, std::string_vi
   const Terminal terminal;
   if (!terminal.IsOpen()) {
     // Nobody can answer the prompt: it counts as cancelled, and standard error says why.
-    std::fputs("PIN-Abfrage nicht m\xC3\xB6glich: kein Terminal vorhanden. Bitte die PIN mit der Option Password "
-               "\xC3\xBC" "bergeben.\n",
-               stderr);
+    std::fputs(
+        "PIN-Abfrage nicht m\xC3\xB6glich: kein Terminal vorhanden. Bitte die PIN mit der Option Password "
+        "\xC3\xBC"
+        "bergeben.\n",
+        stderr);
     return false;
   }
   const std::string provider = Cp1252ToUtf8(providerText);
