@@ -4,12 +4,16 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps linux win32 test test-linux test-win32 demo bench bench-small clean
+.PHONY: all deps deps-linux linux win32 test test-linux test-win32 demo bench bench-small clean
 
 all: linux win32
 
+# deps-linux: the Linux build, its tests and the demo; deps adds the Windows tool chain and Wine.
+deps-linux:
+	bash scripts/install-deps.sh linux
+
 deps:
-	bash scripts/install-deps.sh
+	bash scripts/install-deps.sh win32
 
 linux:
 	cmake -S . -B $(BUILD)/linux $(CMAKE_FLAGS)
@@ -32,7 +36,7 @@ test: deps
 	$(MAKE) test-win32
 
 # A first and a follow-up import against the provider simulator, with a printed summary.
-demo: deps
+demo: deps-linux
 	$(MAKE) linux
 	bash scripts/demo.sh
 
