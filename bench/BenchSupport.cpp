@@ -12,15 +12,15 @@
 #include <memory>
 #include <sstream>
 
-#include "SqlScript.h"
+#include "kxdb/SqlScript.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "frame/AtomicFile.h"
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
+#include "util/WholeFile.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 
 namespace kx::bench {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ProviderData.h"
-#include "frame/ImpApiMain.h"
+#include "kxgen/ProviderData.h"
+#include "util/ProgressSink.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 

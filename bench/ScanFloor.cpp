@@ -7,7 +7,7 @@
 #include "db/Connection.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "frame/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 namespace kx::bench {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 
 namespace kx::db {
 

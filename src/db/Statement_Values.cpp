@@ -7,6 +7,7 @@
 
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
+#include "util/WholeNumber.h"
 
 namespace kx::db {
 namespace {
@@ -294,13 +295,8 @@ int64_t Statement::AsInt(int index) const {
   }
   if (type != ib::kSqlText && type != ib::kSqlVarying) return std::llround(AsDouble(index));
   const std::string text = AsText(index);
-  const std::string_view number = Trimmed(text);
-  int64_t value = 0;
-  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (number.empty() || result.ec != std::errc() || result.ptr != number.data() + number.size()) {
-    throw DatabaseError("column \"" + columns_[index].name + "\": \"" + text + "\" is not a whole number");
-  }
-  return value;
+  if (const std::optional<int64_t> value = WholeNumberOf<int64_t>(Trimmed(text))) return *value;
+  throw DatabaseError("column \"" + columns_[index].name + "\": \"" + text + "\" is not a whole number");
 }
 
 }  // namespace kx::db

@@ -3,13 +3,19 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 #include "frame/Export.h"
+#include "platform/platform.h"
+#include "provider/ImpApi_Korvalix.h"
+#include "provider/ImpApi_Korvalix_Messages.h"
+#include "util/HostBuffer.h"
+#include "util/ResultCodes.h"
 
 namespace kx {
 
 FrameValues& Frame() {
-  static FrameValues values;
+  static FrameValues values{std::string(kProviderName), std::string(kImportVersion), &RunImport, nullptr};
   return values;
 }
 
@@ -24,12 +30,6 @@ void WriteShortString(std::string_view text, unsigned char* target) {
   const std::size_t length = std::min<std::size_t>(text.size(), 255);
   target[0] = static_cast<unsigned char>(length);
   std::memcpy(target + 1, text.data(), length);
-}
-
-void CopyZeroTerminated(std::string_view text, char* buffer, std::size_t maxBytes) {
-  const std::size_t length = std::min(text.size(), maxBytes);
-  std::memcpy(buffer, text.data(), length);
-  buffer[length] = '\0';
 }
 
 }  // namespace kx
@@ -51,11 +51,11 @@ KX_EXPORT int32_t KX_CALL RegProgrCallback(ProgressCallback callback) {
 // the run fails with the generic code of the import step.
 KX_EXPORT int32_t KX_CALL ExportXML(const char* outputDir, const char* advisorRef, int32_t reserved,
                                     const double* lastImport, const char* optionText) {
-  constexpr int32_t kFailedByException = -29;
   kx::RunEntryFn entry = kx::Frame().RunEntry;
-  if (entry == nullptr) return -1;
+  if (entry == nullptr) return kx::kNoRunEntry;
   try {
-    return entry(outputDir, advisorRef, reserved, lastImport, optionText);
+    kx::HostProgress progress;
+    return entry(progress, outputDir, advisorRef, reserved, lastImport, optionText);
   } catch (const std::exception& e) {
     try {
       kx::HostProgress().Send(KX_PROGRESS_ERROR, 0, e.what());
@@ -67,7 +67,34 @@ KX_EXPORT int32_t KX_CALL ExportXML(const char* outputDir, const char* advisorRe
     } catch (...) {
     }
   }
-  return kFailedByException;
+  return kx::kImportFileFailed;
 }
+
+KX_EXPORT int32_t KX_CALL GetExportErrorMsg(int32_t code, char* buffer) {
+  try {
+    const std::optional<std::string> text = kx::ExportErrorText(code, kx::Provider());
+    if (!text) return kx::kNoErrorText;
+    kx::CopyErrorText(*text, buffer);
+    return 0;
+  } catch (...) {
+    return kx::kNoErrorText;
+  }
+}
+
+KX_EXPORT int32_t KX_CALL ApiDataDialog(char* userName, char* password, char* customData) {
+  try {
+    return kx::EditAccessData(kx::DefaultPlatform().Ui, kx::Frame().ImportVersion, userName, password, customData);
+  } catch (...) {
+    return kx::kModalCancel;
+  }
+}
+
+#if defined(_WIN32)
+// The export itself is an assembly entry with the register convention
+// (platform/win32/AppVersionCheckEntry.S), which calls this.
+int32_t __stdcall KxCheckAppVersionStdcall(int32_t appVersion) { return kx::CheckAppVersion(appVersion); }
+#else
+KX_EXPORT int32_t AppVersionCheck(int32_t appVersion) { return kx::CheckAppVersion(appVersion); }
+#endif
 
 }  // extern "C"

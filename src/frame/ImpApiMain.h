@@ -5,13 +5,14 @@
 #include <string_view>
 
 #include "ImpApiKorvalix.h"
+#include "util/ProgressSink.h"
 
 // The provider-neutral host frame: module-level values shared by every export, and the progress
 // channel towards the host.
 namespace kx {
 
-using RunEntryFn = int32_t (*)(const char* outputDir, const char* advisorRef, int32_t reserved,
-                               const double* lastImport, const char* optionText);
+using RunEntryFn = int32_t (*)(ProgressSink& progress, const char* outputDir, const char* advisorRef,
+                               int32_t reserved, const double* lastImport, const char* optionText);
 
 struct FrameValues {
   std::string ProviderName = "test_dummy";
@@ -20,15 +21,9 @@ struct FrameValues {
   ::ProgressCallback ProgressCallback = nullptr;
 };
 
-// The one set of frame values of the loaded library.
+// The one set of frame values of the loaded library; the provider's name, import version and run
+// entry are in it from the load on.
 FrameValues& Frame();
-
-// Where every stage sends its (kind, value, text) messages.
-class ProgressSink {
- public:
-  virtual ~ProgressSink() = default;
-  virtual void Send(int32_t kind, int32_t value, std::string_view text) = 0;
-};
 
 // Sends to the callback the host registered, and nothing when there is none. The callback is
 // looked up at every message, so a host that unregisters is silenced at once.
@@ -39,8 +34,5 @@ class HostProgress final : public ProgressSink {
 
 // Writes text as a length-prefixed string (at most 255 bytes, no terminating zero).
 void WriteShortString(std::string_view text, unsigned char* target);
-
-// Copies at most maxBytes bytes of text into a host buffer, followed by a zero.
-void CopyZeroTerminated(std::string_view text, char* buffer, std::size_t maxBytes);
 
 }  // namespace kx

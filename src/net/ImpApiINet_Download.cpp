@@ -1,10 +1,10 @@
 #include "net/ImpApiINet_Download.h"
 
-#include <charconv>
 #include <memory>
 #include <vector>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 namespace {
@@ -55,10 +55,7 @@ class ProgressWindow {
 // The announced length: the number, -1 for a text that is not one, 0 when there is none.
 int64_t ExpectedLength(const std::optional<std::string>& text) {
   if (!text) return 0;
-  int64_t value = 0;
-  const char* end = text->data() + text->size();
-  const auto [ptr, ec] = std::from_chars(text->data(), end, value);
-  return (ec == std::errc() && ptr == end && !text->empty()) ? value : -1;
+  return WholeNumberOf<int64_t>(*text).value_or(-1);
 }
 
 }  // namespace

@@ -4,26 +4,15 @@
 #include <string>
 #include <string_view>
 
-#include "frame/ImpApiMain.h"
+#include "util/ProgressSink.h"
 #include "platform/HttpTransport.h"
 #include "platform/UserInterface.h"
+#include "util/ResultCodes.h"
 
 namespace kx {
 
 inline constexpr std::string_view kUserAgent = "TAVO-ImportApi";
 inline constexpr std::size_t kReadSize = 65535;
-
-// Result codes of a download.
-inline constexpr int32_t kDownloadUnknown = -1;
-inline constexpr int32_t kDownloadNoSession = -2;
-inline constexpr int32_t kDownloadOpenFailed = -3;
-inline constexpr int32_t kDownloadDenied = -4;
-inline constexpr int32_t kDownloadNotFound = -5;
-inline constexpr int32_t kDownloadOtherStatus = -6;
-inline constexpr int32_t kDownloadIncomplete = -7;
-inline constexpr int32_t kDownloadOverloaded = -8;
-inline constexpr int32_t kDownloadProxyAuth = -9;
-inline constexpr int32_t kDownloadCancelled = -1015;
 
 // A GET of one URL into memory over the platform's HTTP client, with the status rules, the
 // length check, the progress window and its cancel button.

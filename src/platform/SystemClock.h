@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "frame/DateTime.h"
+#include "util/DateTime.h"
 
 namespace kx {
 

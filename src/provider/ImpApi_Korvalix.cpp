@@ -3,8 +3,6 @@
 #include <cstring>
 #include <exception>
 
-#include "frame/Export.h"
-#include "frame/ImpApiMain.h"
 #include "platform/platform.h"
 #include "net/ImpApiINet_Download.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
@@ -12,20 +10,24 @@
 #include "provider/ImpApi_Korvalix_Pending.h"
 #include "provider/ImpApi_Korvalix_Run.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "util/HostBuffer.h"
+#include "util/ResultCodes.h"
 
 namespace kx {
 namespace {
 
-// The load step: the provider fills in the frame's values before any export can be called.
-struct LoadStep {
-  LoadStep() {
-    FrameValues& frame = Frame();
-    frame.ProviderName = std::string(kProviderName);
-    frame.ImportVersion = std::string(kImportVersion);
-    frame.RunEntry = &RunImport;
+// The run's generator: one TXML_Gen per call.
+class XMLGenImportGenerator final : public ImportGenerator {
+ public:
+  explicit XMLGenImportGenerator(XMLGenContext context) : context_(context) {}
+  int32_t GenerateImport(const GenerateImportArgs& args) override {
+    TXML_Gen container(context_);
+    return container.GenerateImport(args);
   }
+
+ private:
+  XMLGenContext context_;
 };
-const LoadStep kLoadStep;
 
 }  // namespace
 
@@ -46,12 +48,13 @@ int32_t EditAccessData(UserInterface& ui, std::string_view importVersion, char* 
   return result;
 }
 
-int32_t CheckAppVersion(int32_t appVersion) { return appVersion < KX_MIN_HOST_VERSION ? -1 : 0; }
+int32_t CheckAppVersion(int32_t appVersion) {
+  return appVersion < KX_MIN_HOST_VERSION ? kHostVersionTooOld : kSuccess;
+}
 
-int32_t RunImport(const char* outputDir, const char* advisorRef, int32_t reserved, const double* lastImport,
-                  const char* optionText) {
+int32_t RunImport(ProgressSink& progress, const char* outputDir, const char* advisorRef, int32_t reserved,
+                  const double* lastImport, const char* optionText) {
   Platform& platform = DefaultPlatform();
-  HostProgress progress;
   PendingServerStarter server;
   Downloader downloader(platform.Http, platform.Ui, progress);
   ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
@@ -62,31 +65,3 @@ int32_t RunImport(const char* outputDir, const char* advisorRef, int32_t reserve
 }
 
 }  // namespace kx
-
-extern "C" {
-
-KX_EXPORT int32_t KX_CALL GetExportErrorMsg(int32_t code, char* buffer) {
-  try {
-    const std::optional<std::string> text = kx::ExportErrorText(code, kx::Provider());
-    if (!text) return -1;
-    kx::CopyErrorText(*text, buffer);
-    return 0;
-  } catch (...) {
-    return -1;
-  }
-}
-
-KX_EXPORT int32_t KX_CALL ApiDataDialog(char* userName, char* password, char* customData) {
-  try {
-    return kx::EditAccessData(kx::DefaultPlatform().Ui, kx::Frame().ImportVersion, userName, password, customData);
-  } catch (...) {
-    return kx::kModalCancel;
-  }
-}
-
-#if !defined(_WIN32)
-// On Windows the export is an assembly entry with the register convention (platform/win32).
-KX_EXPORT int32_t AppVersionCheck(int32_t appVersion) { return kx::CheckAppVersion(appVersion); }
-#endif
-
-}  // extern "C"

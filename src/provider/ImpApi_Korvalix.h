@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "util/ProviderIdentity.h"
+
 // The provider unit: module-level values of the run, and the entry the frame calls.
 namespace kx {
 
-inline constexpr std::string_view kProviderName = "KORVALIX";
-inline constexpr std::string_view kImportVersion = "2.1.2";
 // Installations name the real service address in the DownloadSrvUrl setting.
 inline constexpr std::string_view kDefaultServiceUrl =
     "https://provider.example/modules/tavo/onlinedatatransfer.php";
@@ -26,6 +26,7 @@ struct ProviderValues {
 // The one set of provider values of the loaded library.
 ProviderValues& Provider();
 
+class ProgressSink;
 class UserInterface;
 
 // The access-data dialog over the host's three buffers: their texts go in; on OK the edited texts
@@ -36,8 +37,9 @@ int32_t EditAccessData(UserInterface& ui, std::string_view importVersion, char* 
 // -1 when the host's version is below the lowest one accepted, else 0.
 int32_t CheckAppVersion(int32_t appVersion);
 
-// The run entry set at load: one import run with the platform's real collaborators.
-int32_t RunImport(const char* outputDir, const char* advisorRef, int32_t reserved, const double* lastImport,
-                  const char* optionText);
+// The run entry of the frame: one import run with the platform's real collaborators, its
+// messages going to progress.
+int32_t RunImport(ProgressSink& progress, const char* outputDir, const char* advisorRef, int32_t reserved,
+                  const double* lastImport, const char* optionText);
 
 }  // namespace kx

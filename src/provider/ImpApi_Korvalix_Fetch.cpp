@@ -1,7 +1,9 @@
 #include "provider/ImpApi_Korvalix_Fetch.h"
 
-#include "frame/AtomicFile.h"
-#include "frame/WholeNumber.h"
+#include "platform/AtomicFile.h"
+#include "util/ResultCodes.h"
+#include "util/WholeFile.h"
+#include "util/WholeNumber.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -12,13 +14,13 @@ constexpr uint32_t kPauseAfterWriteMs = 1000;
 
 int32_t ResultOfProviderNumber(int32_t number) {
   switch (number) {
-    case 10: return -31;
-    case 20: return -32;
-    case 30: return -33;
-    case 40: return -34;
-    case 50: return -35;
-    case 60: return -36;
-    default: return -30;
+    case 10: return kProviderAccessDenied;
+    case 20: return kProviderError20;
+    case 30: return kProviderError30;
+    case 40: return kProviderInterfaceOutdated;
+    case 50: return kProviderError50;
+    case 60: return kClearReimportRequired;
+    default: return kProviderError;
   }
 }
 

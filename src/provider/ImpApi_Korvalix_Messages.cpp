@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "frame/Cp1252.h"
-#include "frame/ImpApiMain.h"
+#include "ImpApiKorvalix.h"
+#include "util/Cp1252.h"
+#include "util/HostBuffer.h"
+#include "util/ResultCodes.h"
 
 namespace kx {
 namespace {
@@ -14,16 +16,16 @@ constexpr std::string_view kCrLf = "\r\n";
 
 std::optional<std::string_view> DownloadText(int32_t code) {
   switch (code) {
-    case -1: return "Unbestimmter Fehler bei Internet-Zugriff"_cp1252;
-    case -2: return "Internet-Fehler: Session nicht verfügbar"_cp1252;
-    case -3: return "Internet-Fehler: Öffnen der URL fehlgeschlagen"_cp1252;
-    case -4: return "Internet-Fehler: Zugriff auf Seite verweigert"_cp1252;
-    case -5: return "Internet-Fehler: Seite nicht gefunden"_cp1252;
-    case -6: return "Internet-Fehler: Zugriff auf URL fehlgeschlagen"_cp1252;
-    case -7: return "Internet-Fehler: Datei unvollständig übertragen"_cp1252;
-    case -8: return "Internet-Fehler: Server überlastet. Bitte später erneut versuchen"_cp1252;
-    case -9: return "Proxy-Fehler: Authentifizierung erforderlich"_cp1252;
-    case -1015: return "Download durch Benutzer abgebrochen"_cp1252;
+    case kDownloadUnknown: return "Unbestimmter Fehler bei Internet-Zugriff"_cp1252;
+    case kDownloadNoSession: return "Internet-Fehler: Session nicht verfügbar"_cp1252;
+    case kDownloadOpenFailed: return "Internet-Fehler: Öffnen der URL fehlgeschlagen"_cp1252;
+    case kDownloadDenied: return "Internet-Fehler: Zugriff auf Seite verweigert"_cp1252;
+    case kDownloadNotFound: return "Internet-Fehler: Seite nicht gefunden"_cp1252;
+    case kDownloadOtherStatus: return "Internet-Fehler: Zugriff auf URL fehlgeschlagen"_cp1252;
+    case kDownloadIncomplete: return "Internet-Fehler: Datei unvollständig übertragen"_cp1252;
+    case kDownloadOverloaded: return "Internet-Fehler: Server überlastet. Bitte später erneut versuchen"_cp1252;
+    case kDownloadProxyAuth: return "Proxy-Fehler: Authentifizierung erforderlich"_cp1252;
+    case kDownloadCancelled: return "Download durch Benutzer abgebrochen"_cp1252;
     default: return std::nullopt;
   }
 }
@@ -39,16 +41,16 @@ std::optional<std::string> RunText(int32_t code, const ProviderValues& values) {
   const std::string n = std::to_string(values.LastProviderErrorCode);
   constexpr std::string_view kRetrieval = "Fehler bei KORVALIX-Datenabruf: ";
   switch (code) {
-    case -11:
+    case kNoOptionText:
       return Join({"Keine KORVALIX-Zugangsdaten erfasst.", kCrLf,
                    "Erfassen Sie bitte die KORVALIX-Zugangsdaten in der Beraterverwaltung."});
-    case -12:
+    case kNoLogin:
       return Join({"Die Login-ID des Vermittlers fehlt in den KORVALIX-Zugangsdaten.", kCrLf,
                    "Erfassen Sie bitte die Login-ID in der Beraterverwaltung."});
-    case -13:
+    case kNoAdvisorCentre:
       return Join({"Die Nummer der Vermittlerzentrale fehlt in den KORVALIX-Zugangsdaten.", kCrLf,
                    "Erfassen Sie bitte die Nummer der Vermittlerzentrale in der Beraterverwaltung."});
-    case -14:
+    case kBadAdvisorNumber:
       return Join({"Fehlerhafte Vermittlernummer: ", x, kCrLf,
                    "Die Haupt-Vermittlernummer muss eine höchstens 12-stellige Zahl sein !"_cp1252, kCrLf,
                    "Korrigieren Sie bitte Ihre Vermittlernummer = Berater-Referenznummer in der "
@@ -56,28 +58,28 @@ std::optional<std::string> RunText(int32_t code, const ProviderValues& values) {
                    kCrLf,
                    "Beachten Sie hierzu die Anleitung, die Sie über \"... bearbeiten\", Button "
                    "\"Anleitung\" abrufen können."_cp1252});
-    case -15:
+    case kPinCancelled:
       return std::string("Fehlendes Zugangs-Passwort; Abbruch durch Benutzer.");
-    case -21:
-    case -22:
+    case kHoldingsEncodingFailed:
+    case kTransactionsEncodingFailed:
       return Join({"Fehler beim Codieren der Datenabfrage: Errorcode = ", n});
-    case -23:
+    case kUnzipFailed:
       return Join({"Fehler beim Entpacken des zip-Archivs: Datei = ", x});
-    case -28:
+    case kNoCustomersOnFirstImport:
       return Join({kCrLf,
                    "Der Erst-Import liefert keine Kundendaten für den angegebenen KORVALIX "
                    "Benutzernamen."_cp1252,
                    kCrLf, "Es wurden keine Kundendaten importiert."});
-    case -29:
+    case kImportFileFailed:
       return std::string("Fehler beim Erstellen der XML-Import-Datei.");
-    case -30:
-    case -32:
-    case -33:
-    case -35:
+    case kProviderError:
+    case kProviderError20:
+    case kProviderError30:
+    case kProviderError50:
       return Join({kRetrieval, x, "; Errorcode = ", n});
-    case -31:
+    case kProviderAccessDenied:
       return Join({kRetrieval, "KORVALIX-Zugangsdaten (Login, PIN) fehlerhaft; Errorcode = ", n});
-    case -34:
+    case kProviderInterfaceOutdated:
       return Join({kRetrieval, x, "; Errorcode = ", n, kCrLf, "Bitte Update der KORVALIX-Schnittstelle installieren."});
     default:
       return std::nullopt;
@@ -91,6 +93,6 @@ std::optional<std::string> ExportErrorText(int32_t code, const ProviderValues& v
   return RunText(code, values);
 }
 
-void CopyErrorText(const std::string& text, char* buffer) { CopyZeroTerminated(text, buffer, kErrorTextBufferSize - 1); }
+void CopyErrorText(const std::string& text, char* buffer) { CopyZeroTerminated(text, buffer, KX_ERROR_TEXT_BUFFER_SIZE - 1); }
 
 }  // namespace kx

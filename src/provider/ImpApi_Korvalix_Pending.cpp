@@ -1,7 +1,7 @@
 #include "provider/ImpApi_Korvalix_Pending.h"
 
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
 
 namespace kx {
 

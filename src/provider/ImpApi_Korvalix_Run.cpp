@@ -1,22 +1,13 @@
 #include "provider/ImpApi_Korvalix_Run.h"
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
+#include "util/ProviderIdentity.h"
+#include "util/ResultCodes.h"
 
 namespace kx {
 namespace {
-
-constexpr int32_t kNoOptionText = -11;
-constexpr int32_t kNoLogin = -12;
-constexpr int32_t kPinCancelled = -15;
-constexpr int32_t kHoldingsEncodingFailed = -21;
-constexpr int32_t kTransactionsEncodingFailed = -22;
-constexpr int32_t kServerStartFailed = -29;
-constexpr int32_t kClearReimportRequired = -36;
-
-constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
-constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
 
 // The values the run derives from the host's option text.
 struct RunInputs {
@@ -52,7 +43,7 @@ class ImportRun {
       const std::string error = s_.Server.StartInterBaseServer();
       if (!error.empty()) {
         s_.Progress.Send(KX_PROGRESS_STATUS, 0, error);
-        return kServerStartFailed;
+        return kImportFileFailed;
       }
     }
     if (in_.Login.empty()) return kNoLogin;

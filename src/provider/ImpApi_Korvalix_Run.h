@@ -4,10 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "frame/DateTime.h"
-#include "frame/ImpApiMain.h"
+#include "util/DateTime.h"
+#include "util/ProgressSink.h"
 #include "platform/platform.h"
 #include "provider/ImpApi_Korvalix.h"
+#include "staging/GenerateImportArgs.h"
 
 namespace kx {
 
@@ -24,16 +25,6 @@ class ProviderFileFetcher {
   virtual ~ProviderFileFetcher() = default;
   virtual int32_t FetchProviderFile(std::string_view url, std::string_view fileName, std::string_view plainCopy,
                                     std::string_view dataDir) = 0;
-};
-
-struct GenerateImportArgs {
-  std::string DataDir;
-  bool ClearReimport = false;
-  std::string ImportDb;
-  DateTime ImportDate = 0;
-  double LastImport = 0;
-  std::string OutputDir;
-  std::string AdvisorRef;
 };
 
 // Loads the provider files into the staging database and writes the import document: 0, or -28

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "frame/Cp1252.h"
-#include "frame/WholeNumber.h"
+#include "util/Cp1252.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 namespace {

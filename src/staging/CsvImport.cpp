@@ -11,10 +11,11 @@
 #include <fstream>
 #include <optional>
 
-#include "frame/AtomicFile.h"
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
-#include "frame/RegionalFormats.h"
+#include "util/WholeFile.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
+#include "util/RegionalFormats.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 namespace {
@@ -87,46 +88,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-// The whole source file in one read of its size (a stream copy would hold it twice).
-std::string ReadSourceFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw FileError("Cannot open file " + path, path);
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  std::string text;
-  if (size > 0) {
-    text.resize(static_cast<std::size_t>(size));
-    in.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-  }
-  // A file that grew since it was measured is read to its end all the same.
-  char rest[65536];
-  while (in.good() && (in.read(rest, sizeof rest), in.gcount() > 0)) {
-    text.append(rest, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) throw FileError("Cannot read file " + path, path);
-  return text;
-}
-
-// TrimControl, here where every field goes through it.
-inline std::string_view Trimmed(std::string_view text) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  while (begin < end && static_cast<unsigned char>(*begin) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(end[-1]) <= 32) --end;
-  return std::string_view(begin, static_cast<std::size_t>(end - begin));
-}
-
 bool IsBlank(std::string_view line) { return TrimControl(line).empty(); }
-
-std::optional<int64_t> WholeNumber(std::string_view text) {
-  text = TrimControl(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int64_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 void RemoveAll(std::string& text, char c) {
   if (c == '\0') return;
@@ -258,7 +220,7 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
     entries.push_back({index, 0, repeated});
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::optional<int64_t> position = WholeNumber(lines[i].second);
+    const std::optional<int64_t> position = WholeNumberOf<int64_t>(TrimControl(lines[i].second), PlusSign::Allowed);
     if (!position) throw Error("Missing definition of map");
     entries[i].position = *position > 0 ? static_cast<std::size_t>(*position) : 0;
   }
@@ -290,7 +252,7 @@ void TCsvImport::Execute() {
   plainDecimals_ = plainWholeNumbers_ && regional.DecimalSeparator != '\0' &&
                    !IsDigitOrSign(regional.DecimalSeparator) && regional.DecimalSeparator != regional.ThousandSeparator;
 
-  const std::string text = ReadSourceFile(FileName);
+  const std::string text = ReadWholeFile(FileName);
   const std::vector<std::string_view> lines = SplitLines(text);
   lineCount_ = static_cast<int64_t>(lines.size());
   std::vector<std::string_view> fields;
@@ -326,7 +288,7 @@ void TCsvImport::Execute() {
 void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::size_t p = entries[i].position;
-    row_[i].second.assign(p >= 1 && p <= fields.size() ? Trimmed(fields[p - 1]) : std::string_view());
+    row_[i].second.assign(p >= 1 && p <= fields.size() ? TrimControl(fields[p - 1]) : std::string_view());
   }
   bool accept = true;
   if (OnBeforePost) OnBeforePost(row_, accept);

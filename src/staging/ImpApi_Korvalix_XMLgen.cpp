@@ -1,22 +1,16 @@
 // The container's load: staging connection, emptying the tables, the three importers.
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 
-#include <charconv>
-
-#include "frame/Cp1252.h"
-#include "frame/Rounding.h"
+#include "util/Cp1252.h"
+#include "util/Rounding.h"
+#include "util/WholeNumber.h"
 #include "platform/platform.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 #include "staging/TableInserter.h"
+#include "util/ProviderIdentity.h"
 
 namespace kx {
-namespace {
-
-constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
-constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
-
-}  // namespace
 
 TXML_Gen::TXML_Gen(XMLGenContext context) : context_(context), formats_(context.Regional.Formats()) {}
 
@@ -122,9 +116,9 @@ DateTime TXML_Gen::ParseProviderDate(std::string_view text) {
   const std::size_t offsets[3] = {0, 4, 6};
   const std::size_t lengths[3] = {4, 2, 2};
   for (int i = 0; i < 3; ++i) {
-    const std::string_view part = text.substr(offsets[i], lengths[i]);
-    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), parts[i]);
-    if (ec != std::errc() || ptr != part.data() + part.size()) return 0;
+    const std::optional<int> part = WholeNumberOf<int>(text.substr(offsets[i], lengths[i]));
+    if (!part) return 0;
+    parts[i] = *part;
   }
   if (!IsValidDate(parts[0], parts[1], parts[2])) return 0;
   return EncodeDate(parts[0], parts[1], parts[2]);

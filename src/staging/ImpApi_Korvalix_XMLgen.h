@@ -10,12 +10,12 @@
 #include "db/Connection.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "frame/DateTime.h"
-#include "frame/ImpApiMain.h"
+#include "util/DateTime.h"
+#include "util/ProgressSink.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
-#include "provider/ImpApi_Korvalix_Run.h"
 #include "staging/CsvImport.h"
+#include "staging/GenerateImportArgs.h"
 #include "xml/XMLWriter.h"
 
 namespace kx {
@@ -104,19 +104,6 @@ class TXML_Gen {
   TXMLWriter* writer_ = nullptr;
   bool hasPerson_ = false;  // qKdPerson1 has a current row
   std::string typeText_;    // the lower-cased type text of the transaction being written
-};
-
-// The run's generator: one TXML_Gen per call.
-class XMLGenImportGenerator final : public ImportGenerator {
- public:
-  explicit XMLGenImportGenerator(XMLGenContext context) : context_(context) {}
-  int32_t GenerateImport(const GenerateImportArgs& args) override {
-    TXML_Gen container(context_);
-    return container.GenerateImport(args);
-  }
-
- private:
-  XMLGenContext context_;
 };
 
 }  // namespace kx

@@ -1,25 +1,21 @@
 // The document as a whole, its header, and the customers with person, contacts and address.
-#include <charconv>
-
-#include "frame/Rounding.h"
-#include "frame/ScopeExit.h"
+#include "util/Rounding.h"
+#include "util/ScopeExit.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/platform.h"
-#include "provider/ImpApi_Korvalix.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "util/ProviderIdentity.h"
+#include "util/ResultCodes.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 namespace {
 
-constexpr int32_t kNoCustomersOnFirstImport = -28;
 
 // A customer number as the document tests it: a whole number, 0 when it is none.
-int64_t CustomerNumber(std::string_view text) {
-  int64_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return (ec == std::errc() && ptr == text.data() + text.size()) ? value : 0;
-}
+int64_t CustomerNumber(std::string_view text) { return WholeNumberOf<int64_t>(text).value_or(0); }
 
 }  // namespace
 

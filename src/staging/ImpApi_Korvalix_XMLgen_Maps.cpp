@@ -1,8 +1,7 @@
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 
-#include <charconv>
-
-#include "frame/AtomicFile.h"
+#include "util/WholeFile.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 
@@ -21,11 +20,8 @@ std::vector<std::string> ReadMap(const std::string& path) {
 
 bool HasLoadedTypeCode(const ImportRow& row) {
   if (row.size() < 6) return false;
-  std::string_view text = row[5].second;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return !text.empty() && ec == std::errc() && ptr == text.data() + text.size() && value >= 1 && value <= 8;
+  const std::optional<int> code = WholeNumberOf<int>(row[5].second, PlusSign::Allowed);
+  return code && *code >= 1 && *code <= 8;
 }
 
 }  // namespace kx

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace kx {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "frame/RegionalFormats.h"
+#include "util/RegionalFormats.h"
 
 namespace kx {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "frame/AtomicFile.h"
-#include "frame/DateTime.h"
-#include "platform/RegionalSettings.h"
+#include "util/DateTime.h"
+#include "util/FormatSettings.h"
+#include "util/OutputStream.h"
 
 namespace kx {
 

@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "SqlScript.h"
+#include "kxdb/SqlScript.h"
 #include "db/CreateDatabase.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"

@@ -1,5 +1,5 @@
 // Splitting isql scripts into statements, SET TERM included.
-#include "SqlScript.h"
+#include "kxdb/SqlScript.h"
 
 #include <gtest/gtest.h>
 

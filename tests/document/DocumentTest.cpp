@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 
 namespace kx::documenttest {

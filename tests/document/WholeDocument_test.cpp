@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "DocumentTest.h"
-#include "ProviderData.h"
+#include "kxgen/ProviderData.h"
 
 namespace kx::documenttest {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "download/ConnectProxy.h"
 #include "download/Simulator.h"
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/posix/CurlTransport.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
 #include "provider/ImpApi_Korvalix_Request.h"

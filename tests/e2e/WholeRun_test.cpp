@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "ImpApiKorvalix.h"
-#include "ProviderData.h"
+#include "kxgen/ProviderData.h"
 #include "db/DbTestSupport.h"
 #include "download/Simulator.h"
 #include "unit/support/TempDir.h"

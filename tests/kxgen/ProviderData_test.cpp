@@ -1,6 +1,6 @@
 // The generated provider files, read the way the import reads them: lines, the splitting rules,
 // the column maps and the staging schema of the installation.
-#include "ProviderData.h"
+#include "kxgen/ProviderData.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ProviderData.h"
+#include "kxgen/ProviderData.h"
 #include "db/DbTestSupport.h"
 #include "db/Statement.h"
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "unit/RunDoubles.h"
 

@@ -1,6 +1,6 @@
 // Windows-1252 helpers: case folding without a locale, search, trimming, UTF-8 at the edge and
 // the compile-time literal.
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <random>
 #include <variant>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "staging/CsvImport.h"
 #include "unit/RunDoubles.h"
 #include "unit/support/TempDir.h"

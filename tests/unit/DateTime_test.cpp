@@ -1,5 +1,5 @@
 // The host's date-time value: days since 1899-12-30, the fraction being the time of day.
-#include "frame/DateTime.h"
+#include "util/DateTime.h"
 
 #include <gtest/gtest.h>
 

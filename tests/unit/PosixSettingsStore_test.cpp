@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "unit/support/TempDir.h"
 
 namespace kx::posix {

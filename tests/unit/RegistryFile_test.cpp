@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 
 namespace kx::posix {
 namespace {

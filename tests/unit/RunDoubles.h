@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/Error.h"
-#include "frame/ImpApiMain.h"
+#include "util/Error.h"
+#include "util/ProgressSink.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Run.h"
 

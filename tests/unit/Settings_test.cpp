@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/posix/PosixSettingsStore.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
 #include "unit/support/TempDir.h"

@@ -5,8 +5,9 @@
 #include <cmath>
 #include <filesystem>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "unit/support/TempDir.h"
+#include "platform/AtomicFile.h"
 #include "xml/XMLWriter.h"
 
 namespace kx {

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/ImpApiMain.h"
+#include "util/ProgressSink.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/win32/WinInetTransport.h"
 #include "Printable.h"

@@ -1,4 +1,4 @@
-#include "SqlScript.h"
+#include "kxdb/SqlScript.h"
 
 #include <cctype>
 

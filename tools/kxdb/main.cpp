@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "SqlScript.h"
+#include "kxdb/SqlScript.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"

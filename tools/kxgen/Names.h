@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 // Word lists for the generated customers and funds. The source is UTF-8; the _cp1252 literal
 // turns every entry into the Windows-1252 bytes the provider files carry. All people, streets,

@@ -1,12 +1,12 @@
-#include "ProviderData.h"
+#include "kxgen/ProviderData.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "Names.h"
-#include "ProviderData_Generator.h"
-#include "frame/Error.h"
+#include "kxgen/Names.h"
+#include "kxgen/ProviderData_Generator.h"
+#include "util/Error.h"
 
 namespace kx::gen {
 namespace {

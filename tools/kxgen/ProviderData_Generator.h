@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "ProviderData.h"
-#include "Random.h"
-#include "RecordLine.h"
+#include "kxgen/ProviderData.h"
+#include "kxgen/Random.h"
+#include "kxgen/RecordLine.h"
 
 // The generator behind Generate(): ProviderData.cpp builds customers, depots and holdings rows,
 // ProviderData_Transactions.cpp the transaction lines of each position.

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <string>
 
-#include "Names.h"
-#include "ProviderData_Generator.h"
+#include "kxgen/Names.h"
+#include "kxgen/ProviderData_Generator.h"
 
 namespace kx::gen {
 namespace {

@@ -1,4 +1,4 @@
-#include "RecordLine.h"
+#include "kxgen/RecordLine.h"
 
 #include <charconv>
 

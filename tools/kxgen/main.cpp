@@ -8,9 +8,9 @@
 #include <string>
 #include <system_error>
 
-#include "ProviderData.h"
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
+#include "kxgen/ProviderData.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "HostLibrary.h"
+#include "kximport/HostLibrary.h"
 
 #include <dlfcn.h>
 
 #include <stdexcept>
 #include <type_traits>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace kximport {
 

@@ -1,4 +1,4 @@
-#include "ImportDocument.h"
+#include "kximport/ImportDocument.h"
 
 #include <fstream>
 #include <iterator>

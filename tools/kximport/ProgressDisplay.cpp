@@ -1,4 +1,4 @@
-#include "ProgressDisplay.h"
+#include "kximport/ProgressDisplay.h"
 
 #include <cstdio>
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "HostLibrary.h"
-#include "ImportDocument.h"
-#include "ProgressDisplay.h"
-#include "frame/Cp1252.h"
+#include "kximport/HostLibrary.h"
+#include "kximport/ImportDocument.h"
+#include "kximport/ProgressDisplay.h"
+#include "util/Cp1252.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FaultPlan.h"
+#include "kxprovider/FaultPlan.h"
 
 #include <array>
 #include <charconv>

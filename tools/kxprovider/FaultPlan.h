@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 
 namespace kx {
 

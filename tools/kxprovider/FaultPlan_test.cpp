@@ -1,4 +1,4 @@
-#include "FaultPlan.h"
+#include "kxprovider/FaultPlan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ProviderData.h"
+#include "kxprovider/ProviderData.h"
 
 #include <cstdio>
 #include <filesystem>

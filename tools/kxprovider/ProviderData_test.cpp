@@ -1,8 +1,8 @@
-#include "ProviderData.h"
+#include "kxprovider/ProviderData.h"
 
 #include <gtest/gtest.h>
 
-#include "TestTempDir.h"
+#include "kxprovider/TestTempDir.h"
 
 namespace kx {
 namespace {

@@ -1,4 +1,4 @@
-#include "ProviderSimulator.h"
+#include "kxprovider/ProviderSimulator.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <thread>
 
-#include "FaultPlan.h"
-#include "Httplib.h"
-#include "ProviderData.h"
-#include "RequestLog.h"
-#include "ResponsePlan.h"
-#include "StopSignal.h"
-#include "TestCertificates.h"
+#include "kxprovider/FaultPlan.h"
+#include "kxprovider/Httplib.h"
+#include "kxprovider/ProviderData.h"
+#include "kxprovider/RequestLog.h"
+#include "kxprovider/ResponsePlan.h"
+#include "kxprovider/StopSignal.h"
+#include "kxprovider/TestCertificates.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "ProviderSimulator.h"
+#include "kxprovider/ProviderSimulator.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "TestTempDir.h"
+#include "kxprovider/TestTempDir.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 

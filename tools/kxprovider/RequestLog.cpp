@@ -1,6 +1,6 @@
-#include "RequestLog.h"
+#include "kxprovider/RequestLog.h"
 
-#include "frame/Error.h"
+#include "util/Error.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "ResponsePlan.h"
+#include "kxprovider/ResponsePlan.h"
 
 #include <algorithm>
 #include <cstdio>

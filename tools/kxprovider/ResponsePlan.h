@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "FaultPlan.h"
-#include "Httplib.h"
-#include "StopSignal.h"
+#include "kxprovider/FaultPlan.h"
+#include "kxprovider/Httplib.h"
+#include "kxprovider/StopSignal.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "TestCertificates.h"
+#include "kxprovider/TestCertificates.h"
 
 #include <fcntl.h>
 #include <openssl/err.h>
@@ -20,7 +20,7 @@
 #include <string_view>
 #include <thread>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "TestCertificates.h"
+#include "kxprovider/TestCertificates.h"
 
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "TestTempDir.h"
+#include "kxprovider/TestTempDir.h"
 
 namespace kx {
 namespace {

@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ProviderSimulator.h"
-#include "TestCertificates.h"
-#include "frame/Error.h"
+#include "kxprovider/ProviderSimulator.h"
+#include "kxprovider/TestCertificates.h"
+#include "util/Error.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace kx::posix {
 namespace {

@@ -3,7 +3,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace kx::posix {
 namespace {

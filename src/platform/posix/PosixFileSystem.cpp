@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/FileSystem.h"
 
 namespace kx {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/posix/RegistryFile.h"
 
 namespace kx::posix {

@@ -1,6 +1,6 @@
 #include <dlfcn.h>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/SharedLibrary.h"
 
 namespace kx {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 
 namespace kx::posix {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace kx::posix {
 

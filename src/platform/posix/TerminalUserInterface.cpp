@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
 
 namespace kx::posix {
 namespace {

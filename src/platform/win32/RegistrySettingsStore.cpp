@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/win32/Win32Handles.h"
 
 namespace kx::win32 {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/SharedLibrary.h"
 #include "platform/win32/Win32Handles.h"
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "frame/Cp1252.h"
-#include "frame/Error.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
 
 namespace kx::win32 {
 

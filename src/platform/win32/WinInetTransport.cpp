@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace kx::win32 {
 namespace {

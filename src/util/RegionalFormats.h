@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "frame/DateTime.h"
-#include "platform/RegionalSettings.h"
+#include "util/DateTime.h"
+#include "util/FormatSettings.h"
 
 // Dates and numbers in the forms of the regional settings.
 namespace kx {

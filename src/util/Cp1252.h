@@ -21,8 +21,15 @@ std::string Cp1252ToUtf8(std::string_view text);
 // Characters without a Windows-1252 form become '?'.
 std::string Utf8ToCp1252(std::string_view text);
 
-// Removes leading and trailing bytes 0 to 32 (blanks and control characters).
-std::string_view TrimControl(std::string_view text);
+// Removes leading and trailing bytes 0 to 32 (blanks and control characters). Inline: every
+// field of a provider file goes through it.
+inline std::string_view TrimControl(std::string_view text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  while (begin < end && static_cast<unsigned char>(*begin) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(end[-1]) <= 32) --end;
+  return std::string_view(begin, static_cast<std::size_t>(end - begin));
+}
 
 // Compile-time conversion of a UTF-8 literal to Windows-1252 bytes, so that source files stay
 // UTF-8 while the library's texts are the exact bytes the host expects: "verfügbar"_cp1252.

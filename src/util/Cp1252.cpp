@@ -1,4 +1,4 @@
-#include "frame/Cp1252.h"
+#include "util/Cp1252.h"
 
 #include <array>
 
@@ -130,14 +130,6 @@ std::string Utf8ToCp1252(std::string_view text) {
     out += EncodeByte(cp);
   }
   return out;
-}
-
-std::string_view TrimControl(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
-  return text.substr(begin, end - begin);
 }
 
 }  // namespace kx

@@ -1,4 +1,4 @@
-#include "frame/RegionalFormats.h"
+#include "util/RegionalFormats.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,11 +1,9 @@
-#include "frame/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
-#include "frame/Error.h"
+#include "util/Error.h"
 #include "platform/FileSystem.h"
 
 namespace kx {
@@ -58,15 +56,6 @@ void WriteFileAtomically(const std::string& path, std::string_view content) {
   AtomicFileStream file(path);
   file.Write(content.data(), content.size());
   file.Commit();
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError("Cannot open file " + path, path);
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) throw FileError("Cannot read file " + path, path);
-  return content.str();
 }
 
 }  // namespace kx

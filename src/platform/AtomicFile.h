@@ -5,14 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace kx {
+#include "util/OutputStream.h"
 
-// A byte sink whose every write is checked: a failure raises FileError.
-class OutputStream {
- public:
-  virtual ~OutputStream() = default;
-  virtual void Write(const char* bytes, std::size_t count) = 0;
-};
+namespace kx {
 
 // A file that appears under its name only when it is complete: the bytes go to a temporary file
 // beside it, and Commit() closes that file and renames it over the target. Without Commit (an
@@ -38,8 +33,5 @@ class AtomicFileStream final : public OutputStream {
 // Writes content to path through an AtomicFileStream: a failure raises FileError and leaves an
 // earlier file at path as it was, and no temporary file behind.
 void WriteFileAtomically(const std::string& path, std::string_view content);
-
-// The whole content of a file. Raises FileError.
-std::string ReadWholeFile(const std::string& path);
 
 }  // namespace kx

@@ -1,4 +1,4 @@
-#include "frame/DateTime.h"
+#include "util/DateTime.h"
 
 #include <cmath>
 

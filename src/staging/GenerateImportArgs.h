@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "util/DateTime.h"
+
+namespace kx {
+
+// What one run hands the component container: where the files are, which database, what to write.
+struct GenerateImportArgs {
+  std::string DataDir;
+  bool ClearReimport = false;
+  std::string ImportDb;
+  DateTime ImportDate = 0;
+  double LastImport = 0;
+  std::string OutputDir;
+  std::string AdvisorRef;
+};
+
+}  // namespace kx

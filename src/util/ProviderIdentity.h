@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+// Who the library is and what its provider delivers, for the frame, the run and the staging load.
+namespace kx {
+
+inline constexpr std::string_view kProviderName = "KORVALIX";
+inline constexpr std::string_view kImportVersion = "2.1.2";
+
+// The provider's two files, as the run stores them in the data directory and the load reads them.
+inline constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
+inline constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
+
+}  // namespace kx
