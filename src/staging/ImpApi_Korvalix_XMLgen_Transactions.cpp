@@ -3,21 +3,23 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frame/Cp1252.h"
-#include "frame/RegionalFormats.h"
-#include "frame/Rounding.h"
+#include "util/Cp1252.h"
+#include "util/Error.h"
+#include "util/RegionalFormats.h"
+#include "util/Rounding.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 
 namespace kx {
 namespace {
 
-// A field read that falls back to a value when the read fails; such failures are not reported.
+// A field read that falls back to a value when the value does not convert; such failures are
+// not reported. Only the library's own errors are meant: running out of memory is no 0.
 template <typename Read, typename T>
 T Guarded(Read read, T fallback) {
   try {
     return read();
-  } catch (const std::exception&) {
+  } catch (const Error&) {
     return fallback;
   }
 }
@@ -67,7 +69,7 @@ void DeriveFee(const db::Statement& row, TransactionValues& v) {
     const long double reduction = static_cast<long double>(row.AsDouble("TRABONPZ")) / 100.0L;
     const long double r = charge * (1.0L - reduction);
     v.fee = r > 0 ? static_cast<double>(RoundHalfEven(v.totalAmount * r / (1.0L + r) * 100.0L) / 100.0L) : 0.0;
-  } catch (const std::exception&) {
+  } catch (const Error&) {
     v.hasFee = false;
     v.fee = 0;
   }
@@ -109,6 +111,106 @@ struct Mode {
   bool storno = false;
 };
 
+// The texts of the row that every form writes.
+struct RowTexts {
+  std::string executed;  // the price date
+  std::string currency;
+};
+
+// A distribution: AU with the amounts, and its reinvestment as a SubTrans W when it has shares.
+void WriteDistribution(TXMLWriter& w, const TransactionValues& v, const RowTexts& texts) {
+  const bool storno = v.typeCode == 8 ? v.sign < 0 : v.sign > 0;
+  const double factor = storno ? -1 : 1;
+  w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
+  w.WriteElement("DT_ExtRef", v.extRef + "_AU");
+  w.WriteElement("DT_Mode", storno ? "AU_STORNO" : "AU");
+  w.WriteElement("DT_Ausfuehrung", texts.executed);
+  w.WriteElement("DT_Waehrung", texts.currency);
+  if (v.cashAmount > 0) w.WriteElement("DT_InvestKap", Fix(2, -factor * v.cashAmount));
+  w.WriteElement("DT_Steuern", Fix(2, 0));
+  if (v.totalAmount != 0) w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
+  if (v.shareCount > 0) {
+    w.WriteTag("SubTrans", TXMLWriter::tkOpen);
+    w.WriteElement("DT_ExtRef", v.extRef + "_WA");
+    w.WriteElement("DT_Mode", storno ? "W_STORNO" : "W");
+    w.WriteElement("DT_Ausfuehrung", texts.executed);
+    w.WriteElement("DT_Waehrung", texts.currency);
+    if (v.rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, v.rate));
+    w.WriteElement("DT_Anteile", Fix(4, factor * v.shareCount));
+    if (v.price > 0) w.WriteElement("DT_Preis", Fix(4, v.price));
+    if (v.priceStatus > 0) w.WriteIntElement("DT_Preis_Status", v.priceStatus);
+    if (v.hasFee) w.WriteElement("DT_Gebuehr", Fix(2, factor * v.fee));
+    if (v.totalAmount != 0) w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
+    w.WriteTag("SubTrans", TXMLWriter::tkClose);
+  }
+  w.WriteTag("DepotTrans", TXMLWriter::tkClose);
+}
+
+// The mode by type code, refined by keywords of the type text.
+template <typename Contains>
+Mode ModeOf(const TransactionValues& v, const Contains& typeTextContains) {
+  switch (std::llabs(v.typeCode)) {
+    case 1:
+      if (typeTextContains("\xFC" "bertrag") || typeTextContains("Einbuchung") || typeTextContains("Eingang")) {
+        return {"LE", "LE_STORNO", v.sign, v.sign < 0};
+      }
+      if (typeTextContains("spar") || typeTextContains("Regelm")) {
+        return {"AS", "A_STORNO", v.sign, v.sign < 0};  // a cancelled savings-plan purchase is an A_STORNO
+      }
+      return {"A", "A_STORNO", v.sign, v.sign < 0};
+    case 3:
+      if (typeTextContains("\xFC" "bertrag") || typeTextContains("Ausbuchung") || typeTextContains("Ausgang")) {
+        return {"LA", "LA_STORNO", v.sign, v.sign > 0};
+      }
+      return {"V", "V_STORNO", v.sign, v.sign > 0};
+    case 4:
+      return typeTextContains("tausch") ? Mode{"ASW", "ASW_STORNO", v.sign, v.sign < 0}
+                                        : Mode{"A", "A_STORNO", v.sign, v.sign < 0};
+    case 5:
+      return typeTextContains("tausch") ? Mode{"VSW", "VSW_STORNO", v.sign, v.sign > 0}
+                                        : Mode{"V", "V_STORNO", v.sign, v.sign > 0};
+    case 6:
+    case 7:
+      return {"KO", "KO_STORNO", v.sign, v.sign > 0};
+    default:
+      return {};
+  }
+}
+
+// Every other transaction: the general block with the mode.
+void WriteBookedTransaction(TXMLWriter& w, TransactionValues v, const RowTexts& texts, const Mode& mode) {
+  w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
+  w.WriteElement("DT_ExtRef", v.extRef);
+  if (!mode.normal.empty()) w.WriteElement("DT_Mode", mode.storno ? mode.cancelled : mode.normal);
+  bool costBooking = false;
+  if (std::llabs(v.typeCode) == 6 || std::llabs(v.typeCode) == 7) {  // the amount is the cost
+    v.hasFee = true;
+    v.fee = v.totalAmount;
+    costBooking = true;
+    v.totalAmount = 0;
+  }
+  const double factor = mode.storno ? -1 : 1;
+  const double signedDirection = factor * mode.direction;
+
+  w.WriteElement("DT_Ausfuehrung", texts.executed);
+  w.WriteElement("DT_Waehrung", texts.currency);
+  if (v.rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, v.rate));
+  if (v.shareCount > 0 || v.sharesZero) w.WriteElement("DT_Anteile", Fix(4, factor * v.shareCount));
+  if (v.price > 0) w.WriteElement("DT_Preis", Fix(4, v.price));
+  if (v.priceStatus > 0) w.WriteIntElement("DT_Preis_Status", v.priceStatus);
+  if (v.hasFee) w.WriteElement("DT_Gebuehr", Fix(2, factor * v.fee));
+  if (v.cashAmount > 0) {
+    w.WriteElement("DT_InvestKap", Fix(2, signedDirection * v.cashAmount));
+  } else if (v.hasFee && v.fee == 0 && v.totalAmount > 0) {
+    w.WriteElement("DT_InvestKap", Fix(2, signedDirection * v.totalAmount));
+  }
+  if (v.totalAmount != 0 || costBooking) {
+    w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
+    if (v.sharesZero) w.WriteIntElement("DT_Summe_Status", 0);
+  }
+  w.WriteTag("DepotTrans", TXMLWriter::tkClose);
+}
+
 }  // namespace
 
 bool TXML_Gen::TypeTextContains(std::string_view keyword) const {
@@ -125,106 +227,18 @@ std::string TXML_Gen::PriceDate(const db::Statement& row, std::string_view colum
 
 void TXML_Gen::WriteTransaction() {
   const db::Statement& row = queries_->qDwTrans;
-  TransactionValues v = Derive(row, formats_);
+  const TransactionValues v = Derive(row, formats_);
   typeText_ = Guarded([&] { return context_.Regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
-  TXMLWriter& w = Writer();
-
   if (v.typeCode == 2) return;
-  const bool distribution =
-      v.typeCode == 8 || (v.typeCode == 5 && (TypeTextContains("Kupon") || TypeTextContains("Ertrag")));
+  const auto contains = [this](std::string_view keyword) { return TypeTextContains(keyword); };
+  const bool distribution = v.typeCode == 8 || (v.typeCode == 5 && (contains("Kupon") || contains("Ertrag")));
+  if (distribution && v.cashAmount == 0 && v.totalAmount == 0) return;
+  const RowTexts texts{PriceDate(row, "FONPREISDAT"), row.AsText("TRAWAEHR")};
   if (distribution) {
-    if (v.cashAmount == 0 && v.totalAmount == 0) return;
-    const bool storno = v.typeCode == 8 ? v.sign < 0 : v.sign > 0;
-    const double factor = storno ? -1 : 1;
-    w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
-    w.WriteElement("DT_ExtRef", v.extRef + "_AU");
-    w.WriteElement("DT_Mode", storno ? "AU_STORNO" : "AU");
-    w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
-    w.WriteElement("DT_Waehrung", row.AsText("TRAWAEHR"));
-    if (v.cashAmount > 0) w.WriteElement("DT_InvestKap", Fix(2, -factor * v.cashAmount));
-    w.WriteElement("DT_Steuern", Fix(2, 0));
-    if (v.totalAmount != 0) w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
-    if (v.shareCount > 0) {
-      w.WriteTag("SubTrans", TXMLWriter::tkOpen);
-      w.WriteElement("DT_ExtRef", v.extRef + "_WA");
-      w.WriteElement("DT_Mode", storno ? "W_STORNO" : "W");
-      w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
-      w.WriteElement("DT_Waehrung", row.AsText("TRAWAEHR"));
-      if (v.rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, v.rate));
-      w.WriteElement("DT_Anteile", Fix(4, factor * v.shareCount));
-      if (v.price > 0) w.WriteElement("DT_Preis", Fix(4, v.price));
-      if (v.priceStatus > 0) w.WriteIntElement("DT_Preis_Status", v.priceStatus);
-      if (v.hasFee) w.WriteElement("DT_Gebuehr", Fix(2, factor * v.fee));
-      if (v.totalAmount != 0) w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
-      w.WriteTag("SubTrans", TXMLWriter::tkClose);
-    }
-    w.WriteTag("DepotTrans", TXMLWriter::tkClose);
-    return;
+    WriteDistribution(Writer(), v, texts);
+  } else {
+    WriteBookedTransaction(Writer(), v, texts, ModeOf(v, contains));
   }
-
-  w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
-  w.WriteElement("DT_ExtRef", v.extRef);
-  Mode mode;
-  switch (std::llabs(v.typeCode)) {
-    case 1:
-      mode = {"A", "A_STORNO", v.sign, v.sign < 0};
-      if (TypeTextContains("\xFC" "bertrag") || TypeTextContains("Einbuchung") || TypeTextContains("Eingang")) {
-        mode.normal = "LE";
-        mode.cancelled = "LE_STORNO";
-      } else if (TypeTextContains("spar") || TypeTextContains("Regelm")) {
-        mode.normal = "AS";  // a cancelled savings-plan purchase is an A_STORNO
-      }
-      break;
-    case 3:
-      mode = {"V", "V_STORNO", v.sign, v.sign > 0};
-      if (TypeTextContains("\xFC" "bertrag") || TypeTextContains("Ausbuchung") || TypeTextContains("Ausgang")) {
-        mode.normal = "LA";
-        mode.cancelled = "LA_STORNO";
-      }
-      break;
-    case 4:
-      mode = TypeTextContains("tausch") ? Mode{"ASW", "ASW_STORNO", v.sign, v.sign < 0}
-                                        : Mode{"A", "A_STORNO", v.sign, v.sign < 0};
-      break;
-    case 5:
-      mode = TypeTextContains("tausch") ? Mode{"VSW", "VSW_STORNO", v.sign, v.sign > 0}
-                                        : Mode{"V", "V_STORNO", v.sign, v.sign > 0};
-      break;
-    case 6:
-    case 7:
-      mode = {"KO", "KO_STORNO", v.sign, v.sign > 0};
-      break;
-    default:
-      break;
-  }
-  if (!mode.normal.empty()) w.WriteElement("DT_Mode", mode.storno ? mode.cancelled : mode.normal);
-  bool costBooking = false;
-  if (std::llabs(v.typeCode) == 6 || std::llabs(v.typeCode) == 7) {  // the amount is the cost
-    v.hasFee = true;
-    v.fee = v.totalAmount;
-    costBooking = true;
-    v.totalAmount = 0;
-  }
-  const double factor = mode.storno ? -1 : 1;
-  const double signedDirection = factor * mode.direction;
-
-  w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
-  w.WriteElement("DT_Waehrung", row.AsText("TRAWAEHR"));
-  if (v.rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, v.rate));
-  if (v.shareCount > 0 || v.sharesZero) w.WriteElement("DT_Anteile", Fix(4, factor * v.shareCount));
-  if (v.price > 0) w.WriteElement("DT_Preis", Fix(4, v.price));
-  if (v.priceStatus > 0) w.WriteIntElement("DT_Preis_Status", v.priceStatus);
-  if (v.hasFee) w.WriteElement("DT_Gebuehr", Fix(2, factor * v.fee));
-  if (v.cashAmount > 0) {
-    w.WriteElement("DT_InvestKap", Fix(2, signedDirection * v.cashAmount));
-  } else if (v.hasFee && v.fee == 0 && v.totalAmount > 0) {
-    w.WriteElement("DT_InvestKap", Fix(2, signedDirection * v.totalAmount));
-  }
-  if (v.totalAmount != 0 || costBooking) {
-    w.WriteElement("DT_Gesamtbetrag", Fix(2, factor * v.totalAmount));
-    if (v.sharesZero) w.WriteIntElement("DT_Summe_Status", 0);
-  }
-  w.WriteTag("DepotTrans", TXMLWriter::tkClose);
 }
 
 void TXML_Gen::WriteBalanceTransaction() {
