@@ -26,8 +26,7 @@ native=(
   nettle-dev libssl-dev openssl
   libcurl4-openssl-dev libcpp-httplib-dev
   firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
-  libgtk-3-dev xvfb xauth
-  libxml2-utils curl
+  libxml2-utils
 )
 windows=(
   g++-mingw-w64-i686-posix mingw-w64-tools
