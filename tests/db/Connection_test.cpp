@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
 

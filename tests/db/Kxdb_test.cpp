@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "db/CreateDatabase.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
@@ -90,7 +90,7 @@ TEST_P(KxdbTest, FailuresSayWhatFailed) {
   EXPECT_EQ(Kxdb("frobnicate").exitCode, 2);
 }
 
-KX_DB_TEST_BOTH_WAYS(KxdbTest);
+KX_DB_TEST_EMBEDDED(KxdbTest);
 
 // The statements of the import against the schema of install/KXDB.sql.
 class StagingSchemaTest : public DbTest {
@@ -141,7 +141,7 @@ TEST_P(StagingSchemaTest, RepeatedTransactionIdFailsWithTheDatabasesMessageAndTh
   EXPECT_EQ(CountFromOutside("TRANSAKTIONEN"), 2);
 }
 
-KX_DB_TEST_BOTH_WAYS(StagingSchemaTest);
+KX_DB_TEST_EMBEDDED(StagingSchemaTest);
 
 }  // namespace
 }  // namespace kx::dbtest

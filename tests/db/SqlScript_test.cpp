@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "unit/support/TempDir.h"
+#include "support/TempDir.h"
 
 namespace kx::kxdb {
 namespace {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "db/DatabaseError.h"
 
 namespace kx::dbtest {
@@ -320,7 +320,7 @@ TEST_P(StatementTest, PositionalStatementKeepsTheBlocksVariables) {
   EXPECT_EQ(block.AsInt("Y"), 42);
 }
 
-KX_DB_TEST_BOTH_WAYS(StatementTest);
+KX_DB_TEST_EMBEDDED(StatementTest);
 
 }  // namespace
 }  // namespace kx::dbtest

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
 
@@ -100,7 +100,7 @@ TEST_P(TransactionTest, StatementsGoOnInTheNextTransaction) {
   EXPECT_FALSE(select.Fetch());
 }
 
-KX_DB_TEST_BOTH_WAYS(TransactionTest);
+KX_DB_TEST_EMBEDDED(TransactionTest);
 
 }  // namespace
 }  // namespace kx::dbtest

@@ -110,8 +110,9 @@ void DocumentTest::SetUp() {
 std::string DocumentTest::DocumentPath() const { return (outputDir_.Path() / "KORVALIX.XML").string(); }
 
 int32_t DocumentTest::RunGenerateImport() {
-  database_.emplace(dbtest::Via::Embedded);
-  {
+  // One database per test: every run empties the staging tables first.
+  if (!database_) {
+    database_.emplace(dbtest::Via::Embedded);
     db::Connection connection(dbtest::Client(), database_->Name());
     dbtest::ApplyStagingSchema(connection);
   }

@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "ProviderLines.h"
 #include "platform/RegionalSettings.h"
 #include "provider/ImpApi_Korvalix_Run.h"
-#include "unit/RunDoubles.h"
-#include "unit/support/TempDir.h"
+#include "support/RunDoubles.h"
+#include "support/TempDir.h"
 
 namespace kx::documenttest {
 
@@ -45,8 +45,9 @@ class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override;
 
-  // Writes the provider files, runs GenerateImport into a fresh database and reads the document
-  // (empty when none was written). Every document is checked against the schema.
+  // Writes the provider files, runs GenerateImport into the test's database (made on the first
+  // call) and reads the document (empty when none was written). Every document is checked
+  // against the schema.
   int32_t Generate();
   // Only the run: files, database, GenerateImport (which may raise).
   int32_t RunGenerateImport();

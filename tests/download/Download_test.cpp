@@ -4,12 +4,13 @@
 
 #include <memory>
 
-#include "download/Simulator.h"
+#include "support/TestNames.h"
+#include "support/Simulator.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/posix/CurlTransport.h"
 #include "provider/ImpApi_Korvalix_Request.h"
-#include "unit/RunDoubles.h"
-#include "unit/support/TempDir.h"
+#include "support/RunDoubles.h"
+#include "support/TempDir.h"
 
 namespace kx::test {
 namespace {
@@ -202,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"403", -4, "HTTP-Fehler 403: Zugriff verweigert."},
                       StatusCase{"404", -5, "HTTP-Fehler 404: Die Seite wurde nicht gefunden."},
                       StatusCase{"503", -8, "HTTP-Fehler 503: Der Server ist vor\xFC" "bergehend \xFC" "berlastet."},
-                      StatusCase{"500", -6, "HTTP-Fehler: 500"}, StatusCase{"204", -6, "HTTP-Fehler: 204"}));
+                      StatusCase{"500", -6, "HTTP-Fehler: 500"}, StatusCase{"204", -6, "HTTP-Fehler: 204"}),
+    [](const auto& info) { return testsupport::CaseName(info.index, info.param.status); });
 
 TEST_F(DownloadTest, MessagesAreLeftOutWhenNotWanted) {
   simulator_->Fault("status", "404");

@@ -12,9 +12,9 @@
 
 #include "ImpApiKorvalix.h"
 #include "kxgen/ProviderData.h"
-#include "db/DbTestSupport.h"
-#include "download/Simulator.h"
-#include "unit/support/TempDir.h"
+#include "support/DbTestSupport.h"
+#include "support/Simulator.h"
+#include "support/TempDir.h"
 
 namespace kx::test {
 namespace {

@@ -1,5 +1,5 @@
-// GenerateImport's load of the provider files into real staging databases, embedded and through
-// the server: row counts, filters, start ids, progress, error logs, and what a failure leaves.
+// GenerateImport's load of the provider files into real embedded staging databases: row counts and
+// contents, filters, start ids, progress, error logs, and what a failure leaves.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,12 +7,12 @@
 #include <fstream>
 
 #include "kxgen/ProviderData.h"
-#include "db/DbTestSupport.h"
+#include "support/DbTestSupport.h"
 #include "db/Statement.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
-#include "unit/RunDoubles.h"
+#include "support/RunDoubles.h"
 
 namespace kx::test {
 namespace {
@@ -177,6 +177,17 @@ TEST_P(GenerateImportTest, LoadsExactlyTheGeneratedRows) {
   EXPECT_TRUE(std::filesystem::exists(output_.Path() / "KORVALIX.XML"));
 }
 
+// Every row holds its own record: what the next record leaves "Null" or empty is not the previous
+// row's value there, and "Null" is never stored as text.
+TEST_P(GenerateImportTest, EachRowHoldsOnlyItsOwnRecordsValues) {
+  WriteFiles(std::string(kHoldingsHeader) + Holding(1, "D1", "DE1", "Meier") + Holding(2, "D2", "", "Null"),
+             kTransactionsHeader);
+  Generate(1);
+  EXPECT_THAT(Column("select INHKDNR1, coalesce(INHNACHNAME1, '<null>'), coalesce(FONISIN, '<null>'), "
+                     "coalesce(INHGEBTAG1, -1) from BESTAENDE order by INHKDNR1"),
+              ElementsAre("1|Meier|DE1|-1", "2|<null>||-1"));
+}
+
 TEST_P(GenerateImportTest, ReportsTheLoadsAndTheirProgress) {
   std::string holdings = kHoldingsHeader;
   for (int i = 1; i <= 99; ++i) holdings += Holding(i, "D" + std::to_string(i), "DE000000000" + std::to_string(i % 10));
@@ -285,7 +296,6 @@ TEST_P(GenerateImportTest, UnreachableDatabaseRaisesTheClientsError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Embedded, GenerateImportTest, ::testing::Values(Via::Embedded));
-INSTANTIATE_TEST_SUITE_P(Server, GenerateImportTest, ::testing::Values(Via::Server));
 
 // --- The database name ---------------------------------------------------------------------------
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "provider/ImpApi_Korvalix.h"
-#include "unit/RunDoubles.h"
+#include "support/RunDoubles.h"
 
 namespace kx::test {
 namespace {

@@ -10,10 +10,11 @@
 #include <random>
 #include <variant>
 
+#include "support/TestNames.h"
 #include "util/Error.h"
 #include "staging/CsvImport.h"
-#include "unit/RunDoubles.h"
-#include "unit/support/TempDir.h"
+#include "support/RunDoubles.h"
+#include "support/TempDir.h"
 
 namespace kx {
 namespace {
@@ -232,7 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{true, "-0,25", 3, -0.25}, ConversionCase{false, "1234.5", 3, 1234.5},
                       ConversionCase{false, "1234,5", 3, 12345.0}, ConversionCase{false, "12.9", 1, int64_t{12}},
                       ConversionCase{false, "1,234", 1, int64_t{1234}}, ConversionCase{true, "1e3", 3, 1000.0},
-                      ConversionCase{true, "x", 3, kNull}, ConversionCase{true, "7", 4, kNull}));
+                      ConversionCase{true, "x", 3, kNull}, ConversionCase{true, "7", 4, kNull}),
+    [](const auto& info) { return testsupport::CaseName(info.index, info.param.text); });
 
 // Plain numbers (a sign, digits, one ".") take a shorter way; they must come out as above.
 INSTANTIATE_TEST_SUITE_P(
@@ -245,7 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{true, "+-5", 1, kNull}, ConversionCase{false, "+1.5", 3, 1.5},
                       ConversionCase{true, "-0.1", 3, -0.1},
                       ConversionCase{false, "0.30000000000000004", 3, 0.30000000000000004},
-                      ConversionCase{false, "1.5.", 3, kNull}));
+                      ConversionCase{false, "1.5.", 3, kNull}),
+    [](const auto& info) { return testsupport::CaseName(info.index, info.param.text); });
 
 TEST_F(CsvImportTest, PlainDecimalsAreTheCorrectlyRoundedDoubles) {
   // Up to 15 significant digits are computed directly; more go the general way. Either way the

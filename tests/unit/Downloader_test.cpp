@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "net/ImpApiINet_Download.h"
-#include "unit/RunDoubles.h"
+#include "support/RunDoubles.h"
 
 namespace kx::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "util/Error.h"
-#include "unit/support/TempDir.h"
+#include "support/TempDir.h"
 
 namespace kx::posix {
 namespace {

@@ -15,7 +15,7 @@
 #include "net/ImpApiINet.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
-#include "unit/support/TempDir.h"
+#include "support/TempDir.h"
 
 namespace kx {
 namespace {

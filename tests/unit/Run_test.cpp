@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "RunDoubles.h"
+#include "support/TestNames.h"
+#include "support/RunDoubles.h"
 #include "net/ImpApiINet.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
@@ -343,7 +344,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, DefaultDataDirTest,
                                            DataDirCase{"/host/XML_TEMP", "/host/KORVALIX/"},
                                            DataDirCase{"/out", "/outKORVALIX/"},
                                            DataDirCase{"/a/xml_temp/b/xml_temp", "/a//b/xml_tempKORVALIX/"},
-                                           DataDirCase{"", "KORVALIX/"}));
+                                           DataDirCase{"", "KORVALIX/"}),
+    [](const auto& info) { return testsupport::CaseName(info.index, info.param.outputDir); });
 
 // --- Independent check of the wire form ---------------------------------------------------------
 

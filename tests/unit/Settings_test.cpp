@@ -14,7 +14,7 @@
 #include "util/Error.h"
 #include "platform/posix/PosixSettingsStore.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
-#include "unit/support/TempDir.h"
+#include "support/TempDir.h"
 
 namespace kx {
 namespace {

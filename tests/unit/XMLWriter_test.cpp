@@ -5,8 +5,9 @@
 #include <cmath>
 #include <filesystem>
 
+#include "support/TestNames.h"
 #include "util/Error.h"
-#include "unit/support/TempDir.h"
+#include "support/TempDir.h"
 #include "platform/AtomicFile.h"
 #include "xml/XMLWriter.h"
 
@@ -238,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
         FixedCase{15, 4, 1e-20, "0.0000"}, FixedCase{15, 2, 123456789012345.678, "123456789012346.00"},
         FixedCase{15, 2, 99999.999, "100000.00"}, FixedCase{7, 2, 12345.678, "12345.68"},
         FixedCase{7, 2, 1234567.89, "1234568.00"}, FixedCase{15, 2, 1e20, "1.00000000000000E+20"},
-        FixedCase{7, 2, 123456789.0, "1.234568E+08"}, FixedCase{15, 4, DBL_MIN, "0.0000"}));
+        FixedCase{7, 2, 123456789.0, "1.234568E+08"}, FixedCase{15, 4, DBL_MIN, "0.0000"}),
+    [](const auto& info) { return testsupport::CaseName(info.index, info.param.text); });
 
 TEST(FormatFixed, NonFiniteValuesHaveWords) {
   EXPECT_EQ(Fixed(15, 2, std::nan("")), "NAN");

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kxprovider/TestTempDir.h"
+#include "support/TempDir.h"
 
 namespace kx {
 namespace {
@@ -39,15 +39,15 @@ TEST(ProviderData, LogLinesNameEveryFieldAndEscapeControlBytes) {
 class ProviderDataAnswers : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_.Write("accounts.txt", "4711;1234\n777;99;reimport-required\n555;0\n");
-    dir_.Write("4711/bestandsdaten.csv", "Depot;Wert\r\n1;\xE4\r\n");
-    dir_.Write("4711/transaktionsdaten.csv", "Buchung\r\n");
-    dir_.Write("777/transaktionsdaten.csv", "T777\r\n");
+    dir_.WriteFile("accounts.txt", "4711;1234\n777;99;reimport-required\n555;0\n");
+    dir_.WriteFile("4711/bestandsdaten.csv", "Depot;Wert\r\n1;\xE4\r\n");
+    dir_.WriteFile("4711/transaktionsdaten.csv", "Buchung\r\n");
+    dir_.WriteFile("777/transaktionsdaten.csv", "T777\r\n");
   }
 
-  std::string Answer(const std::string& text) const { return ProviderData(dir_.Path()).AnswerFor(text); }
+  std::string Answer(const std::string& text) const { return ProviderData(dir_.Path().string()).AnswerFor(text); }
 
-  TestTempDir dir_;
+  testsupport::TempDir dir_;
 };
 
 TEST_F(ProviderDataAnswers, ChecksInTheProvidersOrder) {
@@ -69,14 +69,14 @@ TEST_F(ProviderDataAnswers, ChecksInTheProvidersOrder) {
       {"version=2;file=transaktionen;loginid=777;pin=99;startid=0;startid2=0;reimport=1", "T777\r\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(Answer(c.text), c.answer) << c.text;
-  EXPECT_EQ(ProviderData(dir_.Path()).AnswerFor(std::nullopt), kAnswerUnreadable);
+  EXPECT_EQ(ProviderData(dir_.Path().string()).AnswerFor(std::nullopt), kAnswerUnreadable);
 }
 
 TEST_F(ProviderDataAnswers, FilesAndAccountsAreReadAtEachRequest) {
   const std::string holdings = "version=2;file=bestaende;loginid=4711;pin=1234;";
-  dir_.Write("4711/bestandsdaten.csv", "neu\r\n");
+  dir_.WriteFile("4711/bestandsdaten.csv", "neu\r\n");
   EXPECT_EQ(Answer(holdings), "neu\r\n");
-  dir_.Write("accounts.txt", "4711;0000\n");
+  dir_.WriteFile("accounts.txt", "4711;0000\n");
   EXPECT_EQ(Answer(holdings), kAnswerAccessDenied);
 }
 

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "kxprovider/TestTempDir.h"
+#include "support/TempDir.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 
@@ -116,12 +116,12 @@ const std::string kHoldingsRequest = "version=2;file=bestaende;loginid=4711;pin=
 class ProviderSimulatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    data_.Write("accounts.txt", "4711;1234\n");
-    data_.Write("4711/bestandsdaten.csv", kHoldings);
+    data_.WriteFile("accounts.txt", "4711;1234\n");
+    data_.WriteFile("4711/bestandsdaten.csv", kHoldings);
     SimulatorOptions options;
-    options.dataDir = data_.Path();
+    options.dataDir = data_.Path().string();
     options.httpPort = 0;
-    options.logFile = data_.Path() + "/requests.log";
+    options.logFile = data_.Path().string() + "/requests.log";
     simulator_ = std::make_unique<ProviderSimulator>(options);
     simulator_->Start();
   }
@@ -141,7 +141,7 @@ class ProviderSimulatorTest : public ::testing::Test {
   }
   std::string Log() { return Fetch("/control/log").body; }
 
-  TestTempDir data_;
+  testsupport::TempDir data_;
   std::unique_ptr<ProviderSimulator> simulator_;
 };
 
@@ -164,7 +164,7 @@ TEST_F(ProviderSimulatorTest, LogsEveryEndpointRequestInMemoryAndInTheFile) {
       "undecodable params=abc%3D\n"
       "undecodable params=\n";
   EXPECT_EQ(Log(), expected);
-  std::ifstream file(data_.Path() + "/requests.log", std::ios::binary);
+  std::ifstream file(data_.Path().string() + "/requests.log", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), expected);
 }
 
@@ -283,7 +283,7 @@ TEST_F(ProviderSimulatorTest, StopEndsAPendingStall) {
 
 TEST_F(ProviderSimulatorTest, APortInUseIsRefused) {
   SimulatorOptions options;
-  options.dataDir = data_.Path();
+  options.dataDir = data_.Path().string();
   options.httpPort = Port();
   ProviderSimulator second(options);
   EXPECT_THROW(second.Start(), Error);
@@ -293,33 +293,33 @@ TEST_F(ProviderSimulatorTest, APortInUseIsRefused) {
 class ProviderSimulatorHttpsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    certs_ = std::make_unique<TestTempDir>();
-    MakeTestCertificates(certs_->Path());
+    certs_ = std::make_unique<testsupport::TempDir>();
+    MakeTestCertificates(certs_->Path().string());
   }
   static void TearDownTestSuite() { certs_.reset(); }
 
   httplib::Result FetchHoldings(CertificateVariant variant) {
-    data_.Write("accounts.txt", "4711;1234\n");
-    data_.Write("4711/bestandsdaten.csv", kHoldings);
+    data_.WriteFile("accounts.txt", "4711;1234\n");
+    data_.WriteFile("4711/bestandsdaten.csv", kHoldings);
     SimulatorOptions options;
-    options.dataDir = data_.Path();
+    options.dataDir = data_.Path().string();
     options.httpsPort = 0;
-    options.certificate = ServerCertificateFiles(certs_->Path(), variant);
+    options.certificate = ServerCertificateFiles(certs_->Path().string(), variant);
     ProviderSimulator simulator(options);
     simulator.Start();
     httplib::SSLClient client("127.0.0.1", simulator.HttpsPort());
-    client.set_ca_cert_path((certs_->Path() + "/ca.pem").c_str());
+    client.set_ca_cert_path((certs_->Path().string() + "/ca.pem").c_str());
     client.enable_server_certificate_verification(true);
     client.set_connection_timeout(5);
     client.set_read_timeout(5);
     return client.Get(EndpointTarget(kHoldingsRequest).c_str());
   }
 
-  static std::unique_ptr<TestTempDir> certs_;
-  TestTempDir data_;
+  static std::unique_ptr<testsupport::TempDir> certs_;
+  testsupport::TempDir data_;
 };
 
-std::unique_ptr<TestTempDir> ProviderSimulatorHttpsTest::certs_;
+std::unique_ptr<testsupport::TempDir> ProviderSimulatorHttpsTest::certs_;
 
 TEST_F(ProviderSimulatorHttpsTest, GoodCertificateIsTrustedThroughTheTestCa) {
   const httplib::Result result = FetchHoldings(CertificateVariant::kGood);

@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "kxprovider/TestTempDir.h"
+#include "support/TempDir.h"
 
 namespace kx {
 namespace {
@@ -58,9 +58,9 @@ int Verify(const std::string& dir, const std::string& certificateFile) {
 }
 
 TEST(TestCertificates, ServerSetsVerifyAsTheirVariantSays) {
-  const TestTempDir dir;
-  MakeTestCertificates(dir.Path() + "/certs");
-  const std::string certs = dir.Path() + "/certs";
+  const testsupport::TempDir dir;
+  MakeTestCertificates(dir.Path().string() + "/certs");
+  const std::string certs = dir.Path().string() + "/certs";
   EXPECT_EQ(Verify(certs, "server.pem"), X509_V_OK);
   EXPECT_EQ(Verify(certs, "expired.pem"), X509_V_ERR_CERT_HAS_EXPIRED);
   EXPECT_EQ(Verify(certs, "wrongname.pem"), X509_V_ERR_IP_ADDRESS_MISMATCH);
@@ -76,15 +76,15 @@ TEST(TestCertificates, ServerSetsVerifyAsTheirVariantSays) {
 }
 
 TEST(TestCertificates, CompleteSetsAreKeptAndOnlyBrokenOnesMadeAnew) {
-  const TestTempDir dir;
-  MakeTestCertificates(dir.Path());
-  const std::map<std::string, std::string> first = Contents(dir.Path());
-  MakeTestCertificates(dir.Path());
-  EXPECT_EQ(Contents(dir.Path()), first);
+  const testsupport::TempDir dir;
+  MakeTestCertificates(dir.Path().string());
+  const std::map<std::string, std::string> first = Contents(dir.Path().string());
+  MakeTestCertificates(dir.Path().string());
+  EXPECT_EQ(Contents(dir.Path().string()), first);
 
-  std::filesystem::remove(dir.Path() + "/expired.key");
-  MakeTestCertificates(dir.Path());
-  std::map<std::string, std::string> second = Contents(dir.Path());
+  std::filesystem::remove(dir.Path().string() + "/expired.key");
+  MakeTestCertificates(dir.Path().string());
+  std::map<std::string, std::string> second = Contents(dir.Path().string());
   EXPECT_NE(second["expired.pem"], first.at("expired.pem"));
   second.erase("expired.pem");
   second.erase("expired.key");
@@ -92,18 +92,18 @@ TEST(TestCertificates, CompleteSetsAreKeptAndOnlyBrokenOnesMadeAnew) {
   kept.erase("expired.pem");
   kept.erase("expired.key");
   EXPECT_EQ(second, kept);
-  EXPECT_EQ(Verify(dir.Path(), "expired.pem"), X509_V_ERR_CERT_HAS_EXPIRED);
+  EXPECT_EQ(Verify(dir.Path().string(), "expired.pem"), X509_V_ERR_CERT_HAS_EXPIRED);
 }
 
 TEST(TestCertificates, ANewCaRenewsEveryServerSet) {
-  const TestTempDir dir;
-  MakeTestCertificates(dir.Path());
-  const std::map<std::string, std::string> first = Contents(dir.Path());
-  dir.Write("ca.key", "not a key");
-  MakeTestCertificates(dir.Path());
-  const std::map<std::string, std::string> second = Contents(dir.Path());
+  const testsupport::TempDir dir;
+  MakeTestCertificates(dir.Path().string());
+  const std::map<std::string, std::string> first = Contents(dir.Path().string());
+  dir.WriteFile("ca.key", "not a key");
+  MakeTestCertificates(dir.Path().string());
+  const std::map<std::string, std::string> second = Contents(dir.Path().string());
   for (const char* name : kFiles) EXPECT_NE(second.at(name), first.at(name)) << name;
-  EXPECT_EQ(Verify(dir.Path(), "server.pem"), X509_V_OK);
+  EXPECT_EQ(Verify(dir.Path().string(), "server.pem"), X509_V_OK);
 }
 
 }  // namespace

@@ -31,9 +31,11 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return path_; }
 
-  // Writes the bytes exactly as given (no newline translation) and returns the file's path.
+  // Writes the bytes exactly as given (no newline translation), creating folders on the way, and
+  // returns the file's path.
   std::string WriteFile(std::string_view name, std::string_view bytes) const {
     const std::filesystem::path file = path_ / name;
+    std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();

@@ -14,7 +14,7 @@
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/Transaction.h"
-#include "unit/support/TempDir.h"
+#include "support/TempDir.h"
 
 namespace kx::dbtest {
 
@@ -74,7 +74,11 @@ void PrintTo(Via via, std::ostream* out);
 
 }  // namespace kx::dbtest
 
-// Runs every test of a DbTest fixture both ways; the server ones are named "Server/...".
-#define KX_DB_TEST_BOTH_WAYS(Fixture)                                                          \
-  INSTANTIATE_TEST_SUITE_P(Embedded, Fixture, ::testing::Values(::kx::dbtest::Via::Embedded)); \
+// Runs every test of a DbTest fixture with the engine in the process.
+#define KX_DB_TEST_EMBEDDED(Fixture) \
+  INSTANTIATE_TEST_SUITE_P(Embedded, Fixture, ::testing::Values(::kx::dbtest::Via::Embedded))
+// Both ways; the server ones are named "Server/...". Only for what the remote path changes: the
+// connection and its login (the whole run through the server has a test of its own).
+#define KX_DB_TEST_BOTH_WAYS(Fixture) \
+  KX_DB_TEST_EMBEDDED(Fixture);       \
   INSTANTIATE_TEST_SUITE_P(Server, Fixture, ::testing::Values(::kx::dbtest::Via::Server))

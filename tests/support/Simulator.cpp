@@ -1,4 +1,4 @@
-#include "download/Simulator.h"
+#include "support/Simulator.h"
 
 #include <curl/curl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "DbTestSupport.h"
+#include "support/DbTestSupport.h"
 
 #include <grp.h>
 #include <pwd.h>

@@ -1,4 +1,4 @@
-#include "download/ConnectProxy.h"
+#include "support/ConnectProxy.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
