@@ -157,7 +157,7 @@ void Statement::SetUpColumns() {
   for (int i = 0; i < count; ++i) {
     ib::XSQLVAR& var = out_.Var(i);
     columns_.push_back(InfoOf(var, std::string(var.aliasname, var.aliasname_length)));
-    const int16_t nullable = var.sqltype & 1;
+    const int nullable = var.sqltype & 1;
     switch (var.sqltype & ~1) {
       case ib::kSqlText:
       case ib::kSqlShort:
@@ -172,11 +172,11 @@ void Statement::SetUpColumns() {
       case ib::kSqlVarying:
         break;
       case ib::kSqlDFloat:
-        var.sqltype = ib::kSqlDouble | nullable;
+        var.sqltype = static_cast<int16_t>(ib::kSqlDouble | nullable);
         break;
       default:
         // Dates, times, booleans and newer types: the server delivers them as text.
-        var.sqltype = ib::kSqlVarying | nullable;
+        var.sqltype = static_cast<int16_t>(ib::kSqlVarying | nullable);
         var.sqlsubtype = 0;
         var.sqllen = 64;
         var.sqlscale = 0;

@@ -129,7 +129,8 @@ void Statement::SetInt(int position, int64_t value) {
     std::memcpy(&bound.integer, &narrow, sizeof narrow);
     var.sqltype = ib::kSqlLong | 1;
     var.sqllen = sizeof narrow;
-  } else if (info.scale == 0 && info.type == FieldType::SmallInt && value >= INT16_MIN && value <= INT16_MAX) {
+  } else if (info.scale == 0 && info.type == FieldType::SmallInt && value >= INT16_MIN &&
+             value <= INT16_MAX) {
     const auto narrow = static_cast<int16_t>(value);
     std::memcpy(&bound.integer, &narrow, sizeof narrow);
     var.sqltype = ib::kSqlShort | 1;
@@ -188,9 +189,11 @@ const FieldInfo& Statement::Column(int index) const {
 }
 
 int Statement::ColumnIndex(std::string_view name) const {
-  const std::size_t hash = name.empty() ? 0 : name.size() * 7 + static_cast<unsigned char>(name.front()) * 3 +
-                                                  static_cast<unsigned char>(name[name.size() / 2]) +
-                                                  static_cast<unsigned char>(name.back()) * 5;
+  const auto byte = [name](std::size_t i) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(name[i]));
+  };
+  const std::size_t hash =
+      name.empty() ? 0 : name.size() * 7 + byte(0) * 3 + byte(name.size() / 2) + byte(name.size() - 1) * 5;
   ColumnLookup& known = columnLookups_[hash % columnLookups_.size()];
   if (known.index >= 0 && known.name == name) return known.index;
   for (int i = 0; i < ColumnCount(); ++i) {

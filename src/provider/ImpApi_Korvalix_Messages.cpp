@@ -16,17 +16,28 @@ constexpr std::string_view kCrLf = "\r\n";
 
 std::optional<std::string_view> DownloadText(int32_t code) {
   switch (code) {
-    case kDownloadUnknown: return "Unbestimmter Fehler bei Internet-Zugriff"_cp1252;
-    case kDownloadNoSession: return "Internet-Fehler: Session nicht verfügbar"_cp1252;
-    case kDownloadOpenFailed: return "Internet-Fehler: Öffnen der URL fehlgeschlagen"_cp1252;
-    case kDownloadDenied: return "Internet-Fehler: Zugriff auf Seite verweigert"_cp1252;
-    case kDownloadNotFound: return "Internet-Fehler: Seite nicht gefunden"_cp1252;
-    case kDownloadOtherStatus: return "Internet-Fehler: Zugriff auf URL fehlgeschlagen"_cp1252;
-    case kDownloadIncomplete: return "Internet-Fehler: Datei unvollständig übertragen"_cp1252;
-    case kDownloadOverloaded: return "Internet-Fehler: Server überlastet. Bitte später erneut versuchen"_cp1252;
-    case kDownloadProxyAuth: return "Proxy-Fehler: Authentifizierung erforderlich"_cp1252;
-    case kDownloadCancelled: return "Download durch Benutzer abgebrochen"_cp1252;
-    default: return std::nullopt;
+    case kDownloadUnknown:
+      return "Unbestimmter Fehler bei Internet-Zugriff"_cp1252;
+    case kDownloadNoSession:
+      return "Internet-Fehler: Session nicht verfügbar"_cp1252;
+    case kDownloadOpenFailed:
+      return "Internet-Fehler: Öffnen der URL fehlgeschlagen"_cp1252;
+    case kDownloadDenied:
+      return "Internet-Fehler: Zugriff auf Seite verweigert"_cp1252;
+    case kDownloadNotFound:
+      return "Internet-Fehler: Seite nicht gefunden"_cp1252;
+    case kDownloadOtherStatus:
+      return "Internet-Fehler: Zugriff auf URL fehlgeschlagen"_cp1252;
+    case kDownloadIncomplete:
+      return "Internet-Fehler: Datei unvollständig übertragen"_cp1252;
+    case kDownloadOverloaded:
+      return "Internet-Fehler: Server überlastet. Bitte später erneut versuchen"_cp1252;
+    case kDownloadProxyAuth:
+      return "Proxy-Fehler: Authentifizierung erforderlich"_cp1252;
+    case kDownloadCancelled:
+      return "Download durch Benutzer abgebrochen"_cp1252;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -51,13 +62,14 @@ std::optional<std::string> RunText(int32_t code, const ProviderValues& values) {
       return Join({"Die Nummer der Vermittlerzentrale fehlt in den KORVALIX-Zugangsdaten.", kCrLf,
                    "Erfassen Sie bitte die Nummer der Vermittlerzentrale in der Beraterverwaltung."});
     case kBadAdvisorNumber:
-      return Join({"Fehlerhafte Vermittlernummer: ", x, kCrLf,
-                   "Die Haupt-Vermittlernummer muss eine höchstens 12-stellige Zahl sein !"_cp1252, kCrLf,
-                   "Korrigieren Sie bitte Ihre Vermittlernummer = Berater-Referenznummer in der "
-                   "Beraterverwaltung.",
-                   kCrLf,
-                   "Beachten Sie hierzu die Anleitung, die Sie über \"... bearbeiten\", Button "
-                   "\"Anleitung\" abrufen können."_cp1252});
+      return Join(
+          {"Fehlerhafte Vermittlernummer: ", x, kCrLf,
+           "Die Haupt-Vermittlernummer muss eine höchstens 12-stellige Zahl sein !"_cp1252, kCrLf,
+           std::string_view("Korrigieren Sie bitte Ihre Vermittlernummer = Berater-Referenznummer in der "
+                            "Beraterverwaltung."),
+           kCrLf,
+           "Beachten Sie hierzu die Anleitung, die Sie über \"... bearbeiten\", Button "
+           "\"Anleitung\" abrufen können."_cp1252});
     case kPinCancelled:
       return std::string("Fehlendes Zugangs-Passwort; Abbruch durch Benutzer.");
     case kHoldingsEncodingFailed:
@@ -80,7 +92,8 @@ std::optional<std::string> RunText(int32_t code, const ProviderValues& values) {
     case kProviderAccessDenied:
       return Join({kRetrieval, "KORVALIX-Zugangsdaten (Login, PIN) fehlerhaft; Errorcode = ", n});
     case kProviderInterfaceOutdated:
-      return Join({kRetrieval, x, "; Errorcode = ", n, kCrLf, "Bitte Update der KORVALIX-Schnittstelle installieren."});
+      return Join({kRetrieval, x, "; Errorcode = ", n, kCrLf,
+                   "Bitte Update der KORVALIX-Schnittstelle installieren."});
     default:
       return std::nullopt;
   }
@@ -93,6 +106,8 @@ std::optional<std::string> ExportErrorText(int32_t code, const ProviderValues& v
   return RunText(code, values);
 }
 
-void CopyErrorText(const std::string& text, char* buffer) { CopyZeroTerminated(text, buffer, KX_ERROR_TEXT_BUFFER_SIZE - 1); }
+void CopyErrorText(const std::string& text, char* buffer) {
+  CopyZeroTerminated(text, buffer, KX_ERROR_TEXT_BUFFER_SIZE - 1);
+}
 
 }  // namespace kx

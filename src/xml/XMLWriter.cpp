@@ -19,11 +19,11 @@ struct EscapeTable {
         forms[b] = std::string(1, static_cast<char>(b));
       }
     }
-    forms['<'] = "&lt;";
-    forms['>'] = "&gt;";
-    forms['\''] = "&apos;";
-    forms['"'] = "&quot;";
-    forms['&'] = "&amp;";
+    forms[static_cast<unsigned char>('<')] = "&lt;";
+    forms[static_cast<unsigned char>('>')] = "&gt;";
+    forms[static_cast<unsigned char>('\'')] = "&apos;";
+    forms[static_cast<unsigned char>('"')] = "&quot;";
+    forms[static_cast<unsigned char>('&')] = "&amp;";
   }
 };
 
@@ -113,7 +113,9 @@ void TXMLWriter::WriteElement(std::string_view name, std::string_view text) {
 
 void TXMLWriter::WriteEmptyElement(std::string_view name) { WriteTag(name, tkEmpty); }
 
-void TXMLWriter::WriteIntElement(std::string_view name, int64_t value) { WriteElement(name, std::to_string(value)); }
+void TXMLWriter::WriteIntElement(std::string_view name, int64_t value) {
+  WriteElement(name, std::to_string(value));
+}
 
 void TXMLWriter::WriteDateElement(std::string_view name, DateTime value) {
   if (value == 0) {
@@ -158,7 +160,7 @@ std::string TXMLWriter::FormatIsoDate(DateTime value) {
 
 std::string TXMLWriter::FormatIsoDateTime(DateTime value) {
   const TimeOfDay t = DecodeTime(value);
-  const std::string time = TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + ":" + TwoDigits(t.Second);
+  std::string time = TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + ":" + TwoDigits(t.Second);
   if (std::trunc(value) == 0) return time;
   return FormatIsoDate(value) + "T" + time;
 }

@@ -44,7 +44,8 @@ bool RoundsUp(double magnitude, const Decimal& quick, int cut) {
   if (cut >= static_cast<int>(quick.digits.size())) return false;
   const char first = quick.digits[static_cast<std::size_t>(cut)];
   if (first != '5') return first > '5';
-  if (quick.digits.find_first_not_of('0', static_cast<std::size_t>(cut) + 1) != std::string::npos) return true;
+  if (quick.digits.find_first_not_of('0', static_cast<std::size_t>(cut) + 1) != std::string::npos)
+    return true;
   const Decimal exact = Digits(magnitude, kExactDigits);
   // A tie, or more than a half: up. The exact expansion has the same exponent here.
   return exact.digits[static_cast<std::size_t>(cut)] >= '5';
@@ -62,7 +63,8 @@ Decimal Round(double magnitude, const Decimal& quick, int keep) {
     return out;
   }
   int i = keep - 1;
-  while (i >= 0 && out.digits[static_cast<std::size_t>(i)] == '9') out.digits[static_cast<std::size_t>(i--)] = '0';
+  while (i >= 0 && out.digits[static_cast<std::size_t>(i)] == '9')
+    out.digits[static_cast<std::size_t>(i--)] = '0';
   if (i >= 0) {
     ++out.digits[static_cast<std::size_t>(i)];
   } else {
@@ -92,7 +94,7 @@ std::string TXMLWriter::FormatFixed(int precision, int decimals, double value) {
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (precision < 1) precision = 1;
   if (decimals < 0) decimals = 0;
-  const std::string zero = decimals > 0 ? "0." + std::string(static_cast<std::size_t>(decimals), '0') : "0";
+  std::string zero = decimals > 0 ? "0." + std::string(static_cast<std::size_t>(decimals), '0') : "0";
   const double magnitude = std::fabs(value);
   if (magnitude == 0) return zero;
 
