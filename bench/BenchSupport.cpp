@@ -12,16 +12,16 @@
 #include <memory>
 #include <sstream>
 
-#include "kxdb/SqlScript.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "util/WholeFile.h"
+#include "kxdb/SqlScript.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
-#include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "util/WholeFile.h"
 
 namespace kx::bench {
 namespace {
@@ -53,7 +53,8 @@ class FileWriter final : public gen::Writer {
 
  private:
   static void Write(File& file, std::string_view line) {
-    if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) throw Error("cannot write a provider file");
+    if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size())
+      throw Error("cannot write a provider file");
   }
   File holdings_;
   File transactions_;
@@ -100,7 +101,8 @@ Options ParseOptions(int argc, char** argv, std::string_view program, std::strin
     } else if (arg == "--repeat" && i + 1 < argc) {
       const std::string_view value = argv[++i];
       const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), options.repeat);
-      if (ec != std::errc() || ptr != value.data() + value.size() || options.repeat < 1 || options.repeat > 20) {
+      if (ec != std::errc() || ptr != value.data() + value.size() || options.repeat < 1 ||
+          options.repeat > 20) {
         Usage(program, purpose, 2);
       }
     } else if (arg == "--work" && i + 1 < argc) {
@@ -245,7 +247,8 @@ PhaseResult RunInChild(const std::string& name, const std::function<std::map<std
   close(pipeEnds[1]);
   std::string report;
   char buffer[4096];
-  for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+    report.append(buffer, static_cast<std::size_t>(n));
   close(pipeEnds[0]);
   int status = 0;
   rusage usage{};
@@ -307,7 +310,7 @@ const StageRecorder::Stage& StageRecorder::At(int32_t value) const {
 }
 
 std::map<std::string, double> LoadLikeGenerateImport(const std::filesystem::path& dataDir,
-                                                      const std::string& database) {
+                                                     const std::string& database) {
   StageRecorder progress(true);
   FixedClock clock;
   GermanRegional regional;

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "kxgen/ProviderData.h"
-#include "util/ProgressSink.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
+#include "util/ProgressSink.h"
 
 namespace kx::bench {
 
@@ -23,7 +23,7 @@ namespace kx::bench {
 
 struct Options {
   bool large = false;
-  int repeat = 2;             // measurements of each subject; the best one is reported
+  int repeat = 2;              // measurements of each subject; the best one is reported
   std::filesystem::path work;  // scratch directory, removed at the end unless keep
   bool keep = false;
 };
@@ -135,7 +135,7 @@ class StageRecorder final : public ProgressSink {
 // holdings load ("holdings_s", status 10 to 40), of the transactions and start-id loads
 // ("transactions_s", 40 to 70) and of both ("load_s"), and the CPU time of both ("load_cpu").
 std::map<std::string, double> LoadLikeGenerateImport(const std::filesystem::path& dataDir,
-                                                      const std::string& database);
+                                                     const std::string& database);
 
 // select count(*) of a table.
 int64_t CountRows(const std::string& database, std::string_view table);

@@ -41,7 +41,9 @@ std::map<std::string, double> MeasureScan(const std::string& database, const std
   const Clock::time_point start = Clock::now();
   const ScanResult scan = ScanStagingTables(database, file.string(), bytes);
   const double seconds = SecondsSince(start);
-  return {{"scan_s", seconds}, {"rows", static_cast<double>(scan.rows)}, {"bytes", static_cast<double>(scan.bytes)}};
+  return {{"scan_s", seconds},
+          {"rows", static_cast<double>(scan.rows)},
+          {"bytes", static_cast<double>(scan.bytes)}};
 }
 
 void PrintSubject(std::string_view label, double seconds, double rows, double bytes) {
@@ -53,7 +55,8 @@ void PrintSubject(std::string_view label, double seconds, double rows, double by
 
 int Run(const Options& options) {
   const std::filesystem::path data = options.work / "data";
-  std::printf("Document benchmark (%s data set), %s\n", options.large ? "large" : "small", MachineText().c_str());
+  std::printf("Document benchmark (%s data set), %s\n", options.large ? "large" : "small",
+              MachineText().c_str());
   const gen::Counts counts = WriteProviderFiles(data, options.large);
   CopyColumnMaps(data);
   const std::string database = (options.work / "document.fdb").string();
@@ -62,9 +65,10 @@ int Run(const Options& options) {
     return LoadLikeGenerateImport(data, database);
   });
   const double rows = static_cast<double>(counts.holdingsRows + counts.acceptedTransactionRows);
-  std::printf("  loaded %.0f staging rows in %.2f s (%llu customer rows, %llu depots, %llu positions)\n", rows,
-              load["load_s"], static_cast<unsigned long long>(counts.customerRows),
-              static_cast<unsigned long long>(counts.depots), static_cast<unsigned long long>(counts.positions));
+  std::printf("  loaded %.0f staging rows in %.2f s (%llu customer rows, %llu depots, %llu positions)\n",
+              rows, load["load_s"], static_cast<unsigned long long>(counts.customerRows),
+              static_cast<unsigned long long>(counts.depots),
+              static_cast<unsigned long long>(counts.positions));
 
   double documentSeconds = 1e30;
   double scanSeconds = 1e30;
@@ -72,9 +76,9 @@ int Run(const Options& options) {
   double scanRss = 0;
   int64_t bytes = 0;
   auto document = [&](int rep) {
-    const PhaseResult r = RunInChild(
-        "document", [&] { return MeasureDocument(database, options.work / "out"); },
-        {options.work / "out" / "KORVALIX.XML"});
+    const PhaseResult r =
+        RunInChild("document", [&] { return MeasureDocument(database, options.work / "out"); },
+                   {options.work / "out" / "KORVALIX.XML"});
     documentSeconds = std::min(documentSeconds, r["document_s"]);
     documentRss = std::max(documentRss, r.peakRssMiB);
     bytes = static_cast<int64_t>(r["bytes"]);
@@ -82,8 +86,9 @@ int Run(const Options& options) {
                 r["bytes"] / (1024.0 * 1024.0), r.peakRssMiB);
   };
   auto scan = [&](int rep) {
-    const PhaseResult r = RunInChild(
-        "scan", [&] { return MeasureScan(database, options.work / "scan.txt", bytes); }, {options.work / "scan.txt"});
+    const PhaseResult r =
+        RunInChild("scan", [&] { return MeasureScan(database, options.work / "scan.txt", bytes); },
+                   {options.work / "scan.txt"});
     if (r["rows"] != rows) throw std::runtime_error("the scan read another number of rows than were loaded");
     scanSeconds = std::min(scanSeconds, r["scan_s"]);
     scanRss = std::max(scanRss, r.peakRssMiB);
@@ -97,7 +102,8 @@ int Run(const Options& options) {
   char text[96];
   std::snprintf(text, sizeof text, "%.0f MiB (floor process %.0f MiB)", documentRss, scanRss);
   PrintRow("peak RSS, document", text);
-  std::printf("RESULT document: document/floor time %s\n", Verdict(documentSeconds / scanSeconds, 3.0, false).c_str());
+  std::printf("RESULT document: document/floor time %s\n",
+              Verdict(documentSeconds / scanSeconds, 3.0, false).c_str());
   return 0;
 }
 

@@ -22,8 +22,8 @@ constexpr std::string_view kPurpose =
     "same prepared inserts). Target: importer throughput >= 0.9 x the floor; peak RSS of the\n"
     "importer <= 2 x the larger file + 64 MiB.";
 
-std::map<std::string, double> MeasureImporter(const std::filesystem::path& work, const std::filesystem::path& data,
-                                              const gen::Counts& counts) {
+std::map<std::string, double> MeasureImporter(const std::filesystem::path& work,
+                                              const std::filesystem::path& data, const gen::Counts& counts) {
   const std::string database = (work / "importer.fdb").string();
   CopyDatabase(work / "template.fdb", database);
   std::map<std::string, double> values = LoadLikeGenerateImport(data, database);
@@ -34,8 +34,8 @@ std::map<std::string, double> MeasureImporter(const std::filesystem::path& work,
   return values;
 }
 
-std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, const std::filesystem::path& data,
-                                           const gen::Counts& counts) {
+std::map<std::string, double> MeasureFloor(const std::filesystem::path& work,
+                                           const std::filesystem::path& data, const gen::Counts& counts) {
   const std::string database = (work / "floor.fdb").string();
   CopyDatabase(work / "template.fdb", database);
   const db::ClientLibrary client;
@@ -46,9 +46,9 @@ std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, co
   const ConvertedRows holdings =
       ConvertLikeTheImporter(transaction, staging_sql::kInsertBestand, (data / "bestandsdaten.csv").string(),
                              (data / "BESTAND.txt").string(), false);
-  const ConvertedRows transactions =
-      ConvertLikeTheImporter(transaction, staging_sql::kInsertTransakt, (data / "transaktionsdaten.csv").string(),
-                             (data / "TRANSAKT.txt").string(), true);
+  const ConvertedRows transactions = ConvertLikeTheImporter(transaction, staging_sql::kInsertTransakt,
+                                                            (data / "transaktionsdaten.csv").string(),
+                                                            (data / "TRANSAKT.txt").string(), true);
   if (holdings.Rows() != counts.holdingsRows || transactions.Rows() != counts.acceptedTransactionRows) {
     throw std::runtime_error("the converted rows do not match the generator's counts");
   }
@@ -97,10 +97,11 @@ int Run(const Options& options) {
       static_cast<double>(std::max(std::filesystem::file_size(data / "bestandsdaten.csv"),
                                    std::filesystem::file_size(data / "transaktionsdaten.csv"))) /
       (1024.0 * 1024.0);
-  std::printf("  %llu holdings rows, %llu transaction lines (%llu kept by the row filter), larger file %.1f MiB\n",
-              static_cast<unsigned long long>(counts.holdingsRows),
-              static_cast<unsigned long long>(counts.transactionRows),
-              static_cast<unsigned long long>(counts.acceptedTransactionRows), fileMiB);
+  std::printf(
+      "  %llu holdings rows, %llu transaction lines (%llu kept by the row filter), larger file %.1f MiB\n",
+      static_cast<unsigned long long>(counts.holdingsRows),
+      static_cast<unsigned long long>(counts.transactionRows),
+      static_cast<unsigned long long>(counts.acceptedTransactionRows), fileMiB);
   RunInChild("create database", [&] {
     CreateStagingDatabase((options.work / "template.fdb").string());
     return std::map<std::string, double>{};
@@ -109,18 +110,18 @@ int Run(const Options& options) {
   Best importer;
   Best floor;
   auto measureImporter = [&](int rep) {
-    const PhaseResult r = RunInChild(
-        "importer", [&] { return MeasureImporter(options.work, data, counts); }, {options.work / "importer.fdb"});
+    const PhaseResult r = RunInChild("importer", [&] { return MeasureImporter(options.work, data, counts); },
+                                     {options.work / "importer.fdb"});
     importer.Take(r);
-    std::printf("  run %d importer %6.2f s (CPU %6.2f s), RSS %.0f MiB\n", rep + 1, r["load_s"], r["load_cpu"],
-                r.peakRssMiB);
+    std::printf("  run %d importer %6.2f s (CPU %6.2f s), RSS %.0f MiB\n", rep + 1, r["load_s"],
+                r["load_cpu"], r.peakRssMiB);
   };
   auto measureFloor = [&](int rep) {
-    const PhaseResult r =
-        RunInChild("floor", [&] { return MeasureFloor(options.work, data, counts); }, {options.work / "floor.fdb"});
+    const PhaseResult r = RunInChild("floor", [&] { return MeasureFloor(options.work, data, counts); },
+                                     {options.work / "floor.fdb"});
     floor.Take(r);
-    std::printf("  run %d floor    %6.2f s (CPU %6.2f s; conversion before it %.2f s), RSS %.0f MiB\n", rep + 1,
-                r["load_s"], r["load_cpu"], r["convert_s"], r.peakRssMiB);
+    std::printf("  run %d floor    %6.2f s (CPU %6.2f s; conversion before it %.2f s), RSS %.0f MiB\n",
+                rep + 1, r["load_s"], r["load_cpu"], r["convert_s"], r.peakRssMiB);
   };
   Interleave(options.repeat, measureImporter, measureFloor);
 
@@ -135,7 +136,8 @@ int Run(const Options& options) {
   std::snprintf(text, sizeof text, "holdings %.2f, transactions %.2f", floor.holdings / importer.holdings,
                 floor.transactions / importer.transactions);
   PrintRow("ratio importer/floor by table", text);
-  std::snprintf(text, sizeof text, "%.2f (%.2f s / %.2f s)", floor.cpu / importer.cpu, floor.cpu, importer.cpu);
+  std::snprintf(text, sizeof text, "%.2f (%.2f s / %.2f s)", floor.cpu / importer.cpu, floor.cpu,
+                importer.cpu);
   PrintRow("ratio importer/floor by CPU time", text);
   std::snprintf(text, sizeof text, "%.0f MiB (floor process %.0f MiB)", importer.rss, floor.rss);
   PrintRow("peak RSS, importer", text);

@@ -14,7 +14,8 @@ namespace {
 // An import target that keeps the converted values instead of posting them.
 class RecordingTarget final : public ImportTarget {
  public:
-  RecordingTarget(const std::vector<ImportField>& fields, ConvertedRows& rows) : fields_(fields), rows_(rows) {}
+  RecordingTarget(const std::vector<ImportField>& fields, ConvertedRows& rows)
+      : fields_(fields), rows_(rows) {}
   const std::vector<ImportField>& Fields() const override { return fields_; }
   void BeginRow() override {
     rows_.BeginRow();
@@ -55,7 +56,8 @@ void ConvertedRows::SetText(std::size_t field, std::string_view value) {
 }
 
 ConvertedRows ConvertLikeTheImporter(db::Transaction& transaction, std::string_view insertSql,
-                                     const std::string& file, const std::string& mapFile, bool transactionsFilter) {
+                                     const std::string& file, const std::string& mapFile,
+                                     bool transactionsFilter) {
   const TableInserter inserter(transaction, insertSql);
   const db::Statement statement(transaction, insertSql);
   // Field i must be parameter i, so that the floor can bind by position.
@@ -74,7 +76,8 @@ ConvertedRows ConvertLikeTheImporter(db::Transaction& transaction, std::string_v
     importer.OnBeforePost = [](const ImportRow& row, bool& accept) { accept = HasLoadedTypeCode(row); };
   }
   importer.Execute();
-  if (importer.ErrorCount() != 0) throw std::runtime_error("the conversion of " + file + " failed for some rows");
+  if (importer.ErrorCount() != 0)
+    throw std::runtime_error("the conversion of " + file + " failed for some rows");
   return rows;
 }
 
@@ -86,10 +89,18 @@ int64_t InsertRows(db::Transaction& transaction, std::string_view insertSql, con
     for (int f = 0; f < fields; ++f) {
       const ConvertedRows::Cell& cell = row[f];
       switch (cell.kind) {
-        case ConvertedRows::Kind::Null: insert.SetNull(f); break;
-        case ConvertedRows::Kind::Int: insert.SetInt(f, cell.integer); break;
-        case ConvertedRows::Kind::Double: insert.SetDouble(f, cell.real); break;
-        case ConvertedRows::Kind::Text: insert.SetText(f, rows.Text(cell)); break;
+        case ConvertedRows::Kind::Null:
+          insert.SetNull(f);
+          break;
+        case ConvertedRows::Kind::Int:
+          insert.SetInt(f, cell.integer);
+          break;
+        case ConvertedRows::Kind::Double:
+          insert.SetDouble(f, cell.real);
+          break;
+        case ConvertedRows::Kind::Text:
+          insert.SetText(f, rows.Text(cell));
+          break;
       }
     }
     insert.Execute();

@@ -31,7 +31,9 @@ class ConvertedRows {
   std::size_t Fields() const { return fields_; }
   std::size_t Rows() const { return cells_.size() / fields_; }
   const Cell* Row(std::size_t row) const { return &cells_[row * fields_]; }
-  std::string_view Text(const Cell& cell) const { return std::string_view(arena_).substr(cell.offset, cell.length); }
+  std::string_view Text(const Cell& cell) const {
+    return std::string_view(arena_).substr(cell.offset, cell.length);
+  }
 
   void BeginRow() { cells_.resize(cells_.size() + fields_); }
   void DropRow() { cells_.resize(cells_.size() - fields_); }
@@ -48,7 +50,8 @@ class ConvertedRows {
 // dataDir, its row filter), recording the converted rows instead of inserting them. The fields
 // are those of a TableInserter on insertSql, prepared in transaction.
 ConvertedRows ConvertLikeTheImporter(db::Transaction& transaction, std::string_view insertSql,
-                                     const std::string& file, const std::string& mapFile, bool transactionsFilter);
+                                     const std::string& file, const std::string& mapFile,
+                                     bool transactionsFilter);
 
 // Executes insertSql once per row with the recorded values; returns the rows inserted.
 int64_t InsertRows(db::Transaction& transaction, std::string_view insertSql, const ConvertedRows& rows);

@@ -63,19 +63,22 @@ class Library {
   void* handle_;
 };
 
-std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work, const std::filesystem::path& run) {
+std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
+                                              const std::filesystem::path& run) {
   CopyDatabase(work / "template.fdb", run / "KXDB.IDB");
   const std::filesystem::path out = run / "out";
   std::filesystem::create_directories(out);
   Library library(KX_LIBRARY_PATH);
   library.RegProgrCallback(&RecordProgress);
   const double lastImport = 0;
-  const char* options = "EmbeddedIBServer=TRUE\r\nNoMessageBoxes=TRUE\r\nUserLogin=12345\r\nPassword=4711\r\n";
+  const char* options =
+      "EmbeddedIBServer=TRUE\r\nNoMessageBoxes=TRUE\r\nUserLogin=12345\r\nPassword=4711\r\n";
   const Clock::time_point start = Clock::now();
   const int32_t result = library.ExportXML(out.c_str(), "BR-1", 0, &lastImport, options);
   const Clock::time_point end = Clock::now();
   library.RegProgrCallback(nullptr);
-  if (result != 0) throw std::runtime_error("ExportXML returned " + std::to_string(result) + ": " + gLastError);
+  if (result != 0)
+    throw std::runtime_error("ExportXML returned " + std::to_string(result) + ": " + gLastError);
 
   auto at = [](int32_t value) {
     for (const StageRecorder::Stage& stage : gStages) {
@@ -95,8 +98,8 @@ std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
 }
 
 // The load floor into a fresh database, then the scan floor on the rows it inserted.
-std::map<std::string, double> MeasureFloors(const std::filesystem::path& work, const std::filesystem::path& debug,
-                                            int64_t bytes) {
+std::map<std::string, double> MeasureFloors(const std::filesystem::path& work,
+                                            const std::filesystem::path& debug, int64_t bytes) {
   const std::string database = (work / "floor.fdb").string();
   CopyDatabase(work / "template.fdb", database);
   double loadSeconds = 0;
@@ -131,7 +134,8 @@ void PrintSeconds(std::string_view label, double seconds) {
 int Run(const Options& options) {
   const std::filesystem::path run = options.work / "run";
   const std::filesystem::path debug = run / "debug";
-  std::printf("Whole-run benchmark (%s data set), %s\n", options.large ? "large" : "small", MachineText().c_str());
+  std::printf("Whole-run benchmark (%s data set), %s\n", options.large ? "large" : "small",
+              MachineText().c_str());
   const gen::Counts counts = WriteProviderFiles(debug, options.large);
   CopyColumnMaps(run);
   const std::filesystem::path registry = options.work / "registry.reg";
@@ -141,7 +145,8 @@ int Run(const Options& options) {
     CreateStagingDatabase((options.work / "template.fdb").string());
     return std::map<std::string, double>{};
   });
-  std::printf("  %llu holdings rows, %llu transaction lines\n", static_cast<unsigned long long>(counts.holdingsRows),
+  std::printf("  %llu holdings rows, %llu transaction lines\n",
+              static_cast<unsigned long long>(counts.holdingsRows),
               static_cast<unsigned long long>(counts.transactionRows));
 
   const char* stages[] = {"fetch_s", "holdings_s", "transactions_s", "document_s", "run_s"};
@@ -152,27 +157,28 @@ int Run(const Options& options) {
   double runRss = 0;
   int64_t bytes = 0;
   auto wholeRun = [&](int rep) {
-    const PhaseResult r =
-        RunInChild("whole run", [&] { return MeasureWholeRun(options.work, run); },
-                   {run / "KXDB.IDB", run / "out" / "KORVALIX.XML", run / "bestandsdaten.csv", run / "transaktionsdaten.csv"});
+    const PhaseResult r = RunInChild("whole run", [&] { return MeasureWholeRun(options.work, run); },
+                                     {run / "KXDB.IDB", run / "out" / "KORVALIX.XML",
+                                      run / "bestandsdaten.csv", run / "transaktionsdaten.csv"});
     // The stages of the fastest run, so that they add up to its total.
     if (r["run_s"] < best["run_s"]) {
       for (const char* stage : stages) best[stage] = r[stage];
     }
     runRss = std::max(runRss, r.peakRssMiB);
     bytes = static_cast<int64_t>(r["bytes"]);
-    std::printf("  run %d whole run %.2f s (fetch %.2f, holdings %.2f, transactions %.2f, document %.2f), RSS %.0f MiB\n",
-                rep + 1, r["run_s"], r["fetch_s"], r["holdings_s"], r["transactions_s"], r["document_s"],
-                r.peakRssMiB);
+    std::printf(
+        "  run %d whole run %.2f s (fetch %.2f, holdings %.2f, transactions %.2f, document %.2f), RSS %.0f "
+        "MiB\n",
+        rep + 1, r["run_s"], r["fetch_s"], r["holdings_s"], r["transactions_s"], r["document_s"],
+        r.peakRssMiB);
   };
   auto floors = [&](int rep) {
-    const PhaseResult r = RunInChild(
-        "floors", [&] { return MeasureFloors(options.work, debug, bytes); },
-        {options.work / "floor.fdb", options.work / "scan.txt"});
+    const PhaseResult r = RunInChild("floors", [&] { return MeasureFloors(options.work, debug, bytes); },
+                                     {options.work / "floor.fdb", options.work / "scan.txt"});
     loadFloor = std::min(loadFloor, r["load_s"]);
     scanFloor = std::min(scanFloor, r["scan_s"]);
-    std::printf("  run %d floors    load %.2f s + scan %.2f s, RSS %.0f MiB\n", rep + 1, r["load_s"], r["scan_s"],
-                r.peakRssMiB);
+    std::printf("  run %d floors    load %.2f s + scan %.2f s, RSS %.0f MiB\n", rep + 1, r["load_s"],
+                r["scan_s"], r.peakRssMiB);
   };
   Interleave(options.repeat, wholeRun, floors);
 

@@ -17,7 +17,9 @@ constexpr std::size_t kBufferSize = 65535;  // the document writer's buffer
 // Collects text in a buffer of the writer's size and writes at most limit bytes in all.
 class LimitedOutput {
  public:
-  LimitedOutput(const std::string& path, int64_t limit) : file_(path), limit_(limit) { buffer_.reserve(kBufferSize); }
+  LimitedOutput(const std::string& path, int64_t limit) : file_(path), limit_(limit) {
+    buffer_.reserve(kBufferSize);
+  }
 
   void Append(std::string_view text) {
     buffer_.append(text);
@@ -41,7 +43,8 @@ class LimitedOutput {
     buffer_.clear();
   }
   void Write(std::string_view bytes) {
-    const auto count = static_cast<std::size_t>(std::min<int64_t>(limit_ - written_, static_cast<int64_t>(bytes.size())));
+    const auto count =
+        static_cast<std::size_t>(std::min<int64_t>(limit_ - written_, static_cast<int64_t>(bytes.size())));
     if (count == 0) return;
     file_.Write(bytes.data(), count);
     written_ += static_cast<int64_t>(count);

@@ -46,10 +46,10 @@ extern "C" {
 #define KX_CUSTOM_DATA_BUFFER_SIZE 4096
 
 /* Progress message kinds sent through the callback. */
-#define KX_PROGRESS_STATUS 1 /* status line; value: overall percent or 0 */
+#define KX_PROGRESS_STATUS 1   /* status line; value: overall percent or 0 */
 #define KX_PROGRESS_POSITION 2 /* position only; value: overall percent 5..95; text empty */
-#define KX_PROGRESS_LOG 3 /* diagnostic log line */
-#define KX_PROGRESS_ERROR 4 /* failure description */
+#define KX_PROGRESS_LOG 3      /* diagnostic log line */
+#define KX_PROGRESS_ERROR 4    /* failure description */
 
 /* The host's progress function. text is never null and valid only during the call. */
 typedef void(KX_CALL* ProgressCallback)(int32_t kind, int32_t value, const char* text);

@@ -83,7 +83,8 @@ KX_EXPORT int32_t KX_CALL GetExportErrorMsg(int32_t code, char* buffer) {
 
 KX_EXPORT int32_t KX_CALL ApiDataDialog(char* userName, char* password, char* customData) {
   try {
-    return kx::EditAccessData(kx::DefaultPlatform().Ui, kx::Frame().ImportVersion, userName, password, customData);
+    return kx::EditAccessData(kx::DefaultPlatform().Ui, kx::Frame().ImportVersion, userName, password,
+                              customData);
   } catch (...) {
     return kx::kModalCancel;
   }

@@ -16,7 +16,9 @@ int HexValue(char c) {
   return -1;
 }
 
-bool IsAsciiAlnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+bool IsAsciiAlnum(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
 
 }  // namespace
 
@@ -25,7 +27,8 @@ std::string Base64Encode(std::string_view data) {
   out.reserve((data.size() + 2) / 3 * 4);
   std::size_t i = 0;
   for (; i + 3 <= data.size(); i += 3) {
-    const uint32_t group = static_cast<unsigned char>(data[i]) << 16 | static_cast<unsigned char>(data[i + 1]) << 8 |
+    const uint32_t group = static_cast<unsigned char>(data[i]) << 16 |
+                           static_cast<unsigned char>(data[i + 1]) << 8 |
                            static_cast<unsigned char>(data[i + 2]);
     out += kAlphabet[group >> 18];
     out += kAlphabet[(group >> 12) & 63];

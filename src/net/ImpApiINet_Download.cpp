@@ -24,7 +24,8 @@ class BusyCursor {
 // The progress window between the head of the answer and the end of the body.
 class ProgressWindow {
  public:
-  ProgressWindow(UserInterface& ui, ProgressSink& progress, bool shown) : ui_(ui), progress_(progress), shown_(shown) {
+  ProgressWindow(UserInterface& ui, ProgressSink& progress, bool shown)
+      : ui_(ui), progress_(progress), shown_(shown) {
     if (!shown_) return;
     ui_.ShowDownloadProgress();
     progress_.Send(KX_PROGRESS_POSITION, 5, "");
@@ -65,7 +66,8 @@ void Downloader::Report(std::string_view text) {
 }
 
 int32_t Downloader::DownloadUrl(std::string_view url, std::string_view extraHeaders, int32_t timeoutSeconds,
-                                std::string& target, std::string& statusText, bool reportMessages, bool showProgress) {
+                                std::string& target, std::string& statusText, bool reportMessages,
+                                bool showProgress) {
   report_ = reportMessages;
   statusText.clear();
   const BusyCursor cursor(ui_);
@@ -147,8 +149,9 @@ int32_t Downloader::ReadBody(HttpRequest& request, std::string& target, bool sho
   window.Close();
   const auto size = static_cast<int64_t>(target.size());
   if (readFailed || size == 0 || (expected > 0 && expected != size)) {
-    Report(std::string("Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen ("_cp1252) +
-           std::to_string(size) + " Bytes geladen)");
+    Report(
+        std::string("Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen ("_cp1252) +
+        std::to_string(size) + " Bytes geladen)");
     return kDownloadIncomplete;
   }
   return 0;

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "util/ProgressSink.h"
 #include "platform/HttpTransport.h"
 #include "platform/UserInterface.h"
+#include "util/ProgressSink.h"
 #include "util/ResultCodes.h"
 
 namespace kx {
@@ -24,12 +24,12 @@ class Downloader {
   // 0 when the body has been read completely into target; otherwise -1..-9 or -1015. statusText
   // receives the HTTP status ("" when no answer came). Failure messages go to the host as log
   // lines when reportMessages is set.
-  int32_t DownloadUrl(std::string_view url, std::string_view extraHeaders, int32_t timeoutSeconds, std::string& target,
-                      std::string& statusText, bool reportMessages, bool showProgress);
+  int32_t DownloadUrl(std::string_view url, std::string_view extraHeaders, int32_t timeoutSeconds,
+                      std::string& target, std::string& statusText, bool reportMessages, bool showProgress);
 
  private:
-  int32_t Transfer(HttpSession& session, std::string_view url, std::string_view extraHeaders, std::string& target,
-                   std::string& statusText, bool showProgress);
+  int32_t Transfer(HttpSession& session, std::string_view url, std::string_view extraHeaders,
+                   std::string& target, std::string& statusText, bool showProgress);
   int32_t ReadBody(HttpRequest& request, std::string& target, bool showProgress);
   void Report(std::string_view text);
 

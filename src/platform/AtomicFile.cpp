@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "util/Error.h"
 #include "platform/FileSystem.h"
+#include "util/Error.h"
 
 namespace kx {
 namespace {

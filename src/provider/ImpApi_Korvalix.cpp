@@ -3,8 +3,8 @@
 #include <cstring>
 #include <exception>
 
-#include "platform/platform.h"
 #include "net/ImpApiINet_Download.h"
+#include "platform/platform.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
 #include "provider/ImpApi_Korvalix_Messages.h"
 #include "provider/ImpApi_Korvalix_Pending.h"
@@ -59,8 +59,8 @@ int32_t RunImport(ProgressSink& progress, const char* outputDir, const char* adv
   Downloader downloader(platform.Http, platform.Ui, progress);
   ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
   XMLGenImportGenerator generator({progress, platform.Clock, platform.Regional});
-  RunServices services{Provider(), progress,  platform.Settings, platform.Ui, platform.Clock,
-                       platform.Des, server, fetcher,           generator};
+  RunServices services{Provider(),   progress, platform.Settings, platform.Ui, platform.Clock,
+                       platform.Des, server,   fetcher,           generator};
   return RunImportWith(services, {outputDir, advisorRef, reserved, lastImport, optionText});
 }
 

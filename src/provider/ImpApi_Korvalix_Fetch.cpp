@@ -1,10 +1,10 @@
 #include "provider/ImpApi_Korvalix_Fetch.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/platform.h"
 #include "util/ResultCodes.h"
 #include "util/WholeFile.h"
 #include "util/WholeNumber.h"
-#include "platform/platform.h"
 
 namespace kx {
 namespace {
@@ -14,13 +14,20 @@ constexpr uint32_t kPauseAfterWriteMs = 1000;
 
 int32_t ResultOfProviderNumber(int32_t number) {
   switch (number) {
-    case 10: return kProviderAccessDenied;
-    case 20: return kProviderError20;
-    case 30: return kProviderError30;
-    case 40: return kProviderInterfaceOutdated;
-    case 50: return kProviderError50;
-    case 60: return kClearReimportRequired;
-    default: return kProviderError;
+    case 10:
+      return kProviderAccessDenied;
+    case 20:
+      return kProviderError20;
+    case 30:
+      return kProviderError30;
+    case 40:
+      return kProviderInterfaceOutdated;
+    case 50:
+      return kProviderError50;
+    case 60:
+      return kClearReimportRequired;
+    default:
+      return kProviderError;
   }
 }
 
@@ -43,11 +50,12 @@ std::optional<int32_t> ProviderErrorAnswer(std::string_view content, ProviderVal
   return ResultOfProviderNumber(values.LastProviderErrorCode);
 }
 
-int32_t ProviderFetch::FetchProviderFile(std::string_view url, std::string_view fileName, std::string_view plainCopy,
-                                         std::string_view dataDir) {
+int32_t ProviderFetch::FetchProviderFile(std::string_view url, std::string_view fileName,
+                                         std::string_view plainCopy, std::string_view dataDir) {
   if (values_.DebugMode > 0) {
-    progress_.Send(KX_PROGRESS_LOG, 0,
-                   "Download von URL: " + std::string(url) + "\r\nParams uncodiert: " + std::string(plainCopy));
+    progress_.Send(
+        KX_PROGRESS_LOG, 0,
+        "Download von URL: " + std::string(url) + "\r\nParams uncodiert: " + std::string(plainCopy));
   }
   const std::string target = std::string(dataDir) + std::string(fileName);
   if (values_.DebugMode == 2) {
@@ -64,7 +72,8 @@ int32_t ProviderFetch::FetchProviderFile(std::string_view url, std::string_view 
                    "Datenabruf fehlgeschlagen: " + std::string(fileName) + "\r\nStatus: " + statusText);
     return result;
   }
-  if (const std::optional<int32_t> providerError = ProviderErrorAnswer(content, values_)) return *providerError;
+  if (const std::optional<int32_t> providerError = ProviderErrorAnswer(content, values_))
+    return *providerError;
 
   progress_.Send(KX_PROGRESS_LOG, 0, "Datendatei geladen: " + std::string(fileName));
   WriteFileAtomically(target, content);

@@ -6,8 +6,9 @@
 namespace kx {
 
 std::string PendingServerStarter::StartInterBaseServer() {
-  throw Error(std::string("Der Start des Datenbankservers ist in dieser Version nicht verfügbar; "
-                          "mit der Option EmbeddedIBServer=TRUE wird er übersprungen."_cp1252));
+  throw Error(
+      std::string("Der Start des Datenbankservers ist in dieser Version nicht verfügbar; "
+                  "mit der Option EmbeddedIBServer=TRUE wird er übersprungen."_cp1252));
 }
 
 }  // namespace kx

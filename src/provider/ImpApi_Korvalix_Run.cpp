@@ -1,8 +1,8 @@
 #include "provider/ImpApi_Korvalix_Run.h"
 
-#include "util/Cp1252.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
+#include "util/Cp1252.h"
 #include "util/ProviderIdentity.h"
 #include "util/ResultCodes.h"
 
@@ -87,7 +87,8 @@ class ImportRun {
     int32_t result = Fetch(TransactionsRequestText(in_.Login, in_.Pin, in_.StartId1, in_.StartId2, reimport),
                            kTransactionsFile, kTransactionsEncodingFailed);
     if (result == kClearReimportRequired) {
-      s_.Progress.Send(KX_PROGRESS_LOG, 0, "Clear-Reimport erforderlich: Importierte Depots werden neu erzeugt.");
+      s_.Progress.Send(KX_PROGRESS_LOG, 0,
+                       "Clear-Reimport erforderlich: Importierte Depots werden neu erzeugt.");
       clearReimport_ = true;
       s_.Values.LastProviderErrorCode = 0;
       // One repeat only: a second demand for a clear re-import ends the run with it.
@@ -123,7 +124,8 @@ class ImportRun {
 
 std::string DefaultDataDir(std::string_view outputDir) {
   std::string dir(outputDir);
-  if (const std::size_t pos = FindIgnoreCase1252(dir, "xml_temp"); pos != std::string::npos) dir.erase(pos, 8);
+  if (const std::size_t pos = FindIgnoreCase1252(dir, "xml_temp"); pos != std::string::npos)
+    dir.erase(pos, 8);
   dir += "KORVALIX";
   dir += kPathDelimiter;
   return dir;

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "util/DateTime.h"
-#include "util/ProgressSink.h"
 #include "platform/platform.h"
 #include "provider/ImpApi_Korvalix.h"
 #include "staging/GenerateImportArgs.h"
+#include "util/DateTime.h"
+#include "util/ProgressSink.h"
 
 namespace kx {
 
@@ -23,8 +23,8 @@ class ServerStarter {
 class ProviderFileFetcher {
  public:
   virtual ~ProviderFileFetcher() = default;
-  virtual int32_t FetchProviderFile(std::string_view url, std::string_view fileName, std::string_view plainCopy,
-                                    std::string_view dataDir) = 0;
+  virtual int32_t FetchProviderFile(std::string_view url, std::string_view fileName,
+                                    std::string_view plainCopy, std::string_view dataDir) = 0;
 };
 
 // Loads the provider files into the staging database and writes the import document: 0, or -28

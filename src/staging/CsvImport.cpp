@@ -11,10 +11,10 @@
 #include <fstream>
 #include <optional>
 
-#include "util/WholeFile.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 #include "util/RegionalFormats.h"
+#include "util/WholeFile.h"
 #include "util/WholeNumber.h"
 
 namespace kx {
@@ -23,8 +23,8 @@ namespace {
 // Splits into views of the line, at most limit fields (those after them are never read); the
 // text of a quoted field, whose doubled quotes become one, goes into unquoted. That buffer is
 // reserved for the whole line first, so it never moves while the views into it are in use.
-void SplitInto(std::string_view line, char comma, char quote, std::size_t limit, std::vector<std::string_view>& fields,
-               std::string& unquoted) {
+void SplitInto(std::string_view line, char comma, char quote, std::size_t limit,
+               std::vector<std::string_view>& fields, std::string& unquoted) {
   fields.clear();
   unquoted.clear();
   unquoted.reserve(line.size());
@@ -141,8 +141,9 @@ std::optional<std::string_view> PlainDecimal(std::string_view text) {
 // checks it).
 std::optional<double> ExactDecimal(std::string_view plain) {
 #if FLT_EVAL_METHOD == 0
-  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const bool negative = plain.front() == '-';
   uint64_t mantissa = 0;
   int significant = 0;
@@ -203,7 +204,8 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
   std::vector<std::pair<std::string, std::string>> lines;
   for (const std::string& line : Map) {
     const std::size_t equals = line.find('=');
-    lines.emplace_back(line.substr(0, equals), equals == std::string::npos ? std::string() : line.substr(equals + 1));
+    lines.emplace_back(line.substr(0, equals),
+                       equals == std::string::npos ? std::string() : line.substr(equals + 1));
   }
   if (lines.empty()) throw Error("Map is empty");
 
@@ -220,7 +222,8 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
     entries.push_back({index, 0, repeated});
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::optional<int64_t> position = WholeNumberOf<int64_t>(TrimControl(lines[i].second), PlusSign::Allowed);
+    const std::optional<int64_t> position =
+        WholeNumberOf<int64_t>(TrimControl(lines[i].second), PlusSign::Allowed);
     if (!position) throw Error("Missing definition of map");
     entries[i].position = *position > 0 ? static_cast<std::size_t>(*position) : 0;
   }
@@ -250,7 +253,8 @@ void TCsvImport::Execute() {
   plainWholeNumbers_ = !IsDigitOrSign(regional.ThousandSeparator);
   exactDecimals_ = std::fegetround() == FE_TONEAREST;
   plainDecimals_ = plainWholeNumbers_ && regional.DecimalSeparator != '\0' &&
-                   !IsDigitOrSign(regional.DecimalSeparator) && regional.DecimalSeparator != regional.ThousandSeparator;
+                   !IsDigitOrSign(regional.DecimalSeparator) &&
+                   regional.DecimalSeparator != regional.ThousandSeparator;
 
   const std::string text = ReadWholeFile(FileName);
   const std::vector<std::string_view> lines = SplitLines(text);
@@ -280,12 +284,14 @@ void TCsvImport::Execute() {
   if (log) {
     if (!errors_.empty()) log->Write(LineBreakChars);
     log->Write(TimeStamp() + " - Import process finished" + LineBreakChars);
-    log->Write(errors_.empty() ? std::string("No error found") : std::to_string(errors_.size()) + " error(s) found");
+    log->Write(errors_.empty() ? std::string("No error found")
+                               : std::to_string(errors_.size()) + " error(s) found");
     log->Write(LineBreakChars + LineBreakChars);
   }
 }
 
-void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields) {
+void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries,
+                               const std::vector<std::string_view>& fields) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::size_t p = entries[i].position;
     row_[i].second.assign(p >= 1 && p <= fields.size() ? TrimControl(fields[p - 1]) : std::string_view());
@@ -310,7 +316,9 @@ void TCsvImport::AssignValue(const MapEntry& entry, std::string_view value) {
   const ImportField& field = target_.Fields()[entry.field];
   switch (field.Type) {
     case ImportField::Kind::Text:
-      target_.SetText(entry.field, field.Length > 0 && value.size() > field.Length ? value.substr(0, field.Length) : value);
+      target_.SetText(entry.field, field.Length > 0 && value.size() > field.Length
+                                       ? value.substr(0, field.Length)
+                                       : value);
       return;
     case ImportField::Kind::SmallInt:
     case ImportField::Kind::Integer:
@@ -337,7 +345,8 @@ void TCsvImport::AssignWholeNumber(const MapEntry& entry, std::string_view value
   if (const std::optional<double> parsed = ParseDecimal(number, regional.DecimalSeparator)) {
     const double whole = std::trunc(*parsed);
     if (!(std::fabs(whole) < 9.2e18)) {
-      throw Error("Value " + std::string(value) + " is out of range for " + target_.Fields()[entry.field].Name);
+      throw Error("Value " + std::string(value) + " is out of range for " +
+                  target_.Fields()[entry.field].Name);
     }
     target_.SetInt(entry.field, static_cast<int64_t>(whole));
   } else if (EqualsIgnoreCase1252(value, Formats.TrueText)) {
@@ -364,7 +373,8 @@ void TCsvImport::AssignFloat(const MapEntry& entry, std::string_view value) {
   }
   const FormatSettings& regional = Formats.Regional;
   std::string number(value);
-  if (const std::size_t dot = number.find('.'); dot != std::string::npos) number[dot] = regional.DecimalSeparator;
+  if (const std::size_t dot = number.find('.'); dot != std::string::npos)
+    number[dot] = regional.DecimalSeparator;
   RemoveAll(number, regional.ThousandSeparator);
   if (const std::optional<double> parsed = ParseDecimal(number, regional.DecimalSeparator)) {
     target_.SetDouble(entry.field, *parsed);

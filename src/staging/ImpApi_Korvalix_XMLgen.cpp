@@ -1,14 +1,14 @@
 // The container's load: staging connection, emptying the tables, the three importers.
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 
-#include "util/Cp1252.h"
-#include "util/Rounding.h"
-#include "util/WholeNumber.h"
 #include "platform/platform.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 #include "staging/TableInserter.h"
+#include "util/Cp1252.h"
 #include "util/ProviderIdentity.h"
+#include "util/Rounding.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 

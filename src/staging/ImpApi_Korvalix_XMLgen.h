@@ -10,12 +10,12 @@
 #include "db/Connection.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "util/DateTime.h"
-#include "util/ProgressSink.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/CsvImport.h"
 #include "staging/GenerateImportArgs.h"
+#include "util/DateTime.h"
+#include "util/ProgressSink.h"
 #include "xml/XMLWriter.h"
 
 namespace kx {
@@ -86,7 +86,8 @@ class TXML_Gen {
 
   void Connect(const std::string& name);
   void LoadProviderFiles(const std::string& dataDir);
-  void RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source, std::string_view log);
+  void RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source,
+                   std::string_view log);
   void ReportRecord(const TCsvImport& importer, int offset);
   // Writes the depot of every row of a depot query (number, account type, sub-account).
   void WriteDepotsOf(db::Statement& depots, bool pumpAfterEach);

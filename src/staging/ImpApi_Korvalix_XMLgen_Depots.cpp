@@ -97,7 +97,8 @@ void TXML_Gen::WriteDepotPosition() {
       WriteTransaction();
     } while (transactions.Fetch());
     transactions.Close();
-    if (!position.IsNull("BESTSTK")) w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.AsDouble("BESTSTK"));
+    if (!position.IsNull("BESTSTK"))
+      w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.AsDouble("BESTSTK"));
   } else {
     WriteBalanceTransaction();
   }

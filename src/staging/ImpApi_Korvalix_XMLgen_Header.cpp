@@ -1,6 +1,4 @@
 // The document as a whole, its header, and the customers with person, contacts and address.
-#include "util/Rounding.h"
-#include "util/ScopeExit.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/platform.h"
@@ -8,11 +6,12 @@
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 #include "util/ProviderIdentity.h"
 #include "util/ResultCodes.h"
+#include "util/Rounding.h"
+#include "util/ScopeExit.h"
 #include "util/WholeNumber.h"
 
 namespace kx {
 namespace {
-
 
 // A customer number as the document tests it: a whole number, 0 when it is none.
 int64_t CustomerNumber(std::string_view text) { return WholeNumberOf<int64_t>(text).value_or(0); }

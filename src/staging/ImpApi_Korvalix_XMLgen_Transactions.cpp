@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 #include "util/RegionalFormats.h"
 #include "util/Rounding.h"
-#include "staging/ImpApi_Korvalix_XMLgen.h"
-#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 
 namespace kx {
 namespace {
@@ -68,7 +68,8 @@ void DeriveFee(const db::Statement& row, TransactionValues& v) {
     const long double charge = static_cast<long double>(row.AsDouble("FONAUSGABE")) / 100.0L;
     const long double reduction = static_cast<long double>(row.AsDouble("TRABONPZ")) / 100.0L;
     const long double r = charge * (1.0L - reduction);
-    v.fee = r > 0 ? static_cast<double>(RoundHalfEven(v.totalAmount * r / (1.0L + r) * 100.0L) / 100.0L) : 0.0;
+    v.fee =
+        r > 0 ? static_cast<double>(RoundHalfEven(v.totalAmount * r / (1.0L + r) * 100.0L) / 100.0L) : 0.0;
   } catch (const Error&) {
     v.hasFee = false;
     v.fee = 0;
@@ -151,7 +152,9 @@ template <typename Contains>
 Mode ModeOf(const TransactionValues& v, const Contains& typeTextContains) {
   switch (std::llabs(v.typeCode)) {
     case 1:
-      if (typeTextContains("\xFC" "bertrag") || typeTextContains("Einbuchung") || typeTextContains("Eingang")) {
+      if (typeTextContains("\xFC"
+                           "bertrag") ||
+          typeTextContains("Einbuchung") || typeTextContains("Eingang")) {
         return {"LE", "LE_STORNO", v.sign, v.sign < 0};
       }
       if (typeTextContains("spar") || typeTextContains("Regelm")) {
@@ -159,7 +162,9 @@ Mode ModeOf(const TransactionValues& v, const Contains& typeTextContains) {
       }
       return {"A", "A_STORNO", v.sign, v.sign < 0};
     case 3:
-      if (typeTextContains("\xFC" "bertrag") || typeTextContains("Ausbuchung") || typeTextContains("Ausgang")) {
+      if (typeTextContains("\xFC"
+                           "bertrag") ||
+          typeTextContains("Ausbuchung") || typeTextContains("Ausgang")) {
         return {"LA", "LA_STORNO", v.sign, v.sign > 0};
       }
       return {"V", "V_STORNO", v.sign, v.sign > 0};

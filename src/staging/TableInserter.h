@@ -13,7 +13,8 @@ namespace kx {
 // hidden parameters (a key the database supplies) are bound NULL and cannot be mapped.
 class TableInserter final : public ImportTarget {
  public:
-  TableInserter(db::Transaction& transaction, std::string_view insertSql, std::vector<std::string> hidden = {});
+  TableInserter(db::Transaction& transaction, std::string_view insertSql,
+                std::vector<std::string> hidden = {});
 
   const std::vector<ImportField>& Fields() const override { return fields_; }
   void BeginRow() override;

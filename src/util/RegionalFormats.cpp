@@ -23,15 +23,33 @@ std::string FormatDateTime(std::string_view pattern, DateTime value) {
     std::size_t run = 1;
     while (i + run < pattern.size() && pattern[i + run] == c) ++run;
     switch (c) {
-      case 'd': out += Padded(date.Day, run >= 2 ? 2 : 1); break;
-      case 'M': out += Padded(date.Month, run >= 2 ? 2 : 1); break;
-      case 'y': out += run >= 3 ? Padded(date.Year, 4) : Padded(date.Year % 100, 2); break;
-      case 'H': out += Padded(time.Hour, run >= 2 ? 2 : 1); break;
-      case 'h': out += Padded(time.Hour % 12 == 0 ? 12 : time.Hour % 12, run >= 2 ? 2 : 1); break;
-      case 'm': out += Padded(time.Minute, run >= 2 ? 2 : 1); break;
-      case 's': out += Padded(time.Second, run >= 2 ? 2 : 1); break;
-      case 't': out += time.Hour < 12 ? (run >= 2 ? "AM" : "A") : (run >= 2 ? "PM" : "P"); break;
-      default: out.append(run, c); break;
+      case 'd':
+        out += Padded(date.Day, run >= 2 ? 2 : 1);
+        break;
+      case 'M':
+        out += Padded(date.Month, run >= 2 ? 2 : 1);
+        break;
+      case 'y':
+        out += run >= 3 ? Padded(date.Year, 4) : Padded(date.Year % 100, 2);
+        break;
+      case 'H':
+        out += Padded(time.Hour, run >= 2 ? 2 : 1);
+        break;
+      case 'h':
+        out += Padded(time.Hour % 12 == 0 ? 12 : time.Hour % 12, run >= 2 ? 2 : 1);
+        break;
+      case 'm':
+        out += Padded(time.Minute, run >= 2 ? 2 : 1);
+        break;
+      case 's':
+        out += Padded(time.Second, run >= 2 ? 2 : 1);
+        break;
+      case 't':
+        out += time.Hour < 12 ? (run >= 2 ? "AM" : "A") : (run >= 2 ? "PM" : "P");
+        break;
+      default:
+        out.append(run, c);
+        break;
     }
     i += run;
   }

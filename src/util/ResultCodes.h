@@ -33,7 +33,7 @@ inline constexpr int32_t kNoCustomersOnFirstImport = -28;
 inline constexpr int32_t kImportFileFailed = -29;  // the server start, or an error that ended the run
 
 // The provider's error answers, by the number in them.
-inline constexpr int32_t kProviderError = -30;  // any other number, or none
+inline constexpr int32_t kProviderError = -30;         // any other number, or none
 inline constexpr int32_t kProviderAccessDenied = -31;  // 10: login or PIN wrong
 inline constexpr int32_t kProviderError20 = -32;
 inline constexpr int32_t kProviderError30 = -33;
@@ -42,8 +42,8 @@ inline constexpr int32_t kProviderError50 = -35;
 inline constexpr int32_t kClearReimportRequired = -36;  // 60: the run repeats the request
 
 // The exports' own answers.
-inline constexpr int32_t kNoErrorText = -1;       // GetExportErrorMsg: the code has no text
-inline constexpr int32_t kNoRunEntry = -1;        // ExportXML before the provider set its run
+inline constexpr int32_t kNoErrorText = -1;        // GetExportErrorMsg: the code has no text
+inline constexpr int32_t kNoRunEntry = -1;         // ExportXML before the provider set its run
 inline constexpr int32_t kHostVersionTooOld = -1;  // AppVersionCheck
 
 }  // namespace kx

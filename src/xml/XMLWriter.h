@@ -76,7 +76,8 @@ class TXMLStreamWriter final : public TXMLWriter {
   TXMLStreamWriter(std::unique_ptr<OutputStream> stream, bool buffered)
       : TXMLWriter(buffered), Stream(stream.get()), OwnsStream(true), owned_(std::move(stream)) {}
   // A writer over a stream that stays the caller's.
-  TXMLStreamWriter(OutputStream& stream, bool buffered) : TXMLWriter(buffered), Stream(&stream), OwnsStream(false) {}
+  TXMLStreamWriter(OutputStream& stream, bool buffered)
+      : TXMLWriter(buffered), Stream(&stream), OwnsStream(false) {}
 
   void WriteData(const char* bytes, std::size_t count) override;
 

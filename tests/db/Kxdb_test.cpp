@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "support/DbTestSupport.h"
 #include "db/CreateDatabase.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
+#include "support/DbTestSupport.h"
 
 namespace kx::dbtest {
 namespace {

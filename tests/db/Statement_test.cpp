@@ -7,8 +7,8 @@
 #include <limits>
 #include <string>
 
-#include "support/DbTestSupport.h"
 #include "db/DatabaseError.h"
+#include "support/DbTestSupport.h"
 
 namespace kx::dbtest {
 namespace {
@@ -125,7 +125,8 @@ TEST_P(StatementTest, ValueOutOfTheColumnsRangeIsRefused) {
 TEST_P(StatementTest, TextsOfChangingLengthsAreStoredExactly) {
   // The parameter keeps the room of its longest text; each row must still get its own length.
   Statement insert(*transaction_, "insert into T (ID, W, V) values (:ID, :W, :V)");
-  const char* const texts[] = {"a much longer text than the next ones", "ab", "", "abcd", "an even longer text than the first one"};
+  const char* const texts[] = {"a much longer text than the next ones", "ab", "", "abcd",
+                               "an even longer text than the first one"};
   int id = 0;
   for (const char* text : texts) {
     insert.SetInt("ID", ++id);
@@ -165,7 +166,8 @@ TEST_P(StatementTest, SetAllNullBindsEveryParameterNull) {
   insert.Execute();
   insert.SetAllNull();
   insert.Execute();
-  Statement select(*transaction_, "select count(*) from T where ID is null and I is null and V is null and D is null");
+  Statement select(*transaction_,
+                   "select count(*) from T where ID is null and I is null and V is null and D is null");
   select.Open();
   ASSERT_TRUE(select.Fetch());
   EXPECT_EQ(select.AsInt(0), 1);

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "support/DbTestSupport.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
+#include "support/DbTestSupport.h"
 
 namespace kx::dbtest {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "util/Cp1252.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "util/Cp1252.h"
 
 namespace kx::documenttest {
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "support/DbTestSupport.h"
 #include "ProviderLines.h"
 #include "platform/RegionalSettings.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "support/DbTestSupport.h"
 #include "support/RunDoubles.h"
 #include "support/TempDir.h"
 

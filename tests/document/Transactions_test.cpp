@@ -35,7 +35,6 @@ struct ModeCase {
   std::optional<std::string> expected;
 };
 
-
 std::vector<ModeCase> ModeCases() {
   const std::string_view uebertrag =
       "\xDC"
@@ -329,7 +328,8 @@ TEST_F(ModeTable, EveryRowGivesItsDepotTrans) {
       EXPECT_THAT(written, ElementsAre(*c.expected));
     } else {
       EXPECT_THAT(written, IsEmpty());
-      EXPECT_EQ(PositionsWithKey(document, "DE0001234567").size(), 1u) << "the position has its transaction row";
+      EXPECT_EQ(PositionsWithKey(document, "DE0001234567").size(), 1u)
+          << "the position has its transaction row";
     }
   }
 }

@@ -4,13 +4,13 @@
 
 #include <memory>
 
-#include "support/TestNames.h"
-#include "support/Simulator.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/posix/CurlTransport.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "support/RunDoubles.h"
+#include "support/Simulator.h"
 #include "support/TempDir.h"
+#include "support/TestNames.h"
 
 namespace kx::test {
 namespace {
@@ -84,8 +84,10 @@ class DownloadTest : public ::testing::Test {
   void SetUp() override { simulator_->Reset(); }
 
   // The URL of a holdings request of the given login, on HTTPS or plain HTTP.
-  static std::string Url(bool https = true, std::string_view login = "12345", std::string_view pin = "geheim") {
-    std::string request = "version=2;file=bestaende;loginid=" + std::string(login) + ";pin=" + std::string(pin) + ";";
+  static std::string Url(bool https = true, std::string_view login = "12345",
+                         std::string_view pin = "geheim") {
+    std::string request =
+        "version=2;file=bestaende;loginid=" + std::string(login) + ";pin=" + std::string(pin) + ";";
     std::string plain;
     posix::NettleDes des;
     EncodeRequest(des, request, plain);
@@ -137,7 +139,8 @@ TEST_F(DownloadTest, HttpsTransferDeliversTheBytesUnchanged) {
 
 TEST_F(DownloadTest, ServerSeesTheUserAgentFreeRequestFieldsDecoded) {
   Download(Url());
-  EXPECT_THAT(simulator_->Log(), ElementsAre("login=12345 file=bestaende startid= startid2= reimport= pin=geheim"));
+  EXPECT_THAT(simulator_->Log(),
+              ElementsAre("login=12345 file=bestaende startid= startid2= reimport= pin=geheim"));
 }
 
 TEST_F(DownloadTest, LargeFileArrivesInChunksWithAPositionMessageEach) {
@@ -202,7 +205,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StatusCase{"401", -4, "HTTP-Fehler 401: Zugriff verweigert."},
                       StatusCase{"403", -4, "HTTP-Fehler 403: Zugriff verweigert."},
                       StatusCase{"404", -5, "HTTP-Fehler 404: Die Seite wurde nicht gefunden."},
-                      StatusCase{"503", -8, "HTTP-Fehler 503: Der Server ist vor\xFC" "bergehend \xFC" "berlastet."},
+                      StatusCase{"503", -8,
+                                 "HTTP-Fehler 503: Der Server ist vor\xFC"
+                                 "bergehend \xFC"
+                                 "berlastet."},
                       StatusCase{"500", -6, "HTTP-Fehler: 500"}, StatusCase{"204", -6, "HTTP-Fehler: 204"}),
     [](const auto& info) { return testsupport::CaseName(info.index, info.param.status); });
 
@@ -239,8 +245,8 @@ TEST_F(DownloadTest, EnteredProxyCredentialsRetryTheRequest) {
 // --- Incomplete transfers -----------------------------------------------------------------------
 
 std::string IncompleteMessage(std::size_t bytes) {
-  return "Fehler bei Download: Die angeforderte Datei wurde nur unvollst\xE4ndig geladen (" + std::to_string(bytes) +
-         " Bytes geladen)";
+  return "Fehler bei Download: Die angeforderte Datei wurde nur unvollst\xE4ndig geladen (" +
+         std::to_string(bytes) + " Bytes geladen)";
 }
 
 TEST_F(DownloadTest, EmptyBodyIsIncomplete) {
@@ -272,7 +278,8 @@ TEST_F(DownloadTest, StallInTheBodyLongerThanTheTimeoutIsIncomplete) {
 TEST_F(DownloadTest, StallBeforeTheAnswerLongerThanTheTimeoutFailsToOpen) {
   simulator_->Fault("stall", "4");
   EXPECT_EQ(Download(Url(), 1), -3);
-  EXPECT_THAT(LogLines(), ElementsAre("WinINet-Systemfehler: 28:Zeit\xFC" "berschreitung (TimeOut)"));
+  EXPECT_THAT(LogLines(), ElementsAre("WinINet-Systemfehler: 28:Zeit\xFC"
+                                      "berschreitung (TimeOut)"));
   EXPECT_EQ(status, "");
 }
 
@@ -333,7 +340,9 @@ TEST_P(BadCertificateTest, IsRefusedWithMinus3) {
   Downloader downloader(transport, ui, progress);
   std::string target;
   std::string status;
-  EXPECT_EQ(downloader.DownloadUrl(simulator.HttpsUrl() + "?params=" + request, "", 5, target, status, true, true), -3);
+  EXPECT_EQ(
+      downloader.DownloadUrl(simulator.HttpsUrl() + "?params=" + request, "", 5, target, status, true, true),
+      -3);
   EXPECT_TRUE(target.empty());
 }
 

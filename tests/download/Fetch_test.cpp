@@ -7,15 +7,15 @@
 
 #include <memory>
 
-#include "support/TestNames.h"
-#include "support/ConnectProxy.h"
-#include "support/Simulator.h"
-#include "util/Error.h"
 #include "platform/posix/CurlTransport.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
 #include "provider/ImpApi_Korvalix_Request.h"
+#include "support/ConnectProxy.h"
 #include "support/RunDoubles.h"
+#include "support/Simulator.h"
 #include "support/TempDir.h"
+#include "support/TestNames.h"
+#include "util/Error.h"
 
 namespace kx::test {
 namespace {
@@ -141,7 +141,8 @@ TEST_F(FetchTest, DebugModeLogsTheAddressAndThePlainRequestFirst) {
   ASSERT_FALSE(progress.messages.empty());
   EXPECT_EQ(progress.messages.front(),
             (Message{3, 0,
-                     "Download von URL: " + url + "\r\nParams uncodiert: version=2;file=bestaende;loginid=12345;pin=geheim;"}));
+                     "Download von URL: " + url +
+                         "\r\nParams uncodiert: version=2;file=bestaende;loginid=12345;pin=geheim;"}));
   EXPECT_EQ(simulator_->Log().size(), 1u);
 }
 
@@ -174,7 +175,9 @@ INSTANTIATE_TEST_SUITE_P(Answers, ProviderAnswerTest,
                          ::testing::Values(AnswerCase{"Fehler 10 - abc", -31, 10, "abc"},
                                            AnswerCase{"Fehler abc", -30, 5, "before"},
                                            AnswerCase{"Fehler 60 - abc", -36, 60, "abc"}),
-                         [](const auto& info) { return testsupport::CaseName(info.index, info.param.answer); });
+                         [](const auto& info) {
+                           return testsupport::CaseName(info.index, info.param.answer);
+                         });
 
 TEST_F(FetchTest, AnswersThatOnlyLookLikeErrorsAreDataFiles) {
   for (const char* answer : {"fehler 10 - abc", "Fehler:abc", "Fehler"}) {
@@ -190,7 +193,8 @@ TEST_F(FetchTest, FailedDownloadReportsTheStatusAndKeepsTheEarlierFile) {
   data.WriteFile("bestandsdaten.csv", "earlier");
   simulator_->Fault("status", "404");
   EXPECT_EQ(Fetch(), -5);
-  EXPECT_THAT(Kind(4), ElementsAre(Message{4, 0, "Datenabruf fehlgeschlagen: bestandsdaten.csv\r\nStatus: 404"}));
+  EXPECT_THAT(Kind(4),
+              ElementsAre(Message{4, 0, "Datenabruf fehlgeschlagen: bestandsdaten.csv\r\nStatus: 404"}));
   EXPECT_EQ(Target(), "earlier");
 }
 
@@ -198,7 +202,8 @@ TEST_F(FetchTest, NoAnswerAtAllGivesAnEmptyStatus) {
   simulator_->Fault("stall", "3");
   values.Timeout = 1;
   EXPECT_EQ(Fetch(), -3);
-  EXPECT_THAT(Kind(4), ElementsAre(Message{4, 0, "Datenabruf fehlgeschlagen: bestandsdaten.csv\r\nStatus: "}));
+  EXPECT_THAT(Kind(4),
+              ElementsAre(Message{4, 0, "Datenabruf fehlgeschlagen: bestandsdaten.csv\r\nStatus: "}));
 }
 
 TEST_F(FetchTest, TransferBrokenOffWritesNoFile) {

@@ -127,8 +127,11 @@ class WholeRunTest : public ::testing::TestWithParam<Via> {
   void WriteSettings(const std::string& more) {
     host_.WriteFile("registry.reg",
                     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"
-                    "\"DownloadSrvUrl\"=\"" + simulator_->HttpsUrl() + "\"\r\n\"Timeout\"=\"20\"\r\n"
-                    "\"ImportDB\"=\"" + database_->Name() + "\"\r\n" + more);
+                    "\"DownloadSrvUrl\"=\"" +
+                        simulator_->HttpsUrl() +
+                        "\"\r\n\"Timeout\"=\"20\"\r\n"
+                        "\"ImportDB\"=\"" +
+                        database_->Name() + "\"\r\n" + more);
     setenv("VELQORA_REGISTRY", (host_.Path() / "registry.reg").c_str(), 1);
   }
 
@@ -208,8 +211,9 @@ class WholeRunPathTest : public WholeRunTest {};
 
 TEST_P(WholeRunPathTest, ClearReimportRepeatsTheTransactionsRequestAndMarksTheDocument) {
   ASSERT_EQ(Export(45000, "reimp", "1", "startid1=5\r\nstartid2=6\r\n"), 0);
-  EXPECT_THAT(simulator_->Log(), ElementsAre(HasSubstr("file=bestaende"), HasSubstr("startid=5 startid2=6 reimport=0"),
-                                             HasSubstr("startid=0 startid2=0 reimport=1")));
+  EXPECT_THAT(simulator_->Log(),
+              ElementsAre(HasSubstr("file=bestaende"), HasSubstr("startid=5 startid2=6 reimport=0"),
+                          HasSubstr("startid=0 startid2=0 reimport=1")));
   EXPECT_THAT(DocumentText(), HasSubstr("<I_Reimport>clear</I_Reimport>"));
   ExpectValidDocument();
 }
@@ -222,10 +226,12 @@ struct AnswerCase {
 
 TEST_P(WholeRunPathTest, ProviderErrorAnswersGiveTheirCodesAndTexts) {
   const AnswerCase cases[] = {
-      {"Fehler 10 - abc", -31, "Fehler bei KORVALIX-Datenabruf: KORVALIX-Zugangsdaten (Login, PIN) fehlerhaft; Errorcode = 10"},
+      {"Fehler 10 - abc", -31,
+       "Fehler bei KORVALIX-Datenabruf: KORVALIX-Zugangsdaten (Login, PIN) fehlerhaft; Errorcode = 10"},
       {"Fehler 20 - Unbekannt", -32, "Fehler bei KORVALIX-Datenabruf: Unbekannt; Errorcode = 20"},
       {"Fehler 40 - alt", -34,
-       "Fehler bei KORVALIX-Datenabruf: alt; Errorcode = 40\r\nBitte Update der KORVALIX-Schnittstelle installieren."},
+       "Fehler bei KORVALIX-Datenabruf: alt; Errorcode = 40\r\nBitte Update der KORVALIX-Schnittstelle "
+       "installieren."},
       {"Fehler 99 - sonst", -30, "Fehler bei KORVALIX-Datenabruf: sonst; Errorcode = 99"},
   };
   for (const AnswerCase& c : cases) {
@@ -236,9 +242,7 @@ TEST_P(WholeRunPathTest, ProviderErrorAnswersGiveTheirCodesAndTexts) {
   EXPECT_FALSE(std::filesystem::exists(Document()));
 }
 
-TEST_P(WholeRunPathTest, WrongPinIsRefusedByTheProvider) {
-  EXPECT_EQ(Export(1, "12345", "0000"), -31);
-}
+TEST_P(WholeRunPathTest, WrongPinIsRefusedByTheProvider) { EXPECT_EQ(Export(1, "12345", "0000"), -31); }
 
 TEST_P(WholeRunPathTest, HttpFailuresGiveTheirCodes) {
   simulator_->Fault("status", "404");

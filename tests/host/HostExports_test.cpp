@@ -30,7 +30,9 @@ struct Line {
 };
 std::vector<Line> gLines;
 
-void KX_CALL RecordLine(int32_t kind, int32_t value, const char* text) { gLines.push_back({kind, value, text}); }
+void KX_CALL RecordLine(int32_t kind, int32_t value, const char* text) {
+  gLines.push_back({kind, value, text});
+}
 
 class HostTest : public ::testing::Test {
  protected:
@@ -74,8 +76,9 @@ class HostTest : public ::testing::Test {
   }
 
   void WriteSettings(const std::string& values) {
-    std::ofstream(registry_) << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"
-                             << values;
+    std::ofstream(registry_)
+        << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"
+        << values;
   }
 
   int32_t Export(const char* options, double lastImport = 1.0) {
@@ -124,9 +127,7 @@ TEST_F(HostTest, DataDirSettingIsReportedBeforeTheOptionCheck) {
   EXPECT_EQ(gLines[0].text, "DataDir = /data/kx/");
 }
 
-TEST_F(HostTest, MissingLoginGivesMinus12) {
-  EXPECT_EQ(Export("EmbeddedIBServer=TRUE\r\n"), -12);
-}
+TEST_F(HostTest, MissingLoginGivesMinus12) { EXPECT_EQ(Export("EmbeddedIBServer=TRUE\r\n"), -12); }
 
 TEST_F(HostTest, UnregisteredCallbackSilencesTheRunWithoutChangingItsResult) {
   WriteSettings("\"DataDir\"=\"/data/kx/\"\r\n");

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "kxgen/ProviderData.h"
-#include "support/DbTestSupport.h"
 #include "db/Statement.h"
+#include "kxgen/ProviderData.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "support/DbTestSupport.h"
+#include "support/RunDoubles.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
-#include "staging/ImpApi_Korvalix_XMLgen.h"
-#include "support/RunDoubles.h"
 
 namespace kx::test {
 namespace {
@@ -32,7 +32,8 @@ class GermanRegional final : public RegionalSettings {
 class FileWriter final : public gen::Writer {
  public:
   explicit FileWriter(const std::filesystem::path& dir)
-      : holdings_(dir / "bestandsdaten.csv", std::ios::binary), transactions_(dir / "transaktionsdaten.csv", std::ios::binary) {}
+      : holdings_(dir / "bestandsdaten.csv", std::ios::binary),
+        transactions_(dir / "transaktionsdaten.csv", std::ios::binary) {}
   void Holdings(std::string_view line) override { holdings_ << line; }
   void Transactions(std::string_view line) override { transactions_ << line; }
 
@@ -45,7 +46,8 @@ constexpr const char* kHoldingsHeader = "VERBERNR;VERNR;...\r\n";
 constexpr const char* kTransactionsHeader = "TRAID;VERBERNR;...\r\n";
 
 // A holdings record with the given customer, depot and ISIN; every other field empty.
-std::string Holding(int customer, std::string_view depot, std::string_view isin, std::string_view surname = "Meier") {
+std::string Holding(int customer, std::string_view depot, std::string_view isin,
+                    std::string_view surname = "Meier") {
   std::vector<std::string> f(50);
   f[0] = "1";
   f[3] = std::string(depot);
@@ -59,8 +61,8 @@ std::string Holding(int customer, std::string_view depot, std::string_view isin,
 }
 
 // A transactions record with its id, depot, type code and ISIN, and the start ids.
-std::string Transaction(std::string_view id, std::string_view depot, std::string_view typeCode, std::string_view isin,
-                        std::string_view startIds = "4711;0815") {
+std::string Transaction(std::string_view id, std::string_view depot, std::string_view typeCode,
+                        std::string_view isin, std::string_view startIds = "4711;0815") {
   std::vector<std::string> f(22);
   f[0] = std::string(id);
   f[4] = std::string(depot);
@@ -190,7 +192,8 @@ TEST_P(GenerateImportTest, EachRowHoldsOnlyItsOwnRecordsValues) {
 
 TEST_P(GenerateImportTest, ReportsTheLoadsAndTheirProgress) {
   std::string holdings = kHoldingsHeader;
-  for (int i = 1; i <= 99; ++i) holdings += Holding(i, "D" + std::to_string(i), "DE000000000" + std::to_string(i % 10));
+  for (int i = 1; i <= 99; ++i)
+    holdings += Holding(i, "D" + std::to_string(i), "DE000000000" + std::to_string(i % 10));
   WriteFiles(holdings, kTransactionsHeader);
   Generate(1);
   const std::string dir = data_.Path().string() + "/";
@@ -202,7 +205,8 @@ TEST_P(GenerateImportTest, ReportsTheLoadsAndTheirProgress) {
 TEST_P(GenerateImportTest, KeepsOnlyTransactionTypeCodesOneToEight) {
   std::string transactions = kTransactionsHeader;
   int id = 0;
-  for (const char* code : {"1", "8", "0", "9", "x", "", "-1"}) transactions += Transaction("T" + std::to_string(++id), "D1", code, "DE1");
+  for (const char* code : {"1", "8", "0", "9", "x", "", "-1"})
+    transactions += Transaction("T" + std::to_string(++id), "D1", code, "DE1");
   WriteFiles(std::string(kHoldingsHeader) + Holding(1, "D1", "DE1"), transactions);
   Generate(1);
   EXPECT_THAT(Column("select TRATYPKZ from TRANSAKTIONEN order by TRAID"), ElementsAre("1", "8"));
@@ -253,7 +257,8 @@ TEST_P(GenerateImportTest, RepeatedTransactionFailsThatRecordOnlyAndIsLogged) {
              std::string(kTransactionsHeader) + Transaction("T1", "D1", "1", "DE1") +
                  Transaction("T1", "D1", "3", "DE1") + Transaction("T2", "D1", "3", "DE1"));
   Generate(1);
-  EXPECT_THAT(Column("select TRAID, TRATYPKZ from TRANSAKTIONEN order by TRAID"), ElementsAre("T1|1", "T2|3"));
+  EXPECT_THAT(Column("select TRAID, TRATYPKZ from TRANSAKTIONEN order by TRAID"),
+              ElementsAre("T1|1", "T2|3"));
   const std::string log = Log("tra_error.log");
   EXPECT_THAT(log, HasSubstr("UQ_TRANSAKTIONEN_TRAID"));
   EXPECT_THAT(log, HasSubstr("1 error(s) found"));
@@ -262,7 +267,8 @@ TEST_P(GenerateImportTest, RepeatedTransactionFailsThatRecordOnlyAndIsLogged) {
 
 TEST_P(GenerateImportTest, TextLongerThanItsColumnIsCut) {
   const std::string surname(70, 'M');
-  WriteFiles(std::string(kHoldingsHeader) + Holding(1, "D1", "DE0001234567890123456", surname), kTransactionsHeader);
+  WriteFiles(std::string(kHoldingsHeader) + Holding(1, "D1", "DE0001234567890123456", surname),
+             kTransactionsHeader);
   Generate(0);
   EXPECT_THAT(Column("select INHNACHNAME1 from BESTAENDE"), ElementsAre(std::string(60, 'M')));
   EXPECT_THAT(Column("select FONISIN from BESTAENDE"), ElementsAre("DE000123456789012345"));
@@ -270,18 +276,20 @@ TEST_P(GenerateImportTest, TextLongerThanItsColumnIsCut) {
 
 TEST_P(GenerateImportTest, ValuesConvertUnderTheRegionalSettings) {
   std::vector<std::string> f(50);
-  f[1] = "12,9";       // VERNR, integer
-  f[5] = "1.234";      // INHKDNR1, integer: "." groups thousands
-  f[38] = "1234.5";    // FONRUECKPREIS, double
-  f[41] = "1.234,5";   // DEVKURS, double: does not read
-  f[43] = " Null ";    // BESTSTK
-  f[49] = "true";      // HAS_TRANS, small integer
+  f[1] = "12,9";      // VERNR, integer
+  f[5] = "1.234";     // INHKDNR1, integer: "." groups thousands
+  f[38] = "1234.5";   // FONRUECKPREIS, double
+  f[41] = "1.234,5";  // DEVKURS, double: does not read
+  f[43] = " Null ";   // BESTSTK
+  f[49] = "true";     // HAS_TRANS, small integer
   std::string line;
   for (std::size_t i = 0; i < f.size(); ++i) line += (i ? ";" : "") + f[i];
   WriteFiles(std::string(kHoldingsHeader) + line + "\r\n", kTransactionsHeader);
   Generate(1);
-  EXPECT_THAT(Column("select VERNR, INHKDNR1, FONRUECKPREIS, HAS_TRANS from BESTAENDE"), ElementsAre("12|1234|1234.5|1"));
-  EXPECT_THAT(Column("select count(*) from BESTAENDE where DEVKURS is null and BESTSTK is null"), ElementsAre("1"));
+  EXPECT_THAT(Column("select VERNR, INHKDNR1, FONRUECKPREIS, HAS_TRANS from BESTAENDE"),
+              ElementsAre("12|1234|1234.5|1"));
+  EXPECT_THAT(Column("select count(*) from BESTAENDE where DEVKURS is null and BESTSTK is null"),
+              ElementsAre("1"));
 }
 
 TEST_P(GenerateImportTest, UnreachableDatabaseRaisesTheClientsError) {
@@ -304,7 +312,8 @@ TEST(StagingDatabaseName, EmptySettingMeansTheLocalServersFileInTheDataDirectory
 }
 
 TEST(StagingDatabaseName, OnlyTheFirstPlaceholderStandsForTheDataDirectory) {
-  EXPECT_EQ(TXML_Gen::DatabaseName("server1:./KXDB.IDB", "/data/KORVALIX/"), "server1:/data/KORVALIX/KXDB.IDB");
+  EXPECT_EQ(TXML_Gen::DatabaseName("server1:./KXDB.IDB", "/data/KORVALIX/"),
+            "server1:/data/KORVALIX/KXDB.IDB");
   EXPECT_EQ(TXML_Gen::DatabaseName("./a/./b.idb", "/d/"), "/d/a/./b.idb");
   EXPECT_EQ(TXML_Gen::DatabaseName("/abs/KXDB.IDB", "/d/"), "/abs/KXDB.IDB");
 }

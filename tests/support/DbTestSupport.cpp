@@ -7,10 +7,10 @@
 
 #include <stdexcept>
 
-#include "kxdb/SqlScript.h"
 #include "db/CreateDatabase.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
+#include "kxdb/SqlScript.h"
 
 namespace kx::dbtest {
 

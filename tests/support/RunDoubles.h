@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "util/Error.h"
-#include "util/ProgressSink.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "util/Error.h"
+#include "util/ProgressSink.h"
 
 namespace kx::test {
 
@@ -28,7 +28,8 @@ class RecordingProgress final : public ProgressSink {
   explicit RecordingProgress(EventLog& events) : events_(events) {}
   void Send(int32_t kind, int32_t value, std::string_view text) override {
     messages.push_back({kind, value, std::string(text)});
-    events_.push_back("progress " + std::to_string(kind) + "," + std::to_string(value) + " " + std::string(text));
+    events_.push_back("progress " + std::to_string(kind) + "," + std::to_string(value) + " " +
+                      std::string(text));
   }
   std::vector<Message> messages;
 
@@ -88,7 +89,7 @@ class FakeUi final : public UserInterface {
   void CloseDownloadProgress() override {}
   void SetCursor(Cursor) override {}
 
-  std::optional<std::string> pinEntry;  // nothing: the user cancels
+  std::optional<std::string> pinEntry;                 // nothing: the user cancels
   ProxyAnswer proxyAnswer = ProxyAnswer::Unavailable;  // what a terminal-less prompt gives
 
  private:

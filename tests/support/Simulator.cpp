@@ -30,7 +30,8 @@ void Simulator::MakeCertificates(const std::string& dir) {
 Simulator::Simulator(const SimulatorOptions& options) {
   std::vector<std::string> args = {KX_SIMULATOR_PATH, "--data", options.dataDir};
   if (options.https) {
-    args.insert(args.end(), {"--https-port", "0", "--cert-dir", options.certDir, "--cert-variant", options.certVariant});
+    args.insert(args.end(),
+                {"--https-port", "0", "--cert-dir", options.certDir, "--cert-variant", options.certVariant});
   }
   if (options.http) args.insert(args.end(), {"--http-port", "0"});
 
@@ -53,7 +54,8 @@ Simulator::Simulator(const SimulatorOptions& options) {
   std::string text;
   const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
   while (text.find("ready\n") == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd fd{out[0], POLLIN, 0};
     if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) break;
     char buffer[256];
@@ -68,8 +70,10 @@ Simulator::Simulator(const SimulatorOptions& options) {
     pid_ = -1;
     throw std::runtime_error("kxprovider did not start: " + text);
   }
-  if (const std::size_t p = text.find("https-port "); p != std::string::npos) httpsPort_ = std::atoi(&text[p + 11]);
-  if (const std::size_t p = text.find("\nhttp-port "); p != std::string::npos) httpPort_ = std::atoi(&text[p + 11]);
+  if (const std::size_t p = text.find("https-port "); p != std::string::npos)
+    httpsPort_ = std::atoi(&text[p + 11]);
+  if (const std::size_t p = text.find("\nhttp-port "); p != std::string::npos)
+    httpPort_ = std::atoi(&text[p + 11]);
   if (text.starts_with("http-port ")) httpPort_ = std::atoi(&text[10]);
 }
 

@@ -20,7 +20,9 @@ class ScriptedDialog final : public UserInterface {
     if (result == kModalOk) data = typed;
     return result;
   }
-  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override { return ProxyAnswer::Unavailable; }
+  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override {
+    return ProxyAnswer::Unavailable;
+  }
   void ShowDownloadProgress() override {}
   bool DownloadCancelled() override { return false; }
   void CloseDownloadProgress() override {}

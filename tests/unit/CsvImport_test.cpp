@@ -10,11 +10,11 @@
 #include <random>
 #include <variant>
 
-#include "support/TestNames.h"
-#include "util/Error.h"
 #include "staging/CsvImport.h"
 #include "support/RunDoubles.h"
 #include "support/TempDir.h"
+#include "support/TestNames.h"
+#include "util/Error.h"
 
 namespace kx {
 namespace {
@@ -56,8 +56,11 @@ using Kind = ImportField::Kind;
 class CsvImportTest : public ::testing::Test {
  protected:
   CsvImportTest()
-      : table({{"KEY", Kind::Text, 5}, {"NUM", Kind::Integer, 0}, {"SMALL", Kind::SmallInt, 0},
-               {"AMOUNT", Kind::Double, 0}, {"OTHER", Kind::Other, 0}}),
+      : table({{"KEY", Kind::Text, 5},
+               {"NUM", Kind::Integer, 0},
+               {"SMALL", Kind::SmallInt, 0},
+               {"AMOUNT", Kind::Double, 0},
+               {"OTHER", Kind::Other, 0}}),
         import(table, clock) {
     clock.today = EncodeDateTime({2026, 12, 9}, {8, 5, 0, 0});  // Now() adds half a day
     import.Formats.Regional = GermanFormats();
@@ -168,29 +171,30 @@ TEST_F(CsvImportTest, TextIsTrimmedAndCutToTheColumnLength) {
 
 TEST_F(CsvImportTest, RowFilterSeesTheMapOrderAndCanReject) {
   std::vector<ImportRow> seen;
-  import.OnBeforePost = [&seen](const ImportRow& row, bool& accept) {
-    seen.push_back(row);
-    accept = row[1].second != "2";
-  };
-  int reported = 0;
-  import.OnImportRecord = [&reported] { ++reported; };
-  Load("h\r\na;1;x\r\nb;2;y\r\n", {"AMOUNT=3", "NUM=2", "KEY=1"});
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0], (ImportRow{{"AMOUNT", "x"}, {"NUM", "1"}, {"KEY", "a"}}));
-  EXPECT_EQ(table.rows.size(), 1u);
-  EXPECT_EQ(import.ProcessedCount(), 2);  // the rejected record counts as processed
-  EXPECT_EQ(reported, 2);
-}
+  import.OnBeforePost = [&seen](const ImportRow& row, bool& accept) { seen.push_back(row);
+  accept = row[1].second != "2";
+};
+int reported = 0;
+import.OnImportRecord = [&reported] { ++reported;
+};  // namespace
+Load("h\r\na;1;x\r\nb;2;y\r\n", {"AMOUNT=3", "NUM=2", "KEY=1"});
+ASSERT_EQ(seen.size(), 2u);
+EXPECT_EQ(seen[0], (ImportRow{{"AMOUNT", "x"}, {"NUM", "1"}, {"KEY", "a"}}));
+EXPECT_EQ(table.rows.size(), 1u);
+EXPECT_EQ(import.ProcessedCount(), 2);  // the rejected record counts as processed
+EXPECT_EQ(reported, 2);
+}  // namespace kx
 
 TEST_F(CsvImportTest, FailingRecordIsCancelledAndTheLoadGoesOn) {
   int reported = 0;
-  import.OnImportRecord = [&reported] { ++reported; };
-  Load("h\r\na;1\r\na;2\r\nb;3\r\n", {"KEY=1", "NUM=2"});
-  EXPECT_EQ(table.rows.size(), 2u);
-  EXPECT_EQ(import.ErrorCount(), 1);
-  EXPECT_EQ(import.ProcessedCount(), 2);
-  EXPECT_EQ(reported, 2);
-  EXPECT_EQ(table.cancels, 1);
+  import.OnImportRecord = [&reported] { ++reported;
+};
+Load("h\r\na;1\r\na;2\r\nb;3\r\n", {"KEY=1", "NUM=2"});
+EXPECT_EQ(table.rows.size(), 2u);
+EXPECT_EQ(import.ErrorCount(), 1);
+EXPECT_EQ(import.ProcessedCount(), 2);
+EXPECT_EQ(reported, 2);
+EXPECT_EQ(table.cancels, 1);
 }
 
 TEST_F(CsvImportTest, RecordLimitStopsAfterTheFirstRecordEvenWhenItFails) {
@@ -224,16 +228,17 @@ TEST_P(ConversionTest, ConvertsByTheFieldType) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ConversionTest,
-    ::testing::Values(ConversionCase{true, "19650312", 1, int64_t{19650312}}, ConversionCase{true, "12,9", 1, int64_t{12}},
-                      ConversionCase{true, "-3,7", 1, int64_t{-3}}, ConversionCase{true, "1.234", 1, int64_t{1234}},
-                      ConversionCase{true, "12.9", 1, int64_t{129}}, ConversionCase{true, "true", 1, int64_t{1}},
-                      ConversionCase{true, "FALSE", 2, int64_t{0}}, ConversionCase{true, "ja", 1, kNull},
-                      ConversionCase{true, "", 1, kNull}, ConversionCase{true, "1234.5", 3, 1234.5},
-                      ConversionCase{true, "1234,5", 3, 1234.5}, ConversionCase{true, "1.234,5", 3, kNull},
-                      ConversionCase{true, "-0,25", 3, -0.25}, ConversionCase{false, "1234.5", 3, 1234.5},
-                      ConversionCase{false, "1234,5", 3, 12345.0}, ConversionCase{false, "12.9", 1, int64_t{12}},
-                      ConversionCase{false, "1,234", 1, int64_t{1234}}, ConversionCase{true, "1e3", 3, 1000.0},
-                      ConversionCase{true, "x", 3, kNull}, ConversionCase{true, "7", 4, kNull}),
+    ::testing::Values(
+        ConversionCase{true, "19650312", 1, int64_t{19650312}}, ConversionCase{true, "12,9", 1, int64_t{12}},
+        ConversionCase{true, "-3,7", 1, int64_t{-3}}, ConversionCase{true, "1.234", 1, int64_t{1234}},
+        ConversionCase{true, "12.9", 1, int64_t{129}}, ConversionCase{true, "true", 1, int64_t{1}},
+        ConversionCase{true, "FALSE", 2, int64_t{0}}, ConversionCase{true, "ja", 1, kNull},
+        ConversionCase{true, "", 1, kNull}, ConversionCase{true, "1234.5", 3, 1234.5},
+        ConversionCase{true, "1234,5", 3, 1234.5}, ConversionCase{true, "1.234,5", 3, kNull},
+        ConversionCase{true, "-0,25", 3, -0.25}, ConversionCase{false, "1234.5", 3, 1234.5},
+        ConversionCase{false, "1234,5", 3, 12345.0}, ConversionCase{false, "12.9", 1, int64_t{12}},
+        ConversionCase{false, "1,234", 1, int64_t{1234}}, ConversionCase{true, "1e3", 3, 1000.0},
+        ConversionCase{true, "x", 3, kNull}, ConversionCase{true, "7", 4, kNull}),
     [](const auto& info) { return testsupport::CaseName(info.index, info.param.text); });
 
 // Plain numbers (a sign, digits, one ".") take a shorter way; they must come out as above.
@@ -254,8 +259,13 @@ TEST_F(CsvImportTest, PlainDecimalsAreTheCorrectlyRoundedDoubles) {
   // Up to 15 significant digits are computed directly; more go the general way. Either way the
   // value must be the one std::from_chars reads.
   std::mt19937_64 random(7);
-  std::vector<std::string> texts = {"0.1", "-0.0", "0.000000000000000000001", "999999999999999.9",
-                                    "123456789012345", "1.7976931348623157", "00000000000000000012.5"};
+  std::vector<std::string> texts = {"0.1",
+                                    "-0.0",
+                                    "0.000000000000000000001",
+                                    "999999999999999.9",
+                                    "123456789012345",
+                                    "1.7976931348623157",
+                                    "00000000000000000012.5"};
   for (int i = 0; i < 3000; ++i) {
     std::string digits = std::to_string(random() % 1000000000000000000ull).substr(0, 1 + random() % 18);
     const std::size_t point = random() % (digits.size() + 1);
@@ -272,7 +282,8 @@ TEST_F(CsvImportTest, PlainDecimalsAreTheCorrectlyRoundedDoubles) {
     std::from_chars(texts[i].data(), texts[i].data() + texts[i].size(), expected);
     const double* got = std::get_if<double>(&table.rows[i][3]);
     ASSERT_NE(got, nullptr) << texts[i];
-    EXPECT_EQ(std::memcmp(got, &expected, sizeof expected), 0) << texts[i] << ": " << *got << " != " << expected;
+    EXPECT_EQ(std::memcmp(got, &expected, sizeof expected), 0)
+        << texts[i] << ": " << *got << " != " << expected;
   }
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "util/Error.h"
 #include "support/TempDir.h"
+#include "util/Error.h"
 
 namespace kx::posix {
 namespace {

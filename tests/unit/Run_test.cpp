@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "support/TestNames.h"
-#include "support/RunDoubles.h"
 #include "net/ImpApiINet.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "support/RunDoubles.h"
+#include "support/TestNames.h"
 
 namespace kx::test {
 namespace {
@@ -93,7 +93,8 @@ TEST_F(RunTest, EmptyOptionTextStartsTheServerAndEndsWithMinus12) {
 TEST_F(RunTest, ServerStartFailureSendsItsTextAndEndsWithMinus29) {
   server.errorText = "Datenbanksystem konnte nicht gestartet werden.";
   EXPECT_EQ(Run("UserLogin=1\nPassword=2"), -29);
-  EXPECT_THAT(progress.messages, ElementsAre(Message{1, 0, "Datenbanksystem konnte nicht gestartet werden."}));
+  EXPECT_THAT(progress.messages,
+              ElementsAre(Message{1, 0, "Datenbanksystem konnte nicht gestartet werden."}));
   EXPECT_THAT(fetcher.calls, IsEmpty());
 }
 
@@ -106,7 +107,8 @@ TEST_F(RunTest, EmbeddedServerSwitchSkipsTheServerStep) {
 }
 
 TEST_F(RunTest, OtherSwitchValuesStartTheServer) {
-  for (const char* line : {"EmbeddedIBServer=yes", "EmbeddedIBServer=1", "EmbeddedIBServer", " EmbeddedIBServer=TRUE"}) {
+  for (const char* line :
+       {"EmbeddedIBServer=yes", "EmbeddedIBServer=1", "EmbeddedIBServer", " EmbeddedIBServer=TRUE"}) {
     events.clear();
     Run(line);
     EXPECT_THAT(events, ElementsAre("server")) << line;
@@ -158,7 +160,8 @@ TEST_F(RunTest, FollowUpImportHasNoNoticeAndNoLogLine) {
 // --- Requests -----------------------------------------------------------------------------------
 
 TEST_F(RunTest, RequestsCarryTheExactTexts) {
-  EXPECT_EQ(Run("EmbeddedIBServer=TRUE\nUserLogin=12345\nPassword=geheim\nstartid1= 881 \nstartid2=abc", 7.0), 0);
+  EXPECT_EQ(Run("EmbeddedIBServer=TRUE\nUserLogin=12345\nPassword=geheim\nstartid1= 881 \nstartid2=abc", 7.0),
+            0);
   ASSERT_EQ(fetcher.calls.size(), 2u);
   EXPECT_EQ(RequestOf(0), "version=2;file=bestaende;loginid=12345;pin=geheim;");
   EXPECT_EQ(RequestOf(1),
@@ -186,14 +189,16 @@ TEST_F(RunTest, EmptyServiceAddressGivesAUrlStartingWithParams) {
 
 TEST_F(RunTest, MissingStartIdsAreSentAsZero) {
   Run(kFullOptions, 3.0);
-  EXPECT_EQ(RequestOf(1), "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=0;startid2=0;reimport=0");
+  EXPECT_EQ(RequestOf(1),
+            "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=0;startid2=0;reimport=0");
 }
 
 TEST_F(RunTest, FirstImportAsksForReimport) {
   for (double first : {0.0, -0.0}) {
     fetcher.calls.clear();
     Run(kFullOptions, first);
-    EXPECT_EQ(RequestOf(1), "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=0;startid2=0;reimport=1");
+    EXPECT_EQ(RequestOf(1),
+              "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=0;startid2=0;reimport=1");
   }
 }
 
@@ -207,8 +212,9 @@ TEST_F(RunTest, ValuesAreInsertedWithoutEscaping) {
 TEST_F(RunTest, SuccessfulRunSendsItsMessagesInOrderAndHandsEverythingOn) {
   settings.values["ImportDB"] = "./KXDB.IDB";
   EXPECT_EQ(Run(kFullOptions, 45000.5, "/srv/Host/XML_TEMP"), 0);
-  EXPECT_THAT(events, ElementsAre("progress 1,1 Daten abrufen ...", "fetch bestandsdaten.csv", "progress 2,5 ",
-                                  "fetch transaktionsdaten.csv", "progress 2,10 ", "generate"));
+  EXPECT_THAT(events,
+              ElementsAre("progress 1,1 Daten abrufen ...", "fetch bestandsdaten.csv", "progress 2,5 ",
+                          "fetch transaktionsdaten.csv", "progress 2,10 ", "generate"));
   ASSERT_EQ(generator.received.size(), 1u);
   const GenerateImportArgs& args = generator.received[0];
   EXPECT_EQ(args.DataDir, "/srv/Host/KORVALIX/");
@@ -258,10 +264,13 @@ TEST_F(RunTest, ClearReimportRepeatsTheTransactionsRequestOnce) {
   fetcher.results = {0, -36, 0};
   EXPECT_EQ(Run("EmbeddedIBServer=TRUE\nUserLogin=12345\nPassword=geheim\nstartid1=9\nstartid2=8", 5.0), 0);
   ASSERT_EQ(fetcher.calls.size(), 3u);
-  EXPECT_EQ(RequestOf(1), "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=9;startid2=8;reimport=0");
-  EXPECT_EQ(RequestOf(2), "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=0;startid2=0;reimport=1");
-  EXPECT_THAT(MessagesOfKind(3),
-              ElementsAre(Message{3, 0, "Clear-Reimport erforderlich: Importierte Depots werden neu erzeugt."}));
+  EXPECT_EQ(RequestOf(1),
+            "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=9;startid2=8;reimport=0");
+  EXPECT_EQ(RequestOf(2),
+            "version=2;file=transaktionen;loginid=12345;pin=geheim;startid=0;startid2=0;reimport=1");
+  EXPECT_THAT(
+      MessagesOfKind(3),
+      ElementsAre(Message{3, 0, "Clear-Reimport erforderlich: Importierte Depots werden neu erzeugt."}));
   EXPECT_TRUE(generator.received.at(0).ClearReimport);
 }
 
@@ -345,7 +354,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, DefaultDataDirTest,
                                            DataDirCase{"/out", "/outKORVALIX/"},
                                            DataDirCase{"/a/xml_temp/b/xml_temp", "/a//b/xml_tempKORVALIX/"},
                                            DataDirCase{"", "KORVALIX/"}),
-    [](const auto& info) { return testsupport::CaseName(info.index, info.param.outputDir); });
+                         [](const auto& info) {
+                           return testsupport::CaseName(info.index, info.param.outputDir);
+                         });
 
 // --- Independent check of the wire form ---------------------------------------------------------
 
@@ -361,7 +372,8 @@ std::string OpenSslDecode(const std::string& params) {
   char ivHex[17];
   for (int i = 0; i < 8; ++i) std::snprintf(ivHex + 2 * i, 3, "%02x", static_cast<unsigned char>(iv[i]));
   const std::string command = "openssl enc -d -des-cbc -K 7038487832566d5a -iv " + std::string(ivHex) +
-                              " -provider legacy -provider default -in " + in + " -out " + out + " 2>/dev/null";
+                              " -provider legacy -provider default -in " + in + " -out " + out +
+                              " 2>/dev/null";
   const int status = std::system(command.c_str());
   std::ifstream result(out, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(result)), std::istreambuf_iterator<char>());
@@ -375,7 +387,9 @@ TEST_F(RunTest, WireFormDecryptsIndependentlyToTheRequestTexts) {
   fetcher.results = {0, -36, 0};
   Run("EmbeddedIBServer=TRUE\nUserLogin=12345\nPassword=g\xFCltig\nstartid1=17\nstartid2=4", 0.0);
   ASSERT_EQ(fetcher.calls.size(), 3u);
-  auto params = [this](std::size_t i) { return fetcher.calls[i].url.substr(fetcher.calls[i].url.find('=') + 1); };
+  auto params = [this](std::size_t i) {
+    return fetcher.calls[i].url.substr(fetcher.calls[i].url.find('=') + 1);
+  };
   EXPECT_EQ(OpenSslDecode(params(0)), "version=2;file=bestaende;loginid=12345;pin=g\xFCltig;");
   EXPECT_EQ(OpenSslDecode(params(1)),
             "version=2;file=transaktionen;loginid=12345;pin=g\xFCltig;startid=17;startid2=4;reimport=1");

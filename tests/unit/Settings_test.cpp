@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "util/Error.h"
 #include "platform/posix/PosixSettingsStore.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
 #include "support/TempDir.h"
+#include "util/Error.h"
 
 namespace kx {
 namespace {

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <filesystem>
 
+#include "platform/AtomicFile.h"
+#include "support/TempDir.h"
 #include "support/TestNames.h"
 #include "util/Error.h"
-#include "support/TempDir.h"
-#include "platform/AtomicFile.h"
 #include "xml/XMLWriter.h"
 
 namespace kx {
@@ -98,8 +98,7 @@ TEST(XMLWriter, DateElementsInTheNeutralForms) {
   w.WriteDateElement("D", EncodeDate(2024, 3, 5));
   w.WriteDateElement("T", EncodeDateTime({2024, 3, 5}, {14, 30, 0, 0}));
   w.WriteDateElement("H", 0.5);
-  EXPECT_EQ(out.text,
-            "\r\n<Z />\r\n<D>2024-03-05</D>\r\n<T>2024-03-05T14:30:00</T>\r\n<H>12:00:00</H>");
+  EXPECT_EQ(out.text, "\r\n<Z />\r\n<D>2024-03-05</D>\r\n<T>2024-03-05T14:30:00</T>\r\n<H>12:00:00</H>");
 }
 
 TEST(XMLWriter, UnknownPriceDateIsDayZero) { EXPECT_EQ(TXMLWriter::FormatIsoDate(0), "1899-12-30"); }
@@ -199,8 +198,9 @@ TEST(AtomicFileStream, AbandonedFileLeavesTheEarlierOneAndNoTemporary) {
     file.Write("half", 4);
   }
   EXPECT_EQ(testsupport::TempDir::ReadFile(path), "earlier");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(
+      std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
+      1);
 }
 
 TEST(AtomicFileStream, MissingDirectoryRaisesBeforeAnythingIsWritten) {
@@ -226,15 +226,16 @@ TEST_P(FormatFixedTest, GivesTheExactDecimalForm) {
 INSTANTIATE_TEST_SUITE_P(
     Examples, FormatFixedTest,
     ::testing::Values(
-        FixedCase{15, 2, 1050, "1050.00"}, FixedCase{15, 4, 2.03125, "2.0313"}, FixedCase{15, 4, -2.03125, "-2.0313"},
-        FixedCase{15, 2, -0.004, "0.00"}, FixedCase{7, 0, 0, "0"}, FixedCase{15, 2, -0.0, "0.00"},
-        FixedCase{15, 8, 1.0, "1.00000000"}, FixedCase{15, 8, 1 / 1.1, "0.90909091"},
-        FixedCase{15, 3, 12.5, "12.500"}, FixedCase{15, 3, 0.0004, "0.000"}, FixedCase{15, 2, 0.005, "0.01"},
+        FixedCase{15, 2, 1050, "1050.00"}, FixedCase{15, 4, 2.03125, "2.0313"},
+        FixedCase{15, 4, -2.03125, "-2.0313"}, FixedCase{15, 2, -0.004, "0.00"}, FixedCase{7, 0, 0, "0"},
+        FixedCase{15, 2, -0.0, "0.00"}, FixedCase{15, 8, 1.0, "1.00000000"},
+        FixedCase{15, 8, 1 / 1.1, "0.90909091"}, FixedCase{15, 3, 12.5, "12.500"},
+        FixedCase{15, 3, 0.0004, "0.000"}, FixedCase{15, 2, 0.005, "0.01"},
         FixedCase{15, 2, 999.995, "1000.00"},  // stored as 999.9950000000000045...
-        FixedCase{15, 2, 0.125, "0.13"},         // an exact half goes away from zero
+        FixedCase{15, 2, 0.125, "0.13"},       // an exact half goes away from zero
         FixedCase{15, 2, -0.125, "-0.13"}, FixedCase{15, 2, 2.675, "2.67"},  // stored as 2.67499999...
         FixedCase{15, 2, 1.005, "1.00"},                                     // stored as 1.00499999...
-        FixedCase{15, 1, 0.05, "0.1"},                                       // stored as 0.05000000000000000277
+        FixedCase{15, 1, 0.05, "0.1"},  // stored as 0.05000000000000000277
         FixedCase{15, 2, 0.0049999999999999, "0.00"}, FixedCase{15, 0, 0.5, "1"}, FixedCase{15, 0, 2.5, "3"},
         FixedCase{15, 4, 1e-20, "0.0000"}, FixedCase{15, 2, 123456789012345.678, "123456789012346.00"},
         FixedCase{15, 2, 99999.999, "100000.00"}, FixedCase{7, 2, 12345.678, "12345.68"},

@@ -23,10 +23,10 @@
 #include <string_view>
 #include <vector>
 
-#include "util/ProgressSink.h"
+#include "Printable.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/win32/WinInetTransport.h"
-#include "Printable.h"
+#include "util/ProgressSink.h"
 
 namespace {
 

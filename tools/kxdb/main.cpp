@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "kxdb/SqlScript.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
+#include "kxdb/SqlScript.h"
 
 namespace {
 

@@ -28,12 +28,18 @@ std::string Unescape(std::string_view text) {
       break;
     }
     const std::string_view entity = text.substr(i + 1, end - i - 1);
-    if (entity == "lt") out += '<';
-    else if (entity == "gt") out += '>';
-    else if (entity == "amp") out += '&';
-    else if (entity == "apos") out += '\'';
-    else if (entity == "quot") out += '"';
-    else if (entity.size() > 1 && entity[0] == '#') out += static_cast<char>(std::stoi(std::string(entity.substr(1))));
+    if (entity == "lt")
+      out += '<';
+    else if (entity == "gt")
+      out += '>';
+    else if (entity == "amp")
+      out += '&';
+    else if (entity == "apos")
+      out += '\'';
+    else if (entity == "quot")
+      out += '"';
+    else if (entity.size() > 1 && entity[0] == '#')
+      out += static_cast<char>(std::stoi(std::string(entity.substr(1))));
     i = end;
   }
   return out;
@@ -57,7 +63,8 @@ DocumentFacts ReadDocument(const std::string& path) {
   if (header == std::string::npos || headerEnd == std::string::npos) return facts;
   const std::string_view importElement = std::string_view(text).substr(header, headerEnd - header);
   constexpr std::string_view kOpen = "<PARAM>";
-  for (std::size_t p = importElement.find(kOpen); p != std::string_view::npos; p = importElement.find(kOpen, p + 1)) {
+  for (std::size_t p = importElement.find(kOpen); p != std::string_view::npos;
+       p = importElement.find(kOpen, p + 1)) {
     const std::size_t end = importElement.find("</PARAM>", p);
     if (end == std::string_view::npos) break;
     const std::string param = Unescape(importElement.substr(p + kOpen.size(), end - p - kOpen.size()));

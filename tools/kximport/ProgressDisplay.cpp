@@ -63,7 +63,8 @@ void ProgressDisplay::Draw() {
   std::string label = label_;
   if (label.size() > kLabelWidth) label = "..." + label.substr(label.size() - kLabelWidth + 3);
   std::printf("\r\033[K[%s%s] %3d%%  %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-              std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), percent_, label.c_str());
+              std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), percent_,
+              label.c_str());
   barShown_ = true;
 }
 

@@ -143,7 +143,8 @@ Arguments ParseArguments(int argc, char** argv) {
       args.optionLines.push_back("NoMessageBoxes=TRUE");
     } else if (arg == "--option") {
       const std::string line = value();
-      if (line.find('=') == std::string::npos) throw UsageError("--option needs NAME=VALUE, not '" + line + "'");
+      if (line.find('=') == std::string::npos)
+        throw UsageError("--option needs NAME=VALUE, not '" + line + "'");
       args.optionLines.push_back(ToLibraryText(line));
     } else if (arg == "--options-file") {
       args.fileLines = ReadOptionsFile(value());
@@ -204,7 +205,8 @@ int Run(const Arguments& args) {
   if (!args.settings.empty()) setenv("VELQORA_REGISTRY", args.settings.c_str(), 1);
   const std::string options = OptionText(args);
   const kximport::HostLibrary lib(args.library);
-  if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0) throw UsageError("the library refuses this host version");
+  if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
+    throw UsageError("the library refuses this host version");
   if (lib.VersionInfo() != KX_VERSION_INFO) throw UsageError("the library has another interface version");
 
   gDisplay = std::make_unique<kximport::ProgressDisplay>(isatty(STDOUT_FILENO) != 0, args.verbose);
@@ -212,8 +214,8 @@ int Run(const Arguments& args) {
   const std::string outputDir = ToLibraryText(args.outputDir);
   const std::string advisor = ToLibraryText(args.advisor);
   double lastImport = args.lastImport;
-  const int32_t result =
-      lib.ExportXML(outputDir.c_str(), advisor.c_str(), 0, &lastImport, args.noOptions ? nullptr : options.c_str());
+  const int32_t result = lib.ExportXML(outputDir.c_str(), advisor.c_str(), 0, &lastImport,
+                                       args.noOptions ? nullptr : options.c_str());
   lib.RegProgrCallback(nullptr);
   gDisplay->Finish(result == 0);
 

@@ -45,7 +45,9 @@ class ProviderDataAnswers : public ::testing::Test {
     dir_.WriteFile("777/transaktionsdaten.csv", "T777\r\n");
   }
 
-  std::string Answer(const std::string& text) const { return ProviderData(dir_.Path().string()).AnswerFor(text); }
+  std::string Answer(const std::string& text) const {
+    return ProviderData(dir_.Path().string()).AnswerFor(text);
+  }
 
   testsupport::TempDir dir_;
 };

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <utility>
 
-#include "util/Error.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
+#include "util/Error.h"
 
 namespace kx {
 

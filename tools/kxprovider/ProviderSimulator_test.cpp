@@ -14,9 +14,9 @@
 #include <sstream>
 #include <thread>
 
-#include "support/TempDir.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
+#include "support/TempDir.h"
 
 namespace kx {
 namespace {

@@ -19,9 +19,9 @@
 
 #include "kxprovider/ProviderSimulator.h"
 #include "kxprovider/TestCertificates.h"
-#include "util/Error.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
+#include "util/Error.h"
 
 namespace {
 

@@ -201,7 +201,8 @@ class CurlRequest final : public HttpRequest {
     const std::string_view trimmed = TrimControl(line);
     if (line.starts_with("HTTP/")) {
       const std::size_t space = line.find(' ');
-      status_ = space == std::string_view::npos ? 0 : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
+      status_ =
+          space == std::string_view::npos ? 0 : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
       contentLength_.reset();
       hasLocation_ = false;
       return;
@@ -209,8 +210,8 @@ class CurlRequest final : public HttpRequest {
     if (trimmed.empty()) {
       // The end of a head: final unless curl goes on to another answer.
       const bool interim = status_ >= 100 && status_ < 200;
-      const bool followed = hasLocation_ && (status_ == 301 || status_ == 302 || status_ == 303 || status_ == 307 ||
-                                             status_ == 308);
+      const bool followed = hasLocation_ && (status_ == 301 || status_ == 302 || status_ == 303 ||
+                                             status_ == 307 || status_ == 308);
       if (!interim && !followed) headComplete_ = true;
       return;
     }

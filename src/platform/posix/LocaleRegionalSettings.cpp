@@ -48,23 +48,56 @@ std::string WindowsPattern(std::string_view p) {
     char c = p[++i];
     if ((c == 'E' || c == 'O' || c == '-' || c == '_' || c == '0') && i + 1 < p.size()) c = p[++i];
     switch (c) {
-      case 'd': out += "dd"; break;
-      case 'e': out += "d"; break;
-      case 'm': out += "MM"; break;
-      case 'y': out += "yy"; break;
-      case 'Y': out += "yyyy"; break;
-      case 'H': out += "HH"; break;
-      case 'I': out += "hh"; break;
-      case 'M': out += "mm"; break;
-      case 'S': out += "ss"; break;
-      case 'p': out += "tt"; break;
-      case 'D': out += "MM/dd/yy"; break;
-      case 'F': out += "yyyy-MM-dd"; break;
-      case 'T': out += "HH:mm:ss"; break;
-      case 'R': out += "HH:mm"; break;
-      case 'r': out += "hh:mm:ss tt"; break;
-      case '%': out += '%'; break;
-      default: break;  // names of days and months have no short numeric form here
+      case 'd':
+        out += "dd";
+        break;
+      case 'e':
+        out += "d";
+        break;
+      case 'm':
+        out += "MM";
+        break;
+      case 'y':
+        out += "yy";
+        break;
+      case 'Y':
+        out += "yyyy";
+        break;
+      case 'H':
+        out += "HH";
+        break;
+      case 'I':
+        out += "hh";
+        break;
+      case 'M':
+        out += "mm";
+        break;
+      case 'S':
+        out += "ss";
+        break;
+      case 'p':
+        out += "tt";
+        break;
+      case 'D':
+        out += "MM/dd/yy";
+        break;
+      case 'F':
+        out += "yyyy-MM-dd";
+        break;
+      case 'T':
+        out += "HH:mm:ss";
+        break;
+      case 'R':
+        out += "HH:mm";
+        break;
+      case 'r':
+        out += "hh:mm:ss tt";
+        break;
+      case '%':
+        out += '%';
+        break;
+      default:
+        break;  // names of days and months have no short numeric form here
     }
   }
   return out;

@@ -16,11 +16,11 @@ int32_t Run(std::string& data, const DesBlock& key, const DesBlock& iv, bool enc
   DesBlock chain = iv;
   auto* bytes = reinterpret_cast<uint8_t*>(data.data());
   if (encipher) {
-    cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_encrypt), DES_BLOCK_SIZE, chain.data(), data.size(),
-                bytes, bytes);
+    cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_encrypt), DES_BLOCK_SIZE, chain.data(),
+                data.size(), bytes, bytes);
   } else {
-    cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_decrypt), DES_BLOCK_SIZE, chain.data(), data.size(),
-                bytes, bytes);
+    cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_decrypt), DES_BLOCK_SIZE, chain.data(),
+                data.size(), bytes, bytes);
   }
   return 0;
 }

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "util/Error.h"
 #include "platform/FileSystem.h"
+#include "util/Error.h"
 
 namespace kx {
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "util/Error.h"
 #include "platform/posix/RegistryFile.h"
+#include "util/Error.h"
 
 namespace kx::posix {
 namespace {
@@ -34,7 +34,8 @@ class FileKey final : public SettingsKey {
 
 std::string PosixSettingsStore::FilePath() {
   const char* named = std::getenv("VELQORA_REGISTRY");
-  return (named != nullptr && *named != '\0') ? std::string(named) : std::string("/etc/velqora/tavo/registry.reg");
+  return (named != nullptr && *named != '\0') ? std::string(named)
+                                              : std::string("/etc/velqora/tavo/registry.reg");
 }
 
 std::unique_ptr<SettingsKey> PosixSettingsStore::OpenLocalMachineKey(std::string_view path) {

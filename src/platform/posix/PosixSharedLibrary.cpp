@@ -1,7 +1,7 @@
 #include <dlfcn.h>
 
-#include "util/Error.h"
 #include "platform/SharedLibrary.h"
+#include "util/Error.h"
 
 namespace kx {
 namespace posix {

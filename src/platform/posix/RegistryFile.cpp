@@ -137,7 +137,8 @@ RegistryFile RegistryFile::Parse(std::string_view text) {
     } else {
       Malformed(line.number, "a value line starts with \" or @");
     }
-    if (pos >= line.text.size() || line.text[pos] != '=') Malformed(line.number, "\"=\" expected after the name");
+    if (pos >= line.text.size() || line.text[pos] != '=')
+      Malformed(line.number, "\"=\" expected after the name");
     const std::string_view data = TrimControl(std::string_view(line.text).substr(pos + 1));
     if (current == nullptr) continue;
     if (data == "-") {

@@ -20,7 +20,9 @@ class RegistryFile {
 
   // Key and value names compare without regard to case, as in the registry.
   struct NoCase {
-    bool operator()(const std::string& a, const std::string& b) const { return ToLower1252(a) < ToLower1252(b); }
+    bool operator()(const std::string& a, const std::string& b) const {
+      return ToLower1252(a) < ToLower1252(b);
+    }
   };
   using Values = std::map<std::string, Value, NoCase>;
 

@@ -75,7 +75,8 @@ void TerminalUserInterface::ShowInformation(std::string_view caption, std::strin
   std::fprintf(stderr, "%s: %s\n", Cp1252ToUtf8(caption).c_str(), shown.c_str());
 }
 
-bool TerminalUserInterface::AskPin(std::string_view providerText, std::string_view loginText, std::string& pinText) {
+bool TerminalUserInterface::AskPin(std::string_view providerText, std::string_view loginText,
+                                   std::string& pinText) {
   const Terminal terminal;
   if (!terminal.IsOpen()) {
     // Nobody can answer the prompt: it counts as cancelled, and standard error says why.

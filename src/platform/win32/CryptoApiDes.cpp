@@ -1,6 +1,7 @@
 #include "platform/win32/CryptoApiDes.h"
 
 #include <windows.h>
+
 #include <wincrypt.h>
 
 #include <cstring>
@@ -19,7 +20,8 @@ struct PlainKeyBlob {
 class Provider {
  public:
   Provider() {
-    if (!CryptAcquireContextA(&handle_, nullptr, MS_ENHANCED_PROV_A, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) handle_ = 0;
+    if (!CryptAcquireContextA(&handle_, nullptr, MS_ENHANCED_PROV_A, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+      handle_ = 0;
   }
   ~Provider() {
     if (handle_ != 0) CryptReleaseContext(handle_, 0);

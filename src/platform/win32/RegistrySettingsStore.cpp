@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "util/Error.h"
 #include "platform/win32/Win32Handles.h"
+#include "util/Error.h"
 
 namespace kx::win32 {
 namespace {
@@ -31,7 +31,8 @@ class RegistryKey final : public SettingsKey {
     }
     if (size == 0) return std::string();
     std::vector<char> data(size + 1, '\0');
-    status = RegQueryValueExA(key_, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    status = RegQueryValueExA(key_, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                              &size);
     if (status != ERROR_SUCCESS) {
       throw PlatformError("Registry value " + valueName + ": " + SystemErrorText(status), status);
     }

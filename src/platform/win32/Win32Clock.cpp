@@ -13,7 +13,8 @@ DateTime Win32Clock::Today() {
 DateTime Win32Clock::Now() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  return EncodeDateTime({now.wYear, now.wMonth, now.wDay}, {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds});
+  return EncodeDateTime({now.wYear, now.wMonth, now.wDay},
+                        {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds});
 }
 
 void Win32Clock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

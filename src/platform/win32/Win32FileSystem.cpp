@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "util/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/Win32Handles.h"
+#include "util/Error.h"
 
 namespace kx {
 

@@ -17,8 +17,9 @@ void Win32UserInterface::ShowInformation(std::string_view caption, std::string_v
 
 // The PIN dialog comes with the library's dialogs; until then a run without a PIN fails plainly.
 bool Win32UserInterface::AskPin(std::string_view, std::string_view, std::string&) {
-  throw Error(std::string("Die PIN-Abfrage ist in dieser Version nicht verfügbar. Bitte die PIN mit der Option "
-                          "Password übergeben."_cp1252));
+  throw Error(
+      std::string("Die PIN-Abfrage ist in dieser Version nicht verfügbar. Bitte die PIN mit der Option "
+                  "Password übergeben."_cp1252));
 }
 
 // The access-data dialog comes with the library's dialogs; until then it is left as if the user

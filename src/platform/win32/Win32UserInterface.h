@@ -10,7 +10,9 @@ class Win32UserInterface final : public UserInterface {
   bool AskPin(std::string_view providerText, std::string_view loginText, std::string& pinText) override;
   int32_t ShowAccessDataDialog(AccessData& data, std::string_view importVersion) override;
   // WinInet asks for proxy credentials itself (InternetErrorDlg on the request).
-  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override { return ProxyAnswer::Unavailable; }
+  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override {
+    return ProxyAnswer::Unavailable;
+  }
 
   // The progress window comes with the library's dialogs; until then the download runs without
   // one and cannot be cancelled.

@@ -1,6 +1,7 @@
 #include "platform/win32/WinInetTransport.h"
 
 #include <windows.h>
+
 #include <wininet.h>
 
 #include "util/Cp1252.h"
@@ -57,7 +58,9 @@ class WinInetRequest final : public HttpRequest {
  public:
   explicit WinInetRequest(HINTERNET handle) : handle_(handle) {}
 
-  std::optional<std::string> StatusText() override { return QueryInfo(handle_.Get(), HTTP_QUERY_STATUS_CODE); }
+  std::optional<std::string> StatusText() override {
+    return QueryInfo(handle_.Get(), HTTP_QUERY_STATUS_CODE);
+  }
   std::optional<std::string> ContentLengthText() override {
     return QueryInfo(handle_.Get(), HTTP_QUERY_CONTENT_LENGTH);
   }
@@ -95,8 +98,9 @@ class WinInetSession final : public HttpSession {
   std::unique_ptr<HttpRequest> OpenUrl(std::string_view url, std::string_view extraHeaders) override {
     const std::string target(url);
     const std::string headers(extraHeaders);
-    HINTERNET handle = InternetOpenUrlA(root_.Get(), target.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                        headers.empty() ? 0 : static_cast<DWORD>(headers.size()), kOpenFlags, 0);
+    HINTERNET handle =
+        InternetOpenUrlA(root_.Get(), target.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                         headers.empty() ? 0 : static_cast<DWORD>(headers.size()), kOpenFlags, 0);
     if (handle == nullptr) {
       lastError_ = LastSystemErrorText();
       return nullptr;
@@ -135,11 +139,13 @@ std::string LastSystemErrorText() {
   char text[1024] = {};
   const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, 1023, nullptr);
   if (length > 0) return std::to_string(code) + "-" + std::string(text, length);
-  if (code == ERROR_INTERNET_TIMEOUT) return std::to_string(code) + std::string(":Zeitüberschreitung (TimeOut)"_cp1252);
+  if (code == ERROR_INTERNET_TIMEOUT)
+    return std::to_string(code) + std::string(":Zeitüberschreitung (TimeOut)"_cp1252);
   return std::to_string(code);
 }
 
-std::unique_ptr<HttpSession> WinInetTransport::OpenSession(std::string_view userAgent, std::string& errorText) {
+std::unique_ptr<HttpSession> WinInetTransport::OpenSession(std::string_view userAgent,
+                                                           std::string& errorText) {
   const std::string agent(userAgent);
   HINTERNET root = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (root == nullptr) {
