@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps deps-linux linux win32 test test-linux test-win32 demo bench bench-small clean
+.PHONY: all deps deps-linux linux win32 lint test test-linux test-win32 demo bench bench-small clean
 
 all: linux win32
 
@@ -31,7 +31,12 @@ test-linux: linux
 test-win32: win32
 	ctest --test-dir $(BUILD)/win32 --output-on-failure --timeout 600
 
+# The house style: formatting, layers and clang-tidy (scripts/lint.sh).
+lint: linux
+	bash scripts/lint.sh $(BUILD)/linux
+
 test: deps
+	$(MAKE) lint
 	$(MAKE) test-linux
 	$(MAKE) test-win32
 

@@ -27,6 +27,7 @@ native=(
   libcurl4-openssl-dev libcpp-httplib-dev
   firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
   libxml2-utils
+  clang-format clang-tidy
 )
 windows=(
   g++-mingw-w64-i686-posix mingw-w64-tools
