@@ -5,6 +5,7 @@
 #include "platform/DesCbc.h"
 #include "platform/HttpTransport.h"
 #include "platform/RegionalSettings.h"
+#include "platform/ServerControl.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemClock.h"
 #include "platform/UserInterface.h"
@@ -25,6 +26,7 @@ struct Platform {
   SystemClock& Clock;
   HttpTransport& Http;
   RegionalSettings& Regional;
+  ServerControl& Server;
 };
 
 Platform& DefaultPlatform();

@@ -7,14 +7,25 @@
 #include "platform/platform.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
 #include "provider/ImpApi_Korvalix_Messages.h"
-#include "provider/ImpApi_Korvalix_Pending.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "staging/ImpApiIBSrv.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "util/HostBuffer.h"
 #include "util/ResultCodes.h"
 
 namespace kx {
 namespace {
+
+// The run's server start over the platform's server control.
+class IBServerStarter final : public ServerStarter {
+ public:
+  IBServerStarter(ServerControl& control, SystemClock& clock) : control_(control), clock_(clock) {}
+  std::string StartInterBaseServer() override { return kx::StartInterBaseServer(control_, clock_); }
+
+ private:
+  ServerControl& control_;
+  SystemClock& clock_;
+};
 
 // The run's generator: one TXML_Gen per call.
 class XMLGenImportGenerator final : public ImportGenerator {
@@ -55,7 +66,7 @@ int32_t CheckAppVersion(int32_t appVersion) {
 int32_t RunImport(ProgressSink& progress, const char* outputDir, const char* advisorRef, int32_t reserved,
                   const double* lastImport, const char* optionText) {
   Platform& platform = DefaultPlatform();
-  PendingServerStarter server;
+  IBServerStarter server(platform.Server, platform.Clock);
   Downloader downloader(platform.Http, platform.Ui, progress);
   ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
   XMLGenImportGenerator generator({progress, platform.Clock, platform.Regional});

@@ -7,10 +7,10 @@
 
 #include "platform/SettingsStore.h"
 #include "provider/ImpApi_Korvalix.h"
+#include "util/ProviderIdentity.h"
 
 namespace kx {
 
-inline constexpr std::string_view kSettingsKey = "Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX";
 
 // Reads the installation settings into the module values (serviceUrl, Timeout, DebugMode,
 // ImportDB) and returns the DataDir setting. The caller has set serviceUrl to its default and

@@ -8,6 +8,9 @@ namespace kx {
 inline constexpr std::string_view kProviderName = "KORVALIX";
 inline constexpr std::string_view kImportVersion = "2.1.2";
 
+// The key of the library's settings below the local-machine root.
+inline constexpr std::string_view kSettingsKey = "Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX";
+
 // The provider's two files, as the run stores them in the data directory and the load reads them.
 inline constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
 inline constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";

@@ -137,11 +137,13 @@ class WholeRunTest : public ::testing::TestWithParam<Via> {
 
   int32_t Export(double lastImport, const std::string& login = "12345", const std::string& pin = "4711",
                  const std::string& more = "") {
-    const std::string options = "EmbeddedIBServer=TRUE\r\nNoMessageBoxes=TRUE\r\nUserLogin=" + login +
-                                "\r\nPassword=" + pin + "\r\n" + more;
+    const std::string options = std::string(embeddedServer ? "EmbeddedIBServer=TRUE\r\n" : "") +
+                                "NoMessageBoxes=TRUE\r\nUserLogin=" + login + "\r\nPassword=" + pin + "\r\n" + more;
     const std::string outputDir = (host_.Path() / "xml_temp").string();
     return Library().ExportXML(outputDir.c_str(), "BR-9", 0, &lastImport, options.c_str());
   }
+
+  bool embeddedServer = true;  // the option EmbeddedIBServer=TRUE: the run starts no server
 
   static std::string ErrorText(int32_t code) {
     char buffer[KX_ERROR_TEXT_BUFFER_SIZE];
@@ -199,6 +201,16 @@ TEST_P(WholeRunTest, FollowUpImportContinuesFromTheStartIds) {
   const std::string doc = DocumentText();
   EXPECT_THAT(doc, HasSubstr("<Depotdaten_Ohne_Zuordnung>"));
   EXPECT_THAT(doc, Not(HasSubstr("<DT_Mode>B</DT_Mode>")));
+  ExpectValidDocument();
+}
+
+// Without EmbeddedIBServer the run first makes sure the server runs: the running test server is
+// found on its port, nothing is started, and the run goes on to the document.
+TEST_P(WholeRunTest, ADefaultRunFindsTheRunningServerAndWritesTheDocument) {
+  if (GetParam() == Via::Embedded) GTEST_SKIP() << "the server start is about the server path";
+  embeddedServer = false;
+  ASSERT_EQ(Export(0), 0);
+  EXPECT_EQ(Occurrences(DocumentText(), "<Kundendaten>"), static_cast<int64_t>(counts_.customerRows));
   ExpectValidDocument();
 }
 

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "platform/posix/CurlTransport.h"
+#include "platform/posix/FirebirdServerControl.h"
 #include "platform/posix/LocaleRegionalSettings.h"
 #include "platform/posix/NettleDes.h"
 #include "platform/posix/PosixClock.h"
@@ -15,7 +16,8 @@ Platform& DefaultPlatform() {
   static posix::PosixClock clock;
   static posix::CurlTransport http(ui);
   static posix::LocaleRegionalSettings regional;
-  static Platform platform{settings, des, ui, clock, http, regional};
+  static posix::FirebirdServerControl server(settings);
+  static Platform platform{settings, des, ui, clock, http, regional, server};
   return platform;
 }
 

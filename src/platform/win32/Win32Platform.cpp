@@ -3,6 +3,7 @@
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32RegionalSettings.h"
+#include "platform/win32/Win32ServerControl.h"
 #include "platform/win32/Win32UserInterface.h"
 #include "platform/win32/WinInetTransport.h"
 
@@ -15,7 +16,8 @@ Platform& DefaultPlatform() {
   static win32::Win32Clock clock;
   static win32::WinInetTransport http;
   static win32::Win32RegionalSettings regional;
-  static Platform platform{settings, des, ui, clock, http, regional};
+  static win32::Win32ServerControl server;
+  static Platform platform{settings, des, ui, clock, http, regional, server};
   return platform;
 }
 

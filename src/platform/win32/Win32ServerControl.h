@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/ServerControl.h"
+
+namespace kx::win32 {
+
+// The InterBase installation through the registry (read only), the server's window, the service
+// control manager and process creation.
+class Win32ServerControl final : public ServerControl {
+ public:
+  bool IsInstalled() override;
+  std::string ServerDirectory() override;
+  bool ServerAnswers() override;
+  bool HasServiceManager() override { return true; }  // every Windows NT has one
+  int32_t QueryServiceState(std::string_view service) override;
+  void StartService(std::string_view service) override;
+  uint32_t LaunchProgram(const std::string& exePath, const std::string& workDir) override;
+};
+
+}  // namespace kx::win32
