@@ -30,7 +30,7 @@ class ServerControl {
   // status cannot be reached.
   virtual int32_t QueryServiceState(std::string_view service) = 0;
   // Asks the service manager to start a service. Raises PlatformError when it cannot.
-  virtual void StartService(std::string_view service) = 0;
+  virtual void RequestServiceStart(std::string_view service) = 0;
   // Starts a program as a process of its own in workDir (the caller's when empty): its process
   // id, or 0 when it cannot be started.
   virtual uint32_t LaunchProgram(const std::string& exePath, const std::string& workDir) = 0;

@@ -11,7 +11,6 @@
 
 namespace kx {
 
-
 // Reads the installation settings into the module values (serviceUrl, Timeout, DebugMode,
 // ImportDB) and returns the DataDir setting. The caller has set serviceUrl to its default and
 // DebugMode to 0. A failing value stops the reading: serviceUrl falls back to its default and the

@@ -13,7 +13,8 @@ constexpr uint32_t kPauseAfterStartMs = 1000;
 
 std::string StartInterBaseServer(ServerControl& control, SystemClock& clock) {
   if (!control.IsInstalled()) {
-    return std::string("Datenbanksystem \"Interbase\" nicht installiert. Bitte installieren Sie Interbase neu.");
+    return std::string(
+        "Datenbanksystem \"Interbase\" nicht installiert. Bitte installieren Sie Interbase neu.");
   }
   if (!EnsureServerRunning(control, clock)) {
     return std::string("Datenbanksystem \"Interbase\" konnte nicht gestartet werden.");
@@ -33,7 +34,7 @@ bool IsServerRunning(ServerControl& control) {
 
 bool StartServiceByName(ServerControl& control, std::string_view service) {
   if (control.QueryServiceState(service) == kServiceRunning) return true;
-  control.StartService(service);
+  control.RequestServiceStart(service);
   return true;
 }
 
@@ -50,7 +51,8 @@ bool EnsureServerRunning(ServerControl& control, SystemClock& clock) {
     }
   } else {
     const std::string dir = control.ServerDirectory();
-    started = control.LaunchProgram(dir + "ibguard.exe", dir) != 0 || control.LaunchProgram(dir + "ibserver.exe", dir) != 0;
+    started = control.LaunchProgram(dir + "ibguard.exe", dir) != 0 ||
+              control.LaunchProgram(dir + "ibserver.exe", dir) != 0;
   }
   if (!started) return false;
   clock.PumpMessages();

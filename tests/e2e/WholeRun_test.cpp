@@ -138,7 +138,8 @@ class WholeRunTest : public ::testing::TestWithParam<Via> {
   int32_t Export(double lastImport, const std::string& login = "12345", const std::string& pin = "4711",
                  const std::string& more = "") {
     const std::string options = std::string(embeddedServer ? "EmbeddedIBServer=TRUE\r\n" : "") +
-                                "NoMessageBoxes=TRUE\r\nUserLogin=" + login + "\r\nPassword=" + pin + "\r\n" + more;
+                                "NoMessageBoxes=TRUE\r\nUserLogin=" + login + "\r\nPassword=" + pin + "\r\n" +
+                                more;
     const std::string outputDir = (host_.Path() / "xml_temp").string();
     return Library().ExportXML(outputDir.c_str(), "BR-9", 0, &lastImport, options.c_str());
   }

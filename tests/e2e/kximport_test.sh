@@ -65,4 +65,41 @@ grep -q 'Ergebnis -12' "$work/err" || fail "a run without login does not end wit
 # Without a terminal nobody can answer the PIN prompt: it counts as cancelled.
 expect 1 setsid -w "$bin/kximport" --output-dir "$work" --embedded-server --login L --settings "$work/none.reg" </dev/null
 grep -q 'Ergebnis -15' "$work/err" || fail "a PIN prompt without a terminal does not end with -15: $(cat "$work/err")"
+
+echo "== Ctrl+C during the download"
+# The download stands still in the middle of the holdings file; SIGINT there is the progress
+# window's cancel button: -1015 after the chunk, and no provider file written.
+# shellcheck source=../support/provider_simulator.sh
+. "$top/tests/support/provider_simulator.sh"
+make_provider_files "$work/ctrlc" 12345 geheim
+sim_start "$bin/kxprovider" "$work/ctrlc" || fail "no simulator"
+trap 'sim_stop; rm -rf "$work"' EXIT
+sim_fault stall-body 4
+mkdir -p "$work/ctrlc-host/xml_temp" "$work/ctrlc-host/KORVALIX"
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"DownloadSrvUrl"="http://127.0.0.1:%s/modules/tavo/onlinedatatransfer.php"\r\n' \
+  "$SIM_PORT" >"$work/ctrlc.reg"
+"$bin/kximport" --settings "$work/ctrlc.reg" --output-dir "$work/ctrlc-host/xml_temp" --login 12345 --pin geheim \
+  --embedded-server --no-message-boxes >"$work/out" 2>"$work/err" &
+importer=$!
+sleep 1.5
+kill -INT "$importer"
+got=0
+wait "$importer" || got=$?
+[ "$got" -eq 1 ] || fail "Ctrl+C during the download exited with $got: $(cat "$work/err")"
+grep -q 'Ergebnis -1015' "$work/err" || fail "Ctrl+C during the download does not end with -1015: $(cat "$work/err")"
+[ ! -e "$work/ctrlc-host/KORVALIX/bestandsdaten.csv" ] || fail "a cancelled download left a provider file"
+sim_stop
+
+echo "== the access-data dialog"
+# Without a terminal it counts as cancelled: 2, and the host's buffers stay as they were.
+expect 0 setsid -w "$bin/kximport" access-data --user U1 --password geheim </dev/null
+tr -d '\r' <"$work/out" | tr '\n' '|' | grep -q '^result 2|user "U1"|password "\*\*\*\*\*\*"|custom data "kximport"|$' ||
+  fail "access-data without a terminal: $(cat "$work/out")"
+# On a terminal (a pseudo-terminal from script): name, password, confirmation; the extra data come
+# back empty. A "n" at the confirmation cancels.
+answer() { printf '%s\n' "$@" | timeout 30 script -qec "$bin/kximport access-data --user alt --password pw" /dev/null | tr -d '\r'; }
+answer neu geheim j | tr '\n' '|' | grep -q 'result 1|user "neu"|password "\*\*\*\*\*\*"|custom data ""|' ||
+  fail "access-data confirmed on a terminal: $(answer neu geheim j)"
+answer neu geheim n | tr '\n' '|' | grep -q 'result 2|user "alt"|password "\*\*"|custom data "kximport"|' ||
+  fail "access-data cancelled on a terminal: $(answer neu geheim n)"
 echo "PASS"

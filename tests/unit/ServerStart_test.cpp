@@ -47,7 +47,7 @@ class ScriptedControl final : public ServerControl {
     if (it == states.end()) throw PlatformError("no service " + std::string(service), 1060);
     return it->second;
   }
-  void StartService(std::string_view service) override {
+  void RequestServiceStart(std::string_view service) override {
     calls.push_back("start " + std::string(service));
     if (startRaises) throw PlatformError("Win32-Fehler. Code: 5.", 5);
     if (startHelps) states["InterBaseServer"] = kServiceRunning;
@@ -126,7 +126,8 @@ TEST_F(ServerStart, AFailingStartOfTheServerServiceIsRaised) {
 TEST_F(ServerStart, WithoutAServiceManagerTheGuardianProgramThenTheServerIsLaunched) {
   control.serviceManager = false;
   EXPECT_EQ(Start(), kNotStarted);
-  EXPECT_THAT(control.calls, ElementsAre("installed?", "window?", "directory", "launch C:\\IB\\bin\\ibguard.exe in C:\\IB\\bin\\",
+  EXPECT_THAT(control.calls, ElementsAre("installed?", "window?", "directory",
+                                         "launch C:\\IB\\bin\\ibguard.exe in C:\\IB\\bin\\",
                                          "launch C:\\IB\\bin\\ibserver.exe in C:\\IB\\bin\\"));
   EXPECT_THAT(clock.steps, IsEmpty());  // nothing started: no pause
 }
@@ -136,8 +137,13 @@ TEST_F(ServerStart, WithoutAServiceManagerTheGuardianProgramThenTheServerIsLaunc
 TEST(FirebirdServerControl, PortComesFromTheHostPartOfTheDatabaseName) {
   using posix::FirebirdServerControl;
   const std::pair<const char*, int> cases[] = {
-      {"localhost:/data/KXDB.IDB", 3050}, {"localhost/3051:/data/KXDB.IDB", 3051}, {"127.0.0.1/4000:x", 4000},
-      {"", 3050},     {"./KXDB.IDB", 3050},       {"/data/a/b:c", 3050}, {"localhost/99999:x", 3050},
+      {"localhost:/data/KXDB.IDB", 3050},
+      {"localhost/3051:/data/KXDB.IDB", 3051},
+      {"127.0.0.1/4000:x", 4000},
+      {"", 3050},
+      {"./KXDB.IDB", 3050},
+      {"/data/a/b:c", 3050},
+      {"localhost/99999:x", 3050},
       {"localhost/x:y", 3050},
   };
   for (const auto& [name, port] : cases) EXPECT_EQ(FirebirdServerControl::PortOf(name), port) << name;
@@ -145,7 +151,8 @@ TEST(FirebirdServerControl, PortComesFromTheHostPartOfTheDatabaseName) {
 
 TEST(FirebirdServerControl, AnInstallationThatIsNotThereIsNotInstalled) {
   test::MapSettings settings;
-  settings.values = {{"FirebirdServer", "/nonexistent/kx/firebird"}, {"FirebirdService", "kx-no-such-service"}};
+  settings.values = {{"FirebirdServer", "/nonexistent/kx/firebird"},
+                     {"FirebirdService", "kx-no-such-service"}};
   posix::FirebirdServerControl control(settings);
   test::FixedClock clock;
   EXPECT_FALSE(control.IsInstalled());

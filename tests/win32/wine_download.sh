@@ -9,8 +9,8 @@ wine=$1
 simulator=$2
 downloader=$3
 : "${WINEPREFIX:?}"
-# shellcheck source=provider_simulator.sh
-. "$(dirname "$0")/provider_simulator.sh"
+# shellcheck source=../support/provider_simulator.sh
+. "$(dirname "$0")/../support/provider_simulator.sh"
 
 # Wine's WinInet would take a proxy from these; the simulator is reached directly.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY

@@ -11,8 +11,8 @@ simulator=$2
 runner=$3
 dll=$4
 : "${WINEPREFIX:?}"
-# shellcheck source=provider_simulator.sh
-. "$(dirname "$0")/provider_simulator.sh"
+# shellcheck source=../support/provider_simulator.sh
+. "$(dirname "$0")/../support/provider_simulator.sh"
 # shellcheck source=wine_run_support.sh
 . "$(dirname "$0")/wine_run_support.sh"
 

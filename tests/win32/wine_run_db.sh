@@ -16,8 +16,8 @@ dll=$4
 bridge=$5
 source_dir=$6
 : "${WINEPREFIX:?}"
-# shellcheck source=provider_simulator.sh
-. "$(dirname "$0")/provider_simulator.sh"
+# shellcheck source=../support/provider_simulator.sh
+. "$(dirname "$0")/../support/provider_simulator.sh"
 # shellcheck source=wine_run_support.sh
 . "$(dirname "$0")/wine_run_support.sh"
 

@@ -21,6 +21,7 @@ HostLibrary::HostLibrary(const std::string& path) {
   find(RegProgrCallback, "RegProgrCallback");
   find(ExportXML, "ExportXML");
   find(GetExportErrorMsg, "GetExportErrorMsg");
+  find(ApiDataDialog, "ApiDataDialog");
 }
 
 HostLibrary::~HostLibrary() {

@@ -20,6 +20,7 @@ class HostLibrary {
   decltype(&::RegProgrCallback) RegProgrCallback = nullptr;
   decltype(&::ExportXML) ExportXML = nullptr;
   decltype(&::GetExportErrorMsg) GetExportErrorMsg = nullptr;
+  decltype(&::ApiDataDialog) ApiDataDialog = nullptr;
 
   // The message of a result code, converted to UTF-8.
   std::string ErrorText(int32_t code) const;

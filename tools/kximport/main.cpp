@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -24,6 +25,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
+       kximport access-data [--user NAME] [--password PIN] [--library PATH]
 
 Runs one import through the plug-in library: the provider files are fetched, loaded into the
 staging database, and DIR/KORVALIX.XML is written.
@@ -51,6 +53,10 @@ Options:
 A progress bar is drawn when standard output is a terminal, plain lines otherwise. Error lines
 and the final message go to standard error. Texts are converted between the terminal's UTF-8
 and the library's Windows-1252 here.
+
+access-data shows the library's access-data dialog (ApiDataDialog; on a terminal: the user name,
+the password without echo, then the confirmation) with the given values and prints the dialog's
+result and what came back, the password as asterisks.
 
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
 are printed), 2 for a wrong command line or a library that cannot be loaded.
@@ -235,8 +241,40 @@ int Run(const Arguments& args) {
 
 }  // namespace
 
+// kximport access-data: the dialog as a host calls it, with the host's three buffers.
+int AccessData(int argc, char** argv) {
+  std::string library = ExecutableDir() + "/libImpApiKorvalix.so";
+  std::string user;
+  std::string password;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+    if (arg == "--user") {
+      user = ToLibraryText(argv[++i]);
+    } else if (arg == "--password") {
+      password = ToLibraryText(argv[++i]);
+    } else if (arg == "--library") {
+      library = argv[++i];
+    } else {
+      throw UsageError("unknown argument '" + arg + "' (see --help)");
+    }
+  }
+  const kximport::HostLibrary lib(library);
+  char userBuffer[KX_USER_NAME_BUFFER_SIZE] = {};
+  char passwordBuffer[KX_PASSWORD_BUFFER_SIZE] = {};
+  char customBuffer[KX_CUSTOM_DATA_BUFFER_SIZE] = "kximport";
+  user.copy(userBuffer, sizeof userBuffer - 1);
+  password.copy(passwordBuffer, sizeof passwordBuffer - 1);
+  const int32_t result = lib.ApiDataDialog(userBuffer, passwordBuffer, customBuffer);
+  std::printf("result %d\nuser \"%s\"\npassword \"%s\"\ncustom data \"%s\"\n", result,
+              kx::Cp1252ToUtf8(userBuffer).c_str(), std::string(std::strlen(passwordBuffer), '*').c_str(),
+              kx::Cp1252ToUtf8(customBuffer).c_str());
+  return 0;
+}
+
 int main(int argc, char** argv) {
   try {
+    if (argc > 1 && std::string(argv[1]) == "access-data") return AccessData(argc, argv);
     return Run(ParseArguments(argc, argv));
   } catch (const UsageError& e) {
     std::cerr << "kximport: " << e.what() << "\n";

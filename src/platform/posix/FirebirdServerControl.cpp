@@ -60,11 +60,13 @@ bool Accepts(int port) {
 // status, or -1 when it could not be started or did not end in time.
 int Run(const std::vector<std::string>& argv) {
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  for (int fd : {0, 1, 2})
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -83,7 +85,8 @@ int Run(const std::vector<std::string>& argv) {
 int FirebirdServerControl::PortOf(std::string_view databaseName) {
   const std::size_t slash = databaseName.find('/');
   const std::size_t colon = databaseName.find(':');
-  if (slash == std::string_view::npos || colon == std::string_view::npos || slash > colon) return kDefaultPort;
+  if (slash == std::string_view::npos || colon == std::string_view::npos || slash > colon)
+    return kDefaultPort;
   const std::optional<int> port = WholeNumberOf<int>(databaseName.substr(slash + 1, colon - slash - 1));
   return port && *port > 0 && *port < 65536 ? *port : kDefaultPort;
 }
@@ -91,7 +94,8 @@ int FirebirdServerControl::PortOf(std::string_view databaseName) {
 std::string FirebirdServerControl::Setting(std::string_view name, std::string_view fallback) {
   std::optional<std::string> value;
   try {
-    if (std::unique_ptr<SettingsKey> key = settings_.OpenLocalMachineKey(kSettingsKey)) value = key->ReadString(name);
+    if (std::unique_ptr<SettingsKey> key = settings_.OpenLocalMachineKey(kSettingsKey))
+      value = key->ReadString(name);
   } catch (const SettingsTypeError&) {
   }
   return value && !value->empty() ? *value : std::string(fallback);
@@ -112,18 +116,20 @@ int32_t FirebirdServerControl::QueryServiceState(std::string_view service) {
   return ServerAnswers() ? kServiceRunning : kServiceStopped;
 }
 
-void FirebirdServerControl::StartService(std::string_view) {
+void FirebirdServerControl::RequestServiceStart(std::string_view) {
   const std::string service = Setting("FirebirdService", "firebird3.0");
   std::vector<std::string> command;
   if (Exists("/run/systemd/system")) {
-    command = {Exists("/usr/bin/systemctl") ? "/usr/bin/systemctl" : "/bin/systemctl", "start", service + ".service"};
+    command = {Exists("/usr/bin/systemctl") ? "/usr/bin/systemctl" : "/bin/systemctl", "start",
+               service + ".service"};
   } else {
     command = {"/etc/init.d/" + service, "start"};
   }
   const int status = Run(command);
   if (status != 0) {
     throw PlatformError("Der Datenbankdienst " + service + " konnte nicht gestartet werden (" + command[0] +
-                            (status < 0 ? ": nicht ausf\xFChrbar oder ohne Ende)" : ": Status " + std::to_string(status) + ")"),
+                            (status < 0 ? ": nicht ausf\xFChrbar oder ohne Ende)"
+                                        : ": Status " + std::to_string(status) + ")"),
                         status);
   }
 }

@@ -23,7 +23,7 @@ class FirebirdServerControl final : public ServerControl {
   bool ServerAnswers() override;
   bool HasServiceManager() override { return true; }
   int32_t QueryServiceState(std::string_view service) override;
-  void StartService(std::string_view service) override;
+  void RequestServiceStart(std::string_view service) override;
   uint32_t LaunchProgram(const std::string&, const std::string&) override { return 0; }
 
   // The server's port in a database name: "host/port:path" gives port, anything else 3050.

@@ -4,10 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "dialogs/ImpApi_Korvalix_Dlg.h"
+#include "dialogs/ImpApi_Korvalix_PwDlg.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 
@@ -41,7 +44,7 @@ class Terminal {
     if (isTty && !echo) {
       termios quiet = saved;
       quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      tcsetattr(fd_, TCSAFLUSH, &quiet);
+      tcsetattr(fd_, TCSADRAIN, &quiet);  // typed-ahead input is kept
     }
     std::string line;
     char c = 0;
@@ -54,7 +57,7 @@ class Terminal {
       if (c != '\r') line += c;
     }
     if (isTty && !echo) {
-      tcsetattr(fd_, TCSAFLUSH, &saved);
+      tcsetattr(fd_, TCSADRAIN, &saved);
       Write("\n");
     }
     if (!ended && line.empty()) return std::nullopt;
@@ -87,15 +90,47 @@ bool TerminalUserInterface::AskPin(std::string_view providerText, std::string_vi
         stderr);
     return false;
   }
-  const std::string provider = Cp1252ToUtf8(providerText);
-  terminal.Write(provider + " Zugangsberechtigung\n");
-  terminal.Write("Bitte geben Sie die Zugangs-PIN zur Vermittler-Login-ID\n<" + Cp1252ToUtf8(loginText) +
-                 "> f\xC3\xBCr die " + provider + "-Depotschnittstelle ein (leer: Abbrechen): ");
+  TImpApiPwDlg dialog;
+  dialog.ProviderText = std::string(providerText);
+  dialog.LoginText = std::string(loginText);
+  terminal.Write(Cp1252ToUtf8(dialog.Caption()) + "\n");
+  terminal.Write(std::string(TImpApiPwDlg::kLabel1) + "\n" + Cp1252ToUtf8(dialog.InfoText()) +
+                 "(leer: Abbrechen) ");
   const std::optional<std::string> entry = terminal.ReadLine(false);
-  // An empty entry cannot confirm the dialog; on the terminal it declines, like "Abbrechen".
-  if (!entry || entry->empty()) return false;
-  pinText = Utf8ToCp1252(*entry);
+  // "Ok" needs an entry; an empty line or a closed terminal is "Abbrechen".
+  dialog.ePasswortChange(entry ? Utf8ToCp1252(*entry) : std::string());
+  if (!dialog.Close(true)) return false;
+  pinText = dialog.PinText;
   return true;
+}
+
+int32_t TerminalUserInterface::ShowAccessDataDialog(AccessData& data, std::string_view importVersion) {
+  const Terminal terminal;
+  if (!terminal.IsOpen()) return kModalCancel;
+  TdlgKorvalixDataEdit dialog;
+  dialog.UserText = data.UserText;
+  dialog.PasswordText = data.PasswordText;
+  dialog.CustomDataText = data.CustomDataText;
+  dialog.FormShow(importVersion);
+  terminal.Write("KORVALIX-Zugangsdaten (Schnittstellen-Version: " + Cp1252ToUtf8(dialog.VersionText()) +
+                 ")\n");
+  terminal.Write("KORVALIX Benutzername (Kundennummer) [" + Cp1252ToUtf8(dialog.UserEdit()) + "]: ");
+  const std::optional<std::string> user = terminal.ReadLine(true);
+  if (!user) return kModalCancel;
+  if (!user->empty()) dialog.SetUserEdit(Utf8ToCp1252(*user));
+  terminal.Write("KORVALIX Passwort * (leer: unver\xC3\xA4ndert): ");
+  const std::optional<std::string> password = terminal.ReadLine(false);
+  if (!password) return kModalCancel;
+  if (!password->empty()) dialog.SetPasswordEdit(Utf8ToCp1252(*password));
+  terminal.Write(
+      "* Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.\n"
+      "\xC3\x9C"
+      "bernehmen? (j/n) ");
+  const std::optional<std::string> answer = terminal.ReadLine(true);
+  const int32_t result = answer && (*answer == "j" || *answer == "J") ? kModalOk : kModalCancel;
+  dialog.FormClose(result);
+  if (result == kModalOk) data = {dialog.UserText, dialog.PasswordText, dialog.CustomDataText};
+  return result;
 }
 
 ProxyAnswer TerminalUserInterface::AskProxyCredentials(std::string_view url, ProxyCredentials& credentials) {
@@ -114,8 +149,38 @@ ProxyAnswer TerminalUserInterface::AskProxyCredentials(std::string_view url, Pro
   return ProxyAnswer::Entered;
 }
 
-// The access-data dialog comes with the library's dialogs; until then it is left as if the user
-// had cancelled, so the host's buffers stay untouched.
-int32_t TerminalUserInterface::ShowAccessDataDialog(AccessData&, std::string_view) { return kModalCancel; }
+namespace {
+
+// Set by SIGINT while the download's progress would be shown.
+volatile std::sig_atomic_t gInterrupted = 0;
+struct sigaction gPreviousInterrupt {};
+
+void OnInterrupt(int) { gInterrupted = 1; }
+
+}  // namespace
+
+void TerminalUserInterface::ShowDownloadProgress() {
+  if (!progress_.Show()) return;
+  gInterrupted = 0;
+  struct sigaction action {};
+  action.sa_handler = &OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &gPreviousInterrupt);
+}
+
+bool TerminalUserInterface::DownloadCancelled() {
+  if (TfrmDownloadProgress* window = progress_.Window();
+      window != nullptr && gInterrupted != 0 && !window->CancelRequested) {
+    window->Button1Click();
+    std::fputs("Download wird abgebrochen !\n", stderr);
+  }
+  return progress_.Cancelled();
+}
+
+void TerminalUserInterface::CloseDownloadProgress() {
+  if (progress_.Window() == nullptr) return;
+  progress_.Close();
+  sigaction(SIGINT, &gPreviousInterrupt, nullptr);
+}
 
 }  // namespace kx::posix

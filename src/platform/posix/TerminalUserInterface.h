@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/ImpApiDownloadProgress.h"
 #include "platform/UserInterface.h"
 
 namespace kx::posix {
@@ -13,11 +14,15 @@ class TerminalUserInterface final : public UserInterface {
   int32_t ShowAccessDataDialog(AccessData& data, std::string_view importVersion) override;
   ProxyAnswer AskProxyCredentials(std::string_view url, ProxyCredentials& credentials) override;
 
-  // The download runs without a window here; nothing can cancel it but the time-outs.
-  void ShowDownloadProgress() override {}
-  bool DownloadCancelled() override { return false; }
-  void CloseDownloadProgress() override {}
+  // The progress window has no form on a terminal; while it would be shown, Ctrl+C (SIGINT)
+  // is its cancel button, and the download stops after its chunk.
+  void ShowDownloadProgress() override;
+  bool DownloadCancelled() override;
+  void CloseDownloadProgress() override;
   void SetCursor(Cursor) override {}
+
+ private:
+  DownloadProgress progress_;
 };
 
 }  // namespace kx::posix

@@ -34,12 +34,12 @@ Key OpenInstallationKey() {
   const DWORD code = GetLastError();
   if (code == 0) throw PlatformError("Eine Win32-API-Funktion ist fehlgeschlagen", 0);
   char text[1024] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
-                 nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                 sizeof text, nullptr);
   throw PlatformError("Win32-Fehler. Code: " + std::to_string(code) + ".\r\n" + text, code);
 }
 
-ServiceHandle OpenService(std::string_view name, DWORD access, ServiceHandle& manager) {
+ServiceHandle OpenServiceWith(std::string_view name, DWORD access, ServiceHandle& manager) {
   manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) RaiseLastError();
   ServiceHandle service(OpenServiceA(manager.get(), std::string(name).c_str(), access));
@@ -69,15 +69,15 @@ bool Win32ServerControl::ServerAnswers() { return FindWindowA("IB_Server", "Inte
 
 int32_t Win32ServerControl::QueryServiceState(std::string_view name) {
   ServiceHandle manager;
-  const ServiceHandle service = OpenService(name, SERVICE_QUERY_STATUS, manager);
+  const ServiceHandle service = OpenServiceWith(name, SERVICE_QUERY_STATUS, manager);
   SERVICE_STATUS status{};
   if (!QueryServiceStatus(service.get(), &status)) RaiseLastError();
   return static_cast<int32_t>(status.dwCurrentState);
 }
 
-void Win32ServerControl::StartService(std::string_view name) {
+void Win32ServerControl::RequestServiceStart(std::string_view name) {
   ServiceHandle manager;
-  const ServiceHandle service = OpenService(name, SERVICE_START, manager);
+  const ServiceHandle service = OpenServiceWith(name, SERVICE_START, manager);
   if (!StartServiceA(service.get(), 0, nullptr)) RaiseLastError();
 }
 

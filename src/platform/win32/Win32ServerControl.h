@@ -13,7 +13,7 @@ class Win32ServerControl final : public ServerControl {
   bool ServerAnswers() override;
   bool HasServiceManager() override { return true; }  // every Windows NT has one
   int32_t QueryServiceState(std::string_view service) override;
-  void StartService(std::string_view service) override;
+  void RequestServiceStart(std::string_view service) override;
   uint32_t LaunchProgram(const std::string& exePath, const std::string& workDir) override;
 };
 
