@@ -159,6 +159,15 @@ TEST(FirebirdServerControl, AnInstallationThatIsNotThereIsNotInstalled) {
   EXPECT_EQ(StartInterBaseServer(control, clock), kNotInstalled);
 }
 
+// The service name becomes part of a program's path: anything but a plain name is refused.
+TEST(FirebirdServerControl, AServiceNameThatIsNoPlainNameIsNeitherFoundNorStarted) {
+  test::MapSettings settings;
+  settings.values = {{"FirebirdServer", "/nonexistent/kx/firebird"}, {"FirebirdService", "../../bin/sh"}};
+  posix::FirebirdServerControl control(settings);
+  EXPECT_FALSE(control.IsInstalled());
+  EXPECT_THROW(control.RequestServiceStart("InterBaseServer"), PlatformError);
+}
+
 TEST(FirebirdServerControl, TheServerRunsWhenItsPortAcceptsAConnection) {
   const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

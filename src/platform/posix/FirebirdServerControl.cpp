@@ -101,8 +101,20 @@ std::string FirebirdServerControl::Setting(std::string_view name, std::string_vi
   return value && !value->empty() ? *value : std::string(fallback);
 }
 
+// The service's name from the settings; it becomes part of a program's path, so it is a plain
+// name or none ("" is never installed and never started).
+std::string FirebirdServerControl::ServiceName() {
+  std::string name = Setting("FirebirdService", "firebird3.0");
+  const bool plain =
+      name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._@-") ==
+          std::string::npos &&
+      name.front() != '.';
+  return plain ? name : std::string();
+}
+
 bool FirebirdServerControl::IsInstalled() {
-  const std::string service = Setting("FirebirdService", "firebird3.0");
+  const std::string service = ServiceName();
+  if (service.empty()) return Exists(Setting("FirebirdServer", "/usr/sbin/firebird"));
   return Exists(Setting("FirebirdServer", "/usr/sbin/firebird")) || Exists("/etc/init.d/" + service) ||
          Exists("/lib/systemd/system/" + service + ".service");
 }
@@ -117,7 +129,9 @@ int32_t FirebirdServerControl::QueryServiceState(std::string_view service) {
 }
 
 void FirebirdServerControl::RequestServiceStart(std::string_view) {
-  const std::string service = Setting("FirebirdService", "firebird3.0");
+  const std::string service = ServiceName();
+  if (service.empty())
+    throw PlatformError("Der Name des Datenbankdienstes in FirebirdService ist ung\xFCltig", EINVAL);
   std::vector<std::string> command;
   if (Exists("/run/systemd/system")) {
     command = {Exists("/usr/bin/systemctl") ? "/usr/bin/systemctl" : "/bin/systemctl", "start",

@@ -31,6 +31,7 @@ class FirebirdServerControl final : public ServerControl {
 
  private:
   std::string Setting(std::string_view name, std::string_view fallback);
+  std::string ServiceName();
 
   SettingsStore& settings_;
 };
