@@ -28,6 +28,7 @@ native=(
   firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
   libxml2-utils
   clang-format clang-tidy
+  groff  # the manual's PDF
 )
 windows=(
   g++-mingw-w64-i686-posix mingw-w64-tools
