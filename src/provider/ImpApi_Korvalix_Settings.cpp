@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "util/Cp1252.h"
+#include "util/TextLines.h"
 #include "util/WholeNumber.h"
 
 namespace kx {
@@ -37,17 +38,9 @@ std::string ReadImportSettings(SettingsStore& store, ProviderValues& values) {
 }
 
 RunOptions::RunOptions(std::string_view text) {
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(pos, end - pos);
+  for (const std::string& line : TextLines(text)) {
     const std::size_t equals = line.find('=');
-    if (equals != std::string_view::npos) {
-      lines_.emplace_back(std::string(line.substr(0, equals)), std::string(line.substr(equals + 1)));
-    }
-    if (end == text.size()) break;
-    pos = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    if (equals != std::string::npos) lines_.emplace_back(line.substr(0, equals), line.substr(equals + 1));
   }
 }
 
