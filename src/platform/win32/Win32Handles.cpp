@@ -2,18 +2,21 @@
 
 namespace kx::win32 {
 
-std::string SystemErrorText(DWORD code) {
+std::string SystemMessage(DWORD code) {
   char text[1024] = {};
   const DWORD length =
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, sizeof text - 1, nullptr);
-  std::string out = std::to_string(code);
   // The system's text ends with a line break, which has no place inside a longer message.
   std::string_view message(text, length);
   while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ')) {
     message.remove_suffix(1);
   }
-  if (!message.empty()) out += "-" + std::string(message);
-  return out;
+  return std::string(message);
+}
+
+std::string SystemErrorText(DWORD code) {
+  const std::string message = SystemMessage(code);
+  return std::to_string(code) + (message.empty() ? "" : "-" + message);
 }
 
 }  // namespace kx::win32

@@ -16,7 +16,7 @@ Platform& DefaultPlatform() {
   static win32::Win32Clock clock;
   static win32::WinInetTransport http;
   static win32::Win32RegionalSettings regional;
-  static win32::Win32ServerControl server;
+  static win32::Win32ServerControl server(settings);
   static Platform platform{settings, des, ui, clock, http, regional, server};
   return platform;
 }

@@ -4,8 +4,8 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "platform/win32/Win32Handles.h"
 #include "util/Error.h"
 
 namespace kx::win32 {
@@ -13,30 +13,16 @@ namespace {
 
 constexpr const char* kInstallationKey = "SOFTWARE\\Borland\\InterBase\\CurrentVersion";
 
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
 struct ServiceCloser {
   void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
 };
 using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceCloser>;
 
-Key OpenInstallationKey() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallationKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return Key();
-  return Key(key);
-}
-
 // The error of a failed Win32 call, in the form the run reports it.
 [[noreturn]] void RaiseLastError() {
   const DWORD code = GetLastError();
   if (code == 0) throw PlatformError("Eine Win32-API-Funktion ist fehlgeschlagen", 0);
-  char text[1024] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                 sizeof text, nullptr);
-  throw PlatformError("Win32-Fehler. Code: " + std::to_string(code) + ".\r\n" + text, code);
+  throw PlatformError("Win32-Fehler. Code: " + std::to_string(code) + ".\r\n" + SystemMessage(code), code);
 }
 
 ServiceHandle OpenServiceWith(std::string_view name, DWORD access, ServiceHandle& manager) {
@@ -49,20 +35,16 @@ ServiceHandle OpenServiceWith(std::string_view name, DWORD access, ServiceHandle
 
 }  // namespace
 
-bool Win32ServerControl::IsInstalled() { return static_cast<bool>(OpenInstallationKey()); }
+bool Win32ServerControl::IsInstalled() { return settings_.OpenLocalMachineKey(kInstallationKey) != nullptr; }
 
 std::string Win32ServerControl::ServerDirectory() {
-  const Key key = OpenInstallationKey();
-  if (!key) return std::string();
-  char value[MAX_PATH + 1] = {};
-  DWORD size = MAX_PATH;
-  DWORD type = 0;
-  if (RegQueryValueExA(key.get(), "ServerDirectory", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-          ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return std::string();
+  try {
+    if (std::unique_ptr<SettingsKey> key = settings_.OpenLocalMachineKey(kInstallationKey)) {
+      return key->ReadString("ServerDirectory").value_or(std::string());
+    }
+  } catch (const Error&) {  // a value that cannot be read as text counts as missing
   }
-  return std::string(value);
+  return std::string();
 }
 
 bool Win32ServerControl::ServerAnswers() { return FindWindowA("IB_Server", "InterBase Server") != nullptr; }
