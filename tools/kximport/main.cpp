@@ -94,6 +94,9 @@ std::string ExecutableDir() {
   return text.substr(0, text.rfind('/'));
 }
 
+// The plug-in beside kximport.
+std::string DefaultLibrary() { return ExecutableDir() + "/libImpApiKorvalix.so"; }
+
 // Text the user typed (UTF-8) in the library's Windows-1252; bytes that are no UTF-8 are taken
 // as Windows-1252 already.
 std::string ToLibraryText(const std::string& text) {
@@ -165,7 +168,7 @@ Arguments ParseArguments(int argc, char** argv) {
     }
   }
   if (args.outputDir.empty()) throw UsageError("--output-dir is required (see --help)");
-  if (args.library.empty()) args.library = ExecutableDir() + "/libImpApiKorvalix.so";
+  if (args.library.empty()) args.library = DefaultLibrary();
   return args;
 }
 
@@ -243,7 +246,7 @@ int Run(const Arguments& args) {
 
 // kximport access-data: the dialog as a host calls it, with the host's three buffers.
 int AccessData(int argc, char** argv) {
-  std::string library = ExecutableDir() + "/libImpApiKorvalix.so";
+  std::string library = DefaultLibrary();
   std::string user;
   std::string password;
   for (int i = 2; i < argc; ++i) {
