@@ -20,11 +20,15 @@ class NoSessionTransport final : public HttpTransport {
   }
 };
 
-// Every request answers 407; the prompt answers as scripted.
-class ProxyTransport final : public HttpTransport {
+// Every request gets the scripted answer: a status, a Content-Length and a body, every read
+// succeeding; a 407's prompt answers as scripted.
+class ScriptedTransport final : public HttpTransport {
  public:
-  int prompts = 0;
+  std::string status = "200";
+  std::optional<std::string> length;
+  std::string body;
   std::vector<HttpRequest::ProxyPrompt> answers;
+  int prompts = 0;
 
   std::unique_ptr<HttpSession> OpenSession(std::string_view, std::string&) override {
     return std::make_unique<Session>(*this);
@@ -33,63 +37,27 @@ class ProxyTransport final : public HttpTransport {
  private:
   class Request final : public HttpRequest {
    public:
-    explicit Request(ProxyTransport& owner) : owner_(owner) {}
-    std::optional<std::string> StatusText() override { return "407"; }
-    std::optional<std::string> ContentLengthText() override { return std::nullopt; }
-    ReadResult Read(char*, std::size_t) override { return {true, 0}; }
+    explicit Request(ScriptedTransport& owner) : owner_(owner) {}
+    std::optional<std::string> StatusText() override { return owner_.status; }
+    std::optional<std::string> ContentLengthText() override { return owner_.length; }
+    ReadResult Read(char* buffer, std::size_t size) override {
+      const std::size_t n = std::min(size, owner_.body.size() - read_);
+      owner_.body.copy(buffer, n, read_);
+      read_ += n;
+      return {true, n};
+    }
     ProxyPrompt AskProxyCredentials() override {
       const std::size_t i = static_cast<std::size_t>(owner_.prompts++);
       return i < owner_.answers.size() ? owner_.answers[i] : ProxyPrompt::Declined;
     }
 
    private:
-    ProxyTransport& owner_;
-  };
-  class Session final : public HttpSession {
-   public:
-    explicit Session(ProxyTransport& owner) : owner_(owner) {}
-    void SetTimeouts(int32_t) override {}
-    std::unique_ptr<HttpRequest> OpenUrl(std::string_view, std::string_view) override {
-      return std::make_unique<Request>(owner_);
-    }
-    std::string LastErrorText() override { return ""; }
-
-   private:
-    ProxyTransport& owner_;
-  };
-};
-
-// A 200 answer with a scripted Content-Length and body; every read succeeds.
-class AnswerTransport final : public HttpTransport {
- public:
-  AnswerTransport(std::optional<std::string> length, std::string body)
-      : length_(std::move(length)), body_(std::move(body)) {}
-
-  std::unique_ptr<HttpSession> OpenSession(std::string_view, std::string&) override {
-    return std::make_unique<Session>(*this);
-  }
-
- private:
-  class Request final : public HttpRequest {
-   public:
-    explicit Request(const AnswerTransport& owner) : owner_(owner) {}
-    std::optional<std::string> StatusText() override { return "200"; }
-    std::optional<std::string> ContentLengthText() override { return owner_.length_; }
-    ReadResult Read(char* buffer, std::size_t size) override {
-      const std::size_t n = std::min(size, owner_.body_.size() - read_);
-      owner_.body_.copy(buffer, n, read_);
-      read_ += n;
-      return {true, n};
-    }
-    ProxyPrompt AskProxyCredentials() override { return ProxyPrompt::Declined; }
-
-   private:
-    const AnswerTransport& owner_;
+    ScriptedTransport& owner_;
     std::size_t read_ = 0;
   };
   class Session final : public HttpSession {
    public:
-    explicit Session(const AnswerTransport& owner) : owner_(owner) {}
+    explicit Session(ScriptedTransport& owner) : owner_(owner) {}
     void SetTimeouts(int32_t) override {}
     std::unique_ptr<HttpRequest> OpenUrl(std::string_view, std::string_view) override {
       return std::make_unique<Request>(owner_);
@@ -97,11 +65,8 @@ class AnswerTransport final : public HttpTransport {
     std::string LastErrorText() override { return ""; }
 
    private:
-    const AnswerTransport& owner_;
+    ScriptedTransport& owner_;
   };
-
-  std::optional<std::string> length_;
-  std::string body_;
 };
 
 std::vector<std::string> Logs(const RecordingProgress& progress) {
@@ -129,7 +94,8 @@ TEST(Downloader, ProxyPromptIsRepeatedAsLongAsCredentialsAreEntered) {
   EventLog events;
   RecordingProgress progress(events);
   FakeUi ui(events);
-  ProxyTransport transport;
+  ScriptedTransport transport;
+  transport.status = "407";
   using P = HttpRequest::ProxyPrompt;
   transport.answers = {P::Retry, P::Retry, P::Retry, P::NoCredentials};
   Downloader downloader(transport, ui, progress);
@@ -153,7 +119,9 @@ TEST(Downloader, TheAnnouncedLengthDecidesWhenEveryReadSucceeds) {
     EventLog events;
     RecordingProgress progress(events);
     FakeUi ui(events);
-    AnswerTransport transport(c.length, std::string(c.bodyBytes, 'x'));
+    ScriptedTransport transport;
+    transport.length = c.length;
+    transport.body = std::string(c.bodyBytes, 'x');
     Downloader downloader(transport, ui, progress);
     std::string target;
     std::string status;
