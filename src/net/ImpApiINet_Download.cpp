@@ -66,7 +66,7 @@ void Downloader::Report(std::string_view text) {
 }
 
 int32_t Downloader::DownloadUrl(std::string_view url, std::string_view extraHeaders, int32_t timeoutSeconds,
-                                std::string& target, std::string& statusText, bool reportMessages,
+                                OutputStream& target, std::string& statusText, bool reportMessages,
                                 bool showProgress) {
   report_ = reportMessages;
   statusText.clear();
@@ -82,7 +82,7 @@ int32_t Downloader::DownloadUrl(std::string_view url, std::string_view extraHead
 }
 
 int32_t Downloader::Transfer(HttpSession& session, std::string_view url, std::string_view extraHeaders,
-                             std::string& target, std::string& statusText, bool showProgress) {
+                             OutputStream& target, std::string& statusText, bool showProgress) {
   for (;;) {  // repeated only while the user enters proxy credentials
     const std::unique_ptr<HttpRequest> request = session.OpenUrl(url, extraHeaders);
     if (!request) {
@@ -124,11 +124,12 @@ int32_t Downloader::Transfer(HttpSession& session, std::string_view url, std::st
   }
 }
 
-int32_t Downloader::ReadBody(HttpRequest& request, std::string& target, bool showProgress) {
+int32_t Downloader::ReadBody(HttpRequest& request, OutputStream& target, bool showProgress) {
   const int64_t expected = ExpectedLength(request.ContentLengthText());
   ProgressWindow window(ui_, progress_, showProgress);
   std::vector<char> buffer(kReadSize + 1);
   bool readFailed = false;
+  int64_t size = 0;
   for (;;) {
     const HttpRequest::ReadResult read = request.Read(buffer.data(), kReadSize);
     // A transfer that breaks off is a failed transfer, never the end of the data: a partial
@@ -138,7 +139,8 @@ int32_t Downloader::ReadBody(HttpRequest& request, std::string& target, bool sho
       break;
     }
     if (read.bytes == 0) break;
-    target.append(buffer.data(), read.bytes);
+    target.Write(buffer.data(), read.bytes);
+    size += static_cast<int64_t>(read.bytes);
     progress_.Send(KX_PROGRESS_POSITION, 5, "");
     if (window.Cancelled()) {
       Report("Download durch Benutzer abgebrochen");
@@ -147,7 +149,6 @@ int32_t Downloader::ReadBody(HttpRequest& request, std::string& target, bool sho
     }
   }
   window.Close();
-  const auto size = static_cast<int64_t>(target.size());
   if (readFailed || size == 0 || (expected > 0 && expected != size)) {
     Report(
         std::string("Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen ("_cp1252) +

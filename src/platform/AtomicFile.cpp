@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "util/Error.h"
@@ -56,6 +58,20 @@ void WriteFileAtomically(const std::string& path, std::string_view content) {
   AtomicFileStream file(path);
   file.Write(content.data(), content.size());
   file.Commit();
+}
+
+void CopyFileAtomically(const std::string& source, const std::string& target) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(source.c_str(), "rb"), &std::fclose);
+  if (!in) throw FileError("Cannot open file " + source, source);
+  AtomicFileStream out(target);
+  std::vector<char> buffer(256 * 1024);
+  for (;;) {
+    const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), in.get());
+    if (read == 0) break;
+    out.Write(buffer.data(), read);
+  }
+  if (std::ferror(in.get()) != 0) throw FileError("Cannot read file " + source, source);
+  out.Commit();
 }
 
 }  // namespace kx

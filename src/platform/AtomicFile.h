@@ -34,4 +34,8 @@ class AtomicFileStream final : public OutputStream {
 // earlier file at path as it was, and no temporary file behind.
 void WriteFileAtomically(const std::string& path, std::string_view content);
 
+// Copies source to target through an AtomicFileStream, a buffer at a time. A source that cannot
+// be opened raises FileError before target is touched.
+void CopyFileAtomically(const std::string& source, const std::string& target);
+
 }  // namespace kx

@@ -3,7 +3,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/platform.h"
 #include "util/ResultCodes.h"
-#include "util/WholeFile.h"
 #include "util/WholeNumber.h"
 
 namespace kx {
@@ -11,6 +10,44 @@ namespace {
 
 constexpr std::string_view kErrorPrefix = "Fehler ";
 constexpr uint32_t kPauseAfterWriteMs = 1000;
+
+// The body of a provider answer on its way to the data file. The first seven bytes decide: an
+// error answer ("Fehler ...") is kept in memory for its message and never becomes a file; a data
+// file goes straight to the temporary file beside its target, so that memory does not grow with
+// the delivery, and appears under its name only by Commit.
+class ProviderAnswerStream final : public OutputStream {
+ public:
+  explicit ProviderAnswerStream(std::string target) : target_(std::move(target)) {}
+
+  void Write(const char* bytes, std::size_t count) override {
+    if (file_) {
+      file_->Write(bytes, count);
+      return;
+    }
+    head_.append(bytes, count);
+    if (!IsErrorAnswer() && head_.size() >= kErrorPrefix.size()) OpenFile();
+  }
+
+  bool IsErrorAnswer() const { return head_.starts_with(kErrorPrefix); }
+  // The whole answer, while it is an error answer (or too short to tell).
+  const std::string& Head() const { return head_; }
+
+  void Commit() {
+    if (!file_) OpenFile();
+    file_->Commit();
+  }
+
+ private:
+  void OpenFile() {
+    file_.emplace(target_);
+    file_->Write(head_.data(), head_.size());
+    head_.clear();
+  }
+
+  std::string target_;
+  std::string head_;
+  std::optional<AtomicFileStream> file_;
+};
 
 int32_t ResultOfProviderNumber(int32_t number) {
   switch (number) {
@@ -60,23 +97,25 @@ int32_t ProviderFetch::FetchProviderFile(std::string_view url, std::string_view 
   const std::string target = std::string(dataDir) + std::string(fileName);
   if (values_.DebugMode == 2) {
     const std::string source = std::string(dataDir) + "debug" + kPathDelimiter + std::string(fileName);
-    WriteFileAtomically(target, ReadWholeFile(source));
+    CopyFileAtomically(source, target);
     return 0;
   }
 
-  std::string content;
+  ProviderAnswerStream answer(target);
   std::string statusText;
-  const int32_t result = downloader_.DownloadUrl(url, "", values_.Timeout, content, statusText, true, true);
+  const int32_t result = downloader_.DownloadUrl(url, "", values_.Timeout, answer, statusText, true, true);
   if (result != 0) {
     progress_.Send(KX_PROGRESS_ERROR, 0,
                    "Datenabruf fehlgeschlagen: " + std::string(fileName) + "\r\nStatus: " + statusText);
     return result;
   }
-  if (const std::optional<int32_t> providerError = ProviderErrorAnswer(content, values_))
-    return *providerError;
+  if (answer.IsErrorAnswer()) {
+    if (const std::optional<int32_t> providerError = ProviderErrorAnswer(answer.Head(), values_))
+      return *providerError;
+  }
 
   progress_.Send(KX_PROGRESS_LOG, 0, "Datendatei geladen: " + std::string(fileName));
-  WriteFileAtomically(target, content);
+  answer.Commit();
   clock_.Sleep(kPauseAfterWriteMs);
   return 0;
 }

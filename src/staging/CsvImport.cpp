@@ -6,15 +6,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
 #include "util/Cp1252.h"
 #include "util/Error.h"
+#include "util/LineReader.h"
 #include "util/RegionalFormats.h"
-#include "util/WholeFile.h"
 #include "util/WholeNumber.h"
 
 namespace kx {
@@ -58,34 +57,6 @@ void SplitInto(std::string_view line, char comma, char quote, std::size_t limit,
     if (p == end || fields.size() == limit) break;
     ++p;
   }
-}
-
-// The lines of a text: a line ends at CR LF, LF or CR; a zero byte ends the text.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  if (const std::size_t zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
-  std::vector<std::string_view> lines;
-  lines.reserve(text.size() / 64 + 1);
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  // The next LF at or after p (end when there is none); found again only once p has passed it, so
-  // that a text that breaks its lines with CR alone is not searched to its end for every line.
-  const char* lf = nullptr;
-  while (p < end) {
-    if (lf == nullptr || (lf != end && lf < p)) {
-      const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-      lf = found != nullptr ? static_cast<const char*>(found) : end;
-    }
-    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(lf - p)));
-    if (cr != nullptr) {
-      lines.emplace_back(p, static_cast<std::size_t>(cr - p));
-      p = (cr + 1 < end && cr[1] == '\n') ? cr + 2 : cr + 1;
-    } else {
-      lines.emplace_back(p, static_cast<std::size_t>(lf - p));
-      if (lf == end) break;
-      p = lf + 1;
-    }
-  }
-  return lines;
 }
 
 bool IsBlank(std::string_view line) { return TrimControl(line).empty(); }
@@ -230,6 +201,11 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
   return entries;
 }
 
+int64_t TCsvImport::LineCount() const {
+  if (!lineCount_) lineCount_ = CountLines(FileName);
+  return *lineCount_;
+}
+
 std::string TCsvImport::TimeStamp() {
   const DateTime now = clock_.Now();
   return FormatDateTime(Formats.Regional.ShortDateFormat, now) + " " +
@@ -256,15 +232,15 @@ void TCsvImport::Execute() {
                    !IsDigitOrSign(regional.DecimalSeparator) &&
                    regional.DecimalSeparator != regional.ThousandSeparator;
 
-  const std::string text = ReadWholeFile(FileName);
-  const std::vector<std::string_view> lines = SplitLines(text);
-  lineCount_ = static_cast<int64_t>(lines.size());
+  LineReader lines(FileName);
+  lineCount_.reset();
   std::vector<std::string_view> fields;
   std::string unquoted;
   std::size_t fieldLimit = 1;
   for (const MapEntry& e : entries) fieldLimit = std::max(fieldLimit, e.position);
   int skipped = 0;
-  for (std::string_view line : lines) {
+  std::string_view line;
+  while (lines.Next(line)) {
     if (skipped < SkipFirstRows) {
       ++skipped;
       continue;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,8 +37,9 @@ class TCsvImport {
   // Records that went through the record cycle without an error (rejected ones included).
   int64_t ProcessedCount() const { return processed_; }
   int64_t ErrorCount() const { return static_cast<int64_t>(errors_.size()); }
-  // Lines of the source file, header and blank lines included.
-  int64_t LineCount() const { return lineCount_; }
+  // Lines of the source file, header and blank lines included. Counted by a pass of its own on
+  // the first request, so that an importer nobody asks does not read its file twice.
+  int64_t LineCount() const;
 
   std::string FileName;
   std::vector<std::string> Map;
@@ -78,7 +80,7 @@ class TCsvImport {
   SystemClock& clock_;
   ImportRow row_;
   int64_t processed_ = 0;
-  int64_t lineCount_ = 0;
+  mutable std::optional<int64_t> lineCount_;
   // The regional separators admit the direct reading of plain numbers (see CsvImport.cpp).
   bool plainWholeNumbers_ = false;
   bool plainDecimals_ = false;

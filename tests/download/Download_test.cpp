@@ -97,7 +97,8 @@ class DownloadTest : public ::testing::Test {
   int32_t Download(const std::string& url, int32_t timeout = 10, bool report = true, bool window = true) {
     target.clear();
     Downloader downloader(transport, ui, progress);
-    return downloader.DownloadUrl(url, "", timeout, target, status, report, window);
+    StringOutputStream sink(target);
+    return downloader.DownloadUrl(url, "", timeout, sink, status, report, window);
   }
 
   std::vector<std::string> LogLines() const {
@@ -339,9 +340,10 @@ TEST_P(BadCertificateTest, IsRefusedWithMinus3) {
   posix::CurlTransport transport(ui);
   Downloader downloader(transport, ui, progress);
   std::string target;
+  StringOutputStream sink(target);
   std::string status;
   EXPECT_EQ(
-      downloader.DownloadUrl(simulator.HttpsUrl() + "?params=" + request, "", 5, target, status, true, true),
+      downloader.DownloadUrl(simulator.HttpsUrl() + "?params=" + request, "", 5, sink, status, true, true),
       -3);
   EXPECT_TRUE(target.empty());
 }

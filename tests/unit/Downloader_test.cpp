@@ -6,6 +6,7 @@
 
 #include "net/ImpApiINet_Download.h"
 #include "support/RunDoubles.h"
+#include "support/ScriptedTransport.h"
 
 namespace kx::test {
 namespace {
@@ -18,55 +19,6 @@ class NoSessionTransport final : public HttpTransport {
     errorText = "12029";
     return nullptr;
   }
-};
-
-// Every request gets the scripted answer: a status, a Content-Length and a body, every read
-// succeeding; a 407's prompt answers as scripted.
-class ScriptedTransport final : public HttpTransport {
- public:
-  std::string status = "200";
-  std::optional<std::string> length;
-  std::string body;
-  std::vector<HttpRequest::ProxyPrompt> answers;
-  int prompts = 0;
-
-  std::unique_ptr<HttpSession> OpenSession(std::string_view, std::string&) override {
-    return std::make_unique<Session>(*this);
-  }
-
- private:
-  class Request final : public HttpRequest {
-   public:
-    explicit Request(ScriptedTransport& owner) : owner_(owner) {}
-    std::optional<std::string> StatusText() override { return owner_.status; }
-    std::optional<std::string> ContentLengthText() override { return owner_.length; }
-    ReadResult Read(char* buffer, std::size_t size) override {
-      const std::size_t n = std::min(size, owner_.body.size() - read_);
-      owner_.body.copy(buffer, n, read_);
-      read_ += n;
-      return {true, n};
-    }
-    ProxyPrompt AskProxyCredentials() override {
-      const std::size_t i = static_cast<std::size_t>(owner_.prompts++);
-      return i < owner_.answers.size() ? owner_.answers[i] : ProxyPrompt::Declined;
-    }
-
-   private:
-    ScriptedTransport& owner_;
-    std::size_t read_ = 0;
-  };
-  class Session final : public HttpSession {
-   public:
-    explicit Session(ScriptedTransport& owner) : owner_(owner) {}
-    void SetTimeouts(int32_t) override {}
-    std::unique_ptr<HttpRequest> OpenUrl(std::string_view, std::string_view) override {
-      return std::make_unique<Request>(owner_);
-    }
-    std::string LastErrorText() override { return ""; }
-
-   private:
-    ScriptedTransport& owner_;
-  };
 };
 
 std::vector<std::string> Logs(const RecordingProgress& progress) {
@@ -84,8 +36,9 @@ TEST(Downloader, NoSessionGivesMinus2WithTheSystemsText) {
   NoSessionTransport transport;
   Downloader downloader(transport, ui, progress);
   std::string target;
+  StringOutputStream sink(target);
   std::string status = "old";
-  EXPECT_EQ(downloader.DownloadUrl("https://127.0.0.1/x", "", 5, target, status, true, true), -2);
+  EXPECT_EQ(downloader.DownloadUrl("https://127.0.0.1/x", "", 5, sink, status, true, true), -2);
   EXPECT_EQ(status, "");
   EXPECT_THAT(Logs(progress), ElementsAre("WinINet-Systemfehler: 12029"));
 }
@@ -100,8 +53,9 @@ TEST(Downloader, ProxyPromptIsRepeatedAsLongAsCredentialsAreEntered) {
   transport.answers = {P::Retry, P::Retry, P::Retry, P::NoCredentials};
   Downloader downloader(transport, ui, progress);
   std::string target;
+  StringOutputStream sink(target);
   std::string status;
-  EXPECT_EQ(downloader.DownloadUrl("https://127.0.0.1/x", "", 5, target, status, true, true), -9);
+  EXPECT_EQ(downloader.DownloadUrl("https://127.0.0.1/x", "", 5, sink, status, true, true), -9);
   EXPECT_EQ(transport.prompts, 4);
   EXPECT_EQ(status, "407");
   EXPECT_THAT(Logs(progress), ElementsAre("HTTP-Fehler 407: Authentifizierung erforderlich."));
@@ -124,8 +78,9 @@ TEST(Downloader, TheAnnouncedLengthDecidesWhenEveryReadSucceeds) {
     transport.body = std::string(c.bodyBytes, 'x');
     Downloader downloader(transport, ui, progress);
     std::string target;
+    StringOutputStream sink(target);
     std::string status;
-    EXPECT_EQ(downloader.DownloadUrl("https://127.0.0.1/x", "", 5, target, status, true, true), c.result)
+    EXPECT_EQ(downloader.DownloadUrl("https://127.0.0.1/x", "", 5, sink, status, true, true), c.result)
         << c.length.value_or("(none)") << " announced, " << c.bodyBytes << " delivered";
   }
 }

@@ -144,8 +144,9 @@ int main(int argc, char** argv) {
   CountingProgress progress;
   kx::Downloader downloader(transport, user, progress);
   std::string body;
+  kx::StringOutputStream sink(body);
   std::string statusText;
-  const int32_t result = downloader.DownloadUrl(url, "", timeoutSeconds, body, statusText, true, true);
+  const int32_t result = downloader.DownloadUrl(url, "", timeoutSeconds, sink, statusText, true, true);
 
   std::printf("result=%ld status=%s bytes=%zu\n", static_cast<long>(result), Printable(statusText).c_str(),
               body.size());
