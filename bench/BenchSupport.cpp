@@ -271,6 +271,11 @@ PhaseResult RunInChild(const std::string& name, const std::function<std::map<std
   return result;
 }
 
+double CurrentRssMiB() {
+  // "VmRSS:     1234 kB"
+  return std::strtod(ProcValue("/proc/self/status", "VmRSS").c_str(), nullptr) / 1024.0;
+}
+
 double PeakRssMiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -84,6 +84,8 @@ PhaseResult RunInChild(const std::string& name, const std::function<std::map<std
 
 // The peak RSS of this process so far, in MiB.
 double PeakRssMiB();
+// The resident set of this process now.
+double CurrentRssMiB();
 
 // nproc, memory and CPU model, one line each.
 std::string MachineText();

@@ -27,6 +27,9 @@ struct XMLGenContext {
   RegionalSettings& Regional;
 };
 
+// The named queries as they stand, or faster ones that give the same rows in the same order.
+enum class DocumentQueries { Reference, Fast };
+
 // The component container of one run: the staging connection with its one transaction, the three
 // importers, the document queries, and the state of the document walk.
 class TXML_Gen {
@@ -75,6 +78,7 @@ class TXML_Gen {
   double LastImport = 0;
   DateTime ImportDate = 0;
   bool ClearReimport = false;
+  DocumentQueries QuerySet = DocumentQueries::Fast;  // Reference for the comparison in the tests
   std::string CustomerNo;
   std::string DepotNo;
   std::string AccountType;

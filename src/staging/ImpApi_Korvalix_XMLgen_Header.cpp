@@ -33,7 +33,7 @@ int32_t TXML_Gen::WriteImportFile(const std::string& outputDir) {
   writer.SetBufferSize(65535);
   writer.Reset();
   writer_ = &writer;
-  queries_ = std::make_unique<Queries>(*IBTransaction1);
+  queries_ = std::make_unique<Queries>(*IBTransaction1, QuerySet);
   const ScopeExit done([this]() noexcept {
     queries_.reset();
     writer_ = nullptr;

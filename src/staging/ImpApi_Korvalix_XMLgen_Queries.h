@@ -79,6 +79,22 @@ inline constexpr std::string_view kDpWerte =
     "and "
     "(BESTAENDE.DEPKTOART = :parDEPKTOART or BESTAENDE.DEPKTOART is NULL)";
 
+// The same rows as kDpWerte, faster: the join reads each depot's distinct (WKN, ISIN, account
+// type) of the transactions instead of every transaction. The result depends on the transactions
+// through these columns only, and the outer distinct and union sort the same set of rows, so the
+// rows and their order are the same (the document tests run both and compare the bytes).
+inline constexpr std::string_view kDpWerteDistinctFirst =
+    "select distinct TRANSAKTIONEN.FONWKNEXT, TRANSAKTIONEN.FONISIN, BESTAENDE.FONNAMELANG, "
+    "BESTAENDE.BESTSTK, BESTAENDE.HAS_TRANS from (select distinct FONWKNEXT, FONISIN, DEPSTNR, DEPKTOART "
+    "from TRANSAKTIONEN where DEPSTNR = :parDEPSTNR) TRANSAKTIONEN left join BESTAENDE on "
+    "TRANSAKTIONEN.DEPSTNR = BESTAENDE.DEPSTNR and (TRANSAKTIONEN.DEPKTOART = BESTAENDE.DEPKTOART or "
+    "(TRANSAKTIONEN.DEPKTOART is NULL or BESTAENDE.DEPKTOART is NULL)) and TRANSAKTIONEN.FONISIN = "
+    "BESTAENDE.FONISIN where TRANSAKTIONEN.DEPSTNR = :parDEPSTNR and (TRANSAKTIONEN.DEPKTOART = "
+    ":parDEPKTOART or TRANSAKTIONEN.DEPKTOART is NULL or BESTAENDE.DEPKTOART is NULL) union select "
+    "distinct BESTAENDE.FONWKNEXT, BESTAENDE.FONISIN, BESTAENDE.FONNAMELANG, BESTAENDE.BESTSTK, "
+    "BESTAENDE.HAS_TRANS from BESTAENDE where BESTAENDE.HAS_TRANS = 0 and BESTAENDE.DEPSTNR = :parDEPSTNR "
+    "and (BESTAENDE.DEPKTOART = :parDEPKTOART or BESTAENDE.DEPKTOART is NULL)";
+
 inline constexpr std::string_view kDwTrans =
     "select TRAID, TRATYPKZ, TRATYPKZTXT, TRAWAEHR, TRADAT, FONPREISDAT, FONPREIS, FONRPREIS, TRASTK, "
     "TRABETRAG, "
@@ -98,13 +114,14 @@ namespace kx {
 
 // The document's queries, prepared once per document and opened again with new parameters.
 struct TXML_Gen::Queries {
-  explicit Queries(db::Transaction& t)
+  Queries(db::Transaction& t, DocumentQueries set)
       : dsDBstartids(t, staging_sql::kSelectDBstartids),
         qKundenVerm(t, staging_sql::kKundenVerm),
         qKdPerson1(t, staging_sql::kKdPerson1),
         qKdDepots(t, staging_sql::kKdDepots),
         qKdDepotsOKZ(t, staging_sql::kKdDepotsOKZ),
-        qDpWerte(t, staging_sql::kDpWerte),
+        qDpWerte(t, set == DocumentQueries::Reference ? staging_sql::kDpWerte
+                                                      : staging_sql::kDpWerteDistinctFirst),
         qDwTrans(t, staging_sql::kDwTrans),
         qDWBestand(t, staging_sql::kDWBestand) {}
 

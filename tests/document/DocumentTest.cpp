@@ -125,6 +125,18 @@ int32_t DocumentTest::RunGenerateImport() {
   return generator.GenerateImport(args);
 }
 
+int32_t DocumentTest::RewriteDocument(DocumentQueries queries) {
+  TXML_Gen generator({progress, clock, regional});
+  generator.QuerySet = queries;
+  generator.AdvisorRef = args.AdvisorRef;
+  generator.LastImport = args.LastImport;
+  generator.ImportDate = args.ImportDate;
+  generator.ClearReimport = args.ClearReimport;
+  const int32_t result = generator.WriteImportFileFrom(database_->Name(), args.OutputDir);
+  document = testsupport::TempDir::ReadFile(DocumentPath());
+  return result;
+}
+
 int32_t DocumentTest::Generate() {
   const int32_t result = RunGenerateImport();
   document.clear();

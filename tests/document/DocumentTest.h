@@ -13,6 +13,7 @@
 #include "ProviderLines.h"
 #include "platform/RegionalSettings.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "support/DbTestSupport.h"
 #include "support/RunDoubles.h"
 #include "support/TempDir.h"
@@ -62,6 +63,9 @@ class DocumentTest : public ::testing::Test {
   // Whole files, written instead of the records above when set.
   std::optional<std::string> holdingsFile;
   std::optional<std::string> transactionsFile;
+  // The document alone again, from the tables the last run loaded, with the given queries.
+  int32_t RewriteDocument(DocumentQueries queries);
+
   GenerateImportArgs args;  // everything set for a first import; tests change what they need
   std::string document;
 
