@@ -6,87 +6,55 @@
 #include <vector>
 
 #include "provider/ImpApi_Korvalix_Settings.h"
+#include "util/Cp1252.h"
 
 namespace kx {
 namespace {
 
-TEST(RunOptions, KeyMatchesWithoutRegardToCase) {
-  const RunOptions options("userlogin=abc");
-  EXPECT_EQ(options.Value("UserLogin"), "abc");
-  EXPECT_EQ(RunOptions("USERLOGIN=abc").Value("UserLogin"), "abc");
+// One option text, one key and the value it gives; the case name says the rule.
+struct ValueCase {
+  const char* name;
+  std::string_view text;
+  std::string_view key;
+  std::string_view expected;
+};
+
+const ValueCase kValueCases[] = {
+    {"KeyMatchesWithoutRegardToCase", "userlogin=abc", "UserLogin", "abc"},
+    {"KeyMatchesWithoutRegardToCaseUpper", "USERLOGIN=abc", "UserLogin", "abc"},
+    {"KeyCaseFoldingCoversWindows1252Letters", "Größe=1\nŠaš=2\nÿ=3"_cp1252, "GRÖßE"_cp1252, "1"},
+    {"KeyCaseFoldingCoversWindows1252CaronLetters", "Größe=1\nŠaš=2\nÿ=3"_cp1252, "šAŠ"_cp1252, "2"},
+    {"KeyCaseFoldingCoversWindows1252YDiaeresis", "Größe=1\nŠaš=2\nÿ=3"_cp1252, "Ÿ"_cp1252, "3"},
+    // 0xD7 (multiplication sign) and 0xF7 (division sign) sit where a letter pair would be.
+    {"SignsWithoutCaseDoNotMatchEachOther", "\xD7=1", "\xF7", ""},
+    {"SharpSDoesNotMatchDoubleS", "straße=1"_cp1252, "STRASSE", ""},
+    {"KeyWithBlankBeforeEqualsDoesNotMatch", "USERLOGIN = abc", "UserLogin", ""},
+    {"KeyWithBlankBeforeNameDoesNotMatch", " UserLogin=abc", "UserLogin", ""},
+    {"KeyWithTabBeforeNameDoesNotMatch", "\tUserLogin=abc", "UserLogin", ""},
+    {"KeyIsComparedWhole", "UserLoginX=1\nUser=2\nxUserLogin=3", "UserLogin", ""},
+    {"FirstLineWithTheKeyWins", "UserLogin=first\nuserlogin=second\nUSERLOGIN=third", "UserLogin", "first"},
+    {"EmptyFirstValueStillWins", "Password=\nPassword=later", "Password", ""},
+    {"LinesWithoutEqualsAreIgnored", "UserLogin\nUserLogin abc\nUserLogin=real", "UserLogin", "real"},
+    {"ValueIsTheRestAfterTheFirstEquals", "Password=a=b==", "Password", "a=b=="},
+    {"NameEndsAtTheFirstEquals", "a=b=c", "a=b", ""},
+    {"ValueIsTrimmedOfBytesZeroToThirtyTwo", std::string_view("Password=\x01\t \x1Fp w\0 \x20\x0B", 20),
+     "Password", "p w"},
+    {"TrimmingKeepsBytesAboveThirtyTwo", "Password=\177a\240", "Password", "\177a\240"},  // octal escapes
+    {"TrimmingKeepsPrintableBytes", "Password=!x!", "Password", "!x!"},
+    // A CR LF must not leave the LF at the start of the next line's name.
+    {"LineEndIsNotPartOfTheName", "X=1\r\nUserLogin=abc", "UserLogin", "abc"},
+    {"MissingKeyGivesAnEmptyValue", "", "UserLogin", ""},
+    {"OtherKeyGivesAnEmptyValue", "Password=x", "UserLogin", ""},
+};
+
+class RunOptionsValue : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(RunOptionsValue, Is) {
+  EXPECT_EQ(RunOptions(GetParam().text).Value(GetParam().key), GetParam().expected);
 }
 
-TEST(RunOptions, KeyCaseFoldingCoversWindows1252Letters) {
-  // "Größe" against "GRÖßE", "Šaš" against "šAŠ", "ÿ" against "Ÿ"
-  const RunOptions options(
-      "Gr\xF6\xDF"
-      "e=1\n\x8A"
-      "a\x9A=2\n\xFF=3");
-  EXPECT_EQ(options.Value("GR\xD6\xDF"
-                          "E"),
-            "1");
-  EXPECT_EQ(options.Value("\x9A"
-                          "A\x8A"),
-            "2");
-  EXPECT_EQ(options.Value("\x9F"), "3");
-}
-
-TEST(RunOptions, SignsWithoutCaseDoNotMatchEachOther) {
-  // 0xD7 (multiplication sign) and 0xF7 (division sign) sit where a letter pair would be.
-  EXPECT_EQ(RunOptions("\xD7=1").Value("\xF7"), "");
-  EXPECT_EQ(RunOptions("stra\xDF"
-                       "e=1")
-                .Value("STRASSE"),
-            "");
-}
-
-TEST(RunOptions, KeyWithBlankBeforeEqualsDoesNotMatch) {
-  EXPECT_EQ(RunOptions("USERLOGIN = abc").Value("UserLogin"), "");
-}
-
-TEST(RunOptions, KeyWithBlankBeforeNameDoesNotMatch) {
-  EXPECT_EQ(RunOptions(" UserLogin=abc").Value("UserLogin"), "");
-  EXPECT_EQ(RunOptions("\tUserLogin=abc").Value("UserLogin"), "");
-}
-
-TEST(RunOptions, KeyIsComparedWhole) {
-  const RunOptions options("UserLoginX=1\nUser=2\nxUserLogin=3");
-  EXPECT_EQ(options.Value("UserLogin"), "");
-}
-
-TEST(RunOptions, FirstLineWithTheKeyWins) {
-  const RunOptions options("UserLogin=first\nuserlogin=second\nUSERLOGIN=third");
-  EXPECT_EQ(options.Value("UserLogin"), "first");
-}
-
-TEST(RunOptions, EmptyFirstValueStillWins) {
-  EXPECT_EQ(RunOptions("Password=\nPassword=later").Value("Password"), "");
-}
-
-TEST(RunOptions, LinesWithoutEqualsAreIgnored) {
-  const RunOptions options("UserLogin\nUserLogin abc\nUserLogin=real");
-  EXPECT_EQ(options.Value("UserLogin"), "real");
-}
-
-TEST(RunOptions, ValueIsTheRestAfterTheFirstEquals) {
-  EXPECT_EQ(RunOptions("Password=a=b==").Value("Password"), "a=b==");
-}
-
-TEST(RunOptions, NameEndsAtTheFirstEquals) { EXPECT_EQ(RunOptions("a=b=c").Value("a=b"), ""); }
-
-TEST(RunOptions, ValueIsTrimmedOfBytesZeroToThirtyTwo) {
-  const std::string text = std::string("Password=\x01\t \x1F", 13) + "p w" + std::string("\x00 \x20\x0B", 4);
-  EXPECT_EQ(RunOptions(text).Value("Password"), "p w");
-}
-
-TEST(RunOptions, TrimmingKeepsBytesAboveThirtyTwo) {
-  EXPECT_EQ(RunOptions("Password=\x7F"
-                       "a\xA0")
-                .Value("Password"),
-            "\x7F"
-            "a\xA0");
-  EXPECT_EQ(RunOptions("Password=!x!").Value("Password"), "!x!");
-}
+INSTANTIATE_TEST_SUITE_P(RunOptions, RunOptionsValue, ::testing::ValuesIn(kValueCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunOptions, CrAndLfAndCrLfEachEndALine) {
   for (const char* text :
@@ -97,16 +65,6 @@ TEST(RunOptions, CrAndLfAndCrLfEachEndALine) {
     EXPECT_EQ(options.Value("B"), "2");
     EXPECT_EQ(options.Value("C"), "3");
   }
-}
-
-TEST(RunOptions, LineEndIsNotPartOfTheName) {
-  // A CR LF must not leave the LF at the start of the next line's name.
-  EXPECT_EQ(RunOptions("X=1\r\nUserLogin=abc").Value("UserLogin"), "abc");
-}
-
-TEST(RunOptions, MissingKeyGivesAnEmptyValue) {
-  EXPECT_EQ(RunOptions("").Value("UserLogin"), "");
-  EXPECT_EQ(RunOptions("Password=x").Value("UserLogin"), "");
 }
 
 struct SwitchCase {
