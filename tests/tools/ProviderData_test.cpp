@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -93,6 +94,8 @@ std::map<std::string, std::size_t> ReadMap(const std::string& name) {
   }
   return map;
 }
+
+using Row = std::vector<std::string>;
 
 struct Column {
   std::string type;        // INTEGER, SMALLINT, DOUBLE, VARCHAR
@@ -260,7 +263,7 @@ TEST(KxGen, CountsAreWhatTheFilesContain) {
   }
 }
 
-TEST(KxGen, TotalsFollowTheMeansWhileEachParentVaries) {
+TEST(KxGen, TotalsFollowTheMeans) {
   Sizes sizes;
   sizes.customers = 40;
   sizes.depotsPerCustomer = 2.5;
@@ -271,69 +274,6 @@ TEST(KxGen, TotalsFollowTheMeansWhileEachParentVaries) {
   EXPECT_EQ(files.counts.depots, 100u);
   EXPECT_EQ(files.counts.holdingsRows, 400u);
   EXPECT_EQ(files.counts.transactionRows, 4000u);
-
-  std::map<std::string, std::set<std::string>> depotsOfCustomer;
-  std::map<std::string, int> rowsOfDepot, linesOfPosition;
-  for (const auto& row : files.holdings.rows) {
-    depotsOfCustomer[files.holdings.Get(row, "INHKDNR1")].insert(DepotKey(files.holdings, row));
-    ++rowsOfDepot[DepotKey(files.holdings, row)];
-  }
-  for (const auto& row : files.transactions.rows) ++linesOfPosition[PositionKey(files.transactions, row)];
-  auto spread = [](const auto& groups) {
-    std::set<std::size_t> sizes;
-    for (const auto& [key, group] : groups) {
-      if constexpr (std::is_integral_v<std::decay_t<decltype(group)>>)
-        sizes.insert(static_cast<std::size_t>(group));
-      else
-        sizes.insert(group.size());
-    }
-    return sizes.size();
-  };
-  EXPECT_GT(spread(depotsOfCustomer), 2u);
-  EXPECT_GT(spread(rowsOfDepot), 2u);
-  EXPECT_GT(spread(linesOfPosition), 2u);
-}
-
-// The mode the import document gives an accepted transaction line, by its type code, type text
-// and the sign of its amount; "-" where the document writes nothing.
-std::string DocumentMode(const Table& t, const std::vector<std::string>& row) {
-  const int code = std::stoi(t.Get(row, "TRATYPKZ"));
-  const std::string text = kx::ToLower1252(t.Get(row, "TRATYPKZTXT"));
-  auto has = [&](std::string_view word) { return text.find(word) != std::string::npos; };
-  const std::string& amountText = t.Get(row, "TRABETRAG");
-  const double amount = IsNull(amountText) ? 0 : std::stod(amountText);
-  const int sign = amount > 0 ? 1 : amount < 0 ? -1 : 0;
-  const bool amountOnly = IsNull(t.Get(row, "TRASTK")) && !IsNull(amountText);
-  if (code == 2) return "-";
-  if (code == 8 || (code == 5 && (has("kupon") || has("ertrag")))) {
-    if (sign == 0) return "-";
-    const bool storno = code == 8 ? sign < 0 : sign > 0;
-    const double shares = amountOnly ? 0 : std::stod(t.Get(row, "TRASTK"));
-    return std::string(storno ? "AU_STORNO" : "AU") + (shares > 0 ? (storno ? "+W_STORNO" : "+W") : "");
-  }
-  std::string mode;
-  bool storno = false;
-  switch (code) {
-    case 1:
-      storno = sign < 0;
-      mode = has("übertrag"_cp1252) || has("einbuchung") || has("eingang") ? "LE"
-             : has("spar") || has("regelm")                                ? (storno ? "A" : "AS")
-                                                                           : "A";
-      break;
-    case 3:
-      storno = sign > 0, mode = has("übertrag"_cp1252) || has("ausbuchung") || has("ausgang") ? "LA" : "V";
-      break;
-    case 4:
-      storno = sign < 0, mode = has("tausch") ? "ASW" : "A";
-      break;
-    case 5:
-      storno = sign > 0, mode = has("tausch") ? "VSW" : "V";
-      break;
-    default:
-      storno = sign > 0, mode = "KO";
-      break;  // 6 and 7
-  }
-  return storno ? mode + "_STORNO" : mode;
 }
 
 bool ValidDate(const std::string& text) {
@@ -346,140 +286,101 @@ bool ValidDate(const std::string& text) {
   return month >= 1 && month <= 12 && day >= 1 && day <= lengths[month - 1];
 }
 
-TEST(KxGen, TransactionsReachEveryTypeCodeModeAndValueBranch) {
+// A case the generated rows must reach: its name and whether a row shows it.
+using Case = std::pair<const char*, std::function<bool(const Row&)>>;
+
+void ExpectEveryCaseReached(const std::vector<Row>& rows, const std::vector<Case>& cases) {
+  for (const auto& [name, shows] : cases) EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), shows)) << name;
+}
+
+TEST(KxGen, TransactionsReachEveryTypeCodeAndValueBranch) {
   Sizes sizes = Small();
   sizes.customers = 30;
   const Files files = Make(sizes);
   const Table& t = files.transactions;
-  std::set<std::string> codes, seen;
-  std::size_t rejected = 0;
+  std::set<std::string> codes;
+  std::vector<Row> accepted;
   for (const auto& row : t.rows) {
-    const std::string& code = t.Get(row, "TRATYPKZ");
-    codes.insert(code);
-    if (!Accepted(code)) {
-      ++rejected;
-      continue;
-    }
-    seen.insert(DocumentMode(t, row));
-    const double rPrice = IsNull(t.Get(row, "FONRPREIS")) ? 0 : std::stod(t.Get(row, "FONRPREIS"));
-    const double price = IsNull(t.Get(row, "FONPREIS")) ? 0 : std::stod(t.Get(row, "FONPREIS"));
-    if (rPrice == 0) seen.insert(price > 0 ? "price status 21" : "no price");
-    if (!ValidDate(t.Get(row, "FONPREISDAT"))) seen.insert("unknown price date");
-    if (t.Get(row, "TRASTK") == "0" || t.Get(row, "TRASTK") == "0.000") seen.insert("zero shares");
-    if (IsNull(t.Get(row, "TRASTK"))) seen.insert("amount only");
-    if (t.Get(row, "TRABETRAG") != t.Get(row, "TRABETRAGEUR") && t.Get(row, "TRABETRAG")[0] != '-') {
-      seen.insert("exchange rate");
-    }
-    if (code == "1" || code == "8") {
-      const std::string& charge = t.Get(row, "FONAUSGABE");
-      const std::string& reduction = t.Get(row, "TRABONPZ");
-      if (IsNull(charge) || IsNull(reduction))
-        seen.insert("no fee");
-      else if (std::stod(charge) * (100 - std::stod(reduction)) <= 0)
-        seen.insert("fee zero");
-      else
-        seen.insert("fee");
-    }
-    const std::string& traid = t.Get(row, "TRAID");
-    seen.insert(traid.find_first_not_of("0123456789") == std::string::npos && traid[0] == '0' ? "numeric id"
-                                                                                              : "text id");
+    codes.insert(t.Get(row, "TRATYPKZ"));
+    if (Accepted(t.Get(row, "TRATYPKZ"))) accepted.push_back(row);
   }
   for (const std::string code : {"1", "2", "3", "4", "5", "6", "7", "8", "0", "9", "x", ""}) {
     EXPECT_TRUE(codes.count(code)) << "type code '" << code << "'";
   }
-  const double share = static_cast<double>(rejected) / static_cast<double>(t.rows.size());
-  EXPECT_GT(share, 0.01);
-  EXPECT_LT(share, 0.10);
-  for (const std::string expected : {"A",
-                                     "A_STORNO",
-                                     "AS",
-                                     "LE",
-                                     "LE_STORNO",
-                                     "LA",
-                                     "LA_STORNO",
-                                     "V",
-                                     "V_STORNO",
-                                     "ASW",
-                                     "ASW_STORNO",
-                                     "VSW",
-                                     "VSW_STORNO",
-                                     "KO",
-                                     "KO_STORNO",
-                                     "AU",
-                                     "AU_STORNO",
-                                     "AU+W",
-                                     "AU_STORNO+W_STORNO",
-                                     "-",
-                                     "price status 21",
-                                     "no price",
-                                     "unknown price date",
-                                     "zero shares",
-                                     "amount only",
-                                     "exchange rate",
-                                     "no fee",
-                                     "fee zero",
-                                     "fee",
-                                     "numeric id",
-                                     "text id"}) {
-    EXPECT_TRUE(seen.count(expected)) << expected;
-  }
+  const double rejected = 1.0 - static_cast<double>(accepted.size()) / static_cast<double>(t.rows.size());
+  EXPECT_GT(rejected, 0.01);
+  EXPECT_LT(rejected, 0.10);
+
+  auto v = [&t](const Row& r, const char* column) -> const std::string& { return t.Get(r, column); };
+  auto number = [&v](const Row& r, const char* column) {
+    return IsNull(v(r, column)) ? 0 : std::stod(v(r, column));
+  };
+  auto charged = [&v](const Row& r) { return v(r, "TRATYPKZ") == "1" || v(r, "TRATYPKZ") == "8"; };
+  auto noFee = [&v](const Row& r) { return IsNull(v(r, "FONAUSGABE")) || IsNull(v(r, "TRABONPZ")); };
+  auto fee = [&number](const Row& r) { return number(r, "FONAUSGABE") * (100 - number(r, "TRABONPZ")); };
+  auto numericId = [&v](const Row& r) {
+    return v(r, "TRAID").find_first_not_of("0123456789") == std::string::npos && v(r, "TRAID")[0] == '0';
+  };
+  const std::vector<Case> cases = {
+      {"price status 21",
+       [&](const Row& r) { return number(r, "FONRPREIS") == 0 && number(r, "FONPREIS") > 0; }},
+      {"no price", [&](const Row& r) { return number(r, "FONRPREIS") == 0 && number(r, "FONPREIS") <= 0; }},
+      {"unknown price date", [&](const Row& r) { return !ValidDate(v(r, "FONPREISDAT")); }},
+      {"zero shares", [&](const Row& r) { return v(r, "TRASTK") == "0" || v(r, "TRASTK") == "0.000"; }},
+      {"amount only", [&](const Row& r) { return IsNull(v(r, "TRASTK")); }},
+      {"exchange rate",
+       [&](const Row& r) {
+         return v(r, "TRABETRAG") != v(r, "TRABETRAGEUR") && v(r, "TRABETRAG")[0] != '-';
+       }},
+      {"no fee", [&](const Row& r) { return charged(r) && noFee(r); }},
+      {"fee zero", [&](const Row& r) { return charged(r) && !noFee(r) && fee(r) <= 0; }},
+      {"fee", [&](const Row& r) { return charged(r) && !noFee(r) && fee(r) > 0; }},
+      {"numeric id", numericId},
+      {"text id", [&](const Row& r) { return !numericId(r); }},
+  };
+  ExpectEveryCaseReached(accepted, cases);
 }
 
 TEST(KxGen, HoldingsCarryTheCasesOfTheDocument) {
   const Files files = Make(Small());
   const Table& h = files.holdings;
+  auto v = [&h](const Row& r, const char* column) -> const std::string& { return h.Get(r, column); };
+  auto is = [&v](const char* column, std::string value) {
+    return [&v, column, value](const Row& r) { return v(r, column) == value; };
+  };
+  auto null = [&v](const char* column) {
+    return [&v, column](const Row& r) { return IsNull(v(r, column)); };
+  };
+  auto name = [&v](const Row& r) -> const std::string& { return v(r, "FONNAMELANG"); };
+  const std::vector<Case> cases = {
+      {"HAS_TRANS 0", is("HAS_TRANS", "0")},
+      {"HAS_TRANS 1", is("HAS_TRANS", "1")},
+      {"HAS_TRANS Null", is("HAS_TRANS", "Null")},
+      {"name with ; and \"",
+       [&](const Row& r) { return name(r).find(';') != name(r).npos && name(r).find('"') != name(r).npos; }},
+      {"name beginning with a quote", [&](const Row& r) { return name(r).rfind('"', 0) == 0; }},
+      {"no ISIN", null("FONISIN")},
+      {"account type Null", is("DEPKTOART", "Null")},
+      {"sub-account Null", is("DEPUNTERKTO", "Null")},
+      {"no second holder", null("INHKDNR2")},
+      {"second holder", [&](const Row& r) { return !IsNull(v(r, "INHKDNR2")); }},
+      {"second holder Null", is("INHKDNR2", "Null")},
+      {"other gender", [&](const Row& r) { return v(r, "INHGESCH1") != "M" && v(r, "INHGESCH1") != "W"; }},
+      {"unknown birth date", [&](const Row& r) { return !ValidDate(v(r, "INHGEBTAG1")); }},
+      {"shares Null", null("BESTSTK")},
+      {"price Null", null("FONRUECKPREIS")},
+      {"exchange rate Null", null("DEVKURS")},
+      {"foreign currency", [&](const Row& r) { return v(r, "FONWAEHR") != "EUR"; }},
+  };
+  ExpectEveryCaseReached(h.rows, cases);
   std::map<std::string, std::set<std::string>> typesOfNumber;
-  std::set<std::string> seen;
-  for (const auto& row : h.rows) {
-    typesOfNumber[h.Get(row, "DEPSTNR")].insert(h.Get(row, "DEPKTOART") + "|" + h.Get(row, "DEPUNTERKTO"));
-    seen.insert("HAS_TRANS " + h.Get(row, "HAS_TRANS"));
-    const std::string& name = h.Get(row, "FONNAMELANG");
-    if (name.find(';') != std::string::npos && name.find('"') != std::string::npos)
-      seen.insert("name with ; and \"");
-    if (!name.empty() && name[0] == '"') seen.insert("name beginning with a quote");
-    if (IsNull(h.Get(row, "FONISIN"))) seen.insert("no ISIN");
-    if (h.Get(row, "DEPKTOART") == "Null") seen.insert("account type Null");
-    if (h.Get(row, "DEPUNTERKTO") == "Null") seen.insert("sub-account Null");
-    seen.insert(IsNull(h.Get(row, "INHKDNR2")) ? "no second holder" : "second holder");
-    if (h.Get(row, "INHKDNR2") == "Null") seen.insert("second holder Null");
-    const std::string& gender = h.Get(row, "INHGESCH1");
-    if (gender != "M" && gender != "W") seen.insert("other gender");
-    if (!ValidDate(h.Get(row, "INHGEBTAG1"))) seen.insert("unknown birth date");
-    if (IsNull(h.Get(row, "BESTSTK"))) seen.insert("shares Null");
-    if (IsNull(h.Get(row, "FONRUECKPREIS"))) seen.insert("price Null");
-    if (IsNull(h.Get(row, "DEVKURS"))) seen.insert("exchange rate Null");
-    if (h.Get(row, "FONWAEHR") != "EUR") seen.insert("foreign currency");
-  }
-  for (const auto& [number, types] : typesOfNumber) {
-    if (types.size() > 1) seen.insert("depot number with two account types");
-  }
-  const std::string text = files.holdingsText;
-  for (const std::string_view word : {"ä"_cp1252, "ö"_cp1252, "ü"_cp1252, "ß"_cp1252}) {
-    if (text.find(word) != std::string::npos) seen.insert(std::string(kx::Cp1252ToUtf8(word)));
-  }
-  for (const std::string expected : {"HAS_TRANS 0",
-                                     "HAS_TRANS 1",
-                                     "HAS_TRANS Null",
-                                     "name with ; and \"",
-                                     "name beginning with a quote",
-                                     "no ISIN",
-                                     "account type Null",
-                                     "sub-account Null",
-                                     "no second holder",
-                                     "second holder",
-                                     "second holder Null",
-                                     "other gender",
-                                     "unknown birth date",
-                                     "shares Null",
-                                     "price Null",
-                                     "exchange rate Null",
-                                     "foreign currency",
-                                     "depot number with two account types",
-                                     "ä",
-                                     "ö",
-                                     "ü",
-                                     "ß"}) {
-    EXPECT_TRUE(seen.count(expected)) << expected;
+  for (const auto& row : h.rows)
+    typesOfNumber[v(row, "DEPSTNR")].insert(v(row, "DEPKTOART") + "|" + v(row, "DEPUNTERKTO"));
+  EXPECT_TRUE(std::any_of(typesOfNumber.begin(), typesOfNumber.end(), [](const auto& n) {
+    return n.second.size() > 1;
+  })) << "depot number with two account types";
+  for (const std::string_view letter : {"ä"_cp1252, "ö"_cp1252, "ü"_cp1252, "ß"_cp1252}) {
+    EXPECT_NE(files.holdingsText.find(letter), std::string::npos) << kx::Cp1252ToUtf8(letter);
   }
   EXPECT_GT(files.counts.customerRows, files.counts.customers) << "a customer under two advisor numbers";
 }

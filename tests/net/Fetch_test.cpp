@@ -169,7 +169,7 @@ TEST_P(ProviderAnswerTest, GivesItsCodeAndWritesNoFile) {
   EXPECT_THAT(clock.sleeps, IsEmpty());
 }
 
-// The answers themselves are a unit table (tests/unit/ProviderAnswer_test.cpp); over HTTPS, one
+// The answers themselves are a unit table (tests/provider/ProviderAnswer_test.cpp); over HTTPS, one
 // of each kind: a mapped number, one without a "-", and the clear re-import.
 INSTANTIATE_TEST_SUITE_P(Answers, ProviderAnswerTest,
                          ::testing::Values(AnswerCase{"Fehler 10 - abc", -31, 10, "abc"},

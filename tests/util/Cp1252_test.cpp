@@ -55,43 +55,24 @@ TEST(Cp1252Case, FoldingIsConsistentForEveryByte) {
   }
 }
 
+// Texts below are written as UTF-8 source and taken as Windows-1252 bytes by the literal, which
+// Cp1252Literal checks on its own.
 TEST(Cp1252Case, StringsAreFoldedBytewise) {
-  EXPECT_EQ(ToLower1252("\xDC"
-                        "BER Stra\xDF"
-                        "e \x8A"),
-            "\xFC"
-            "ber stra\xDF"
-            "e \x9A");
-  EXPECT_EQ(ToUpper1252("\xFC"
-                        "ber stra\xDF"
-                        "e \xFF"),
-            "\xDC"
-            "BER STRA\xDF"
-            "E \x9F");
+  EXPECT_EQ(ToLower1252("ÜBER Straße Š"_cp1252), "über straße š"_cp1252);
+  EXPECT_EQ(ToUpper1252("über straße ÿ"_cp1252), "ÜBER STRAßE Ÿ"_cp1252);
 }
 
 TEST(Cp1252Case, EqualsIgnoreCaseComparesWholeTexts) {
-  EXPECT_TRUE(
-      EqualsIgnoreCase1252("\xDC"
-                           "bersicht",
-                           "\xFC"
-                           "BERSICHT"));
+  EXPECT_TRUE(EqualsIgnoreCase1252("Übersicht"_cp1252, "üBERSICHT"_cp1252));
   EXPECT_TRUE(EqualsIgnoreCase1252("", ""));
   EXPECT_FALSE(EqualsIgnoreCase1252("abc", "abcd"));
   EXPECT_FALSE(EqualsIgnoreCase1252("\xD7", "\xF7"));
-  EXPECT_FALSE(
-      EqualsIgnoreCase1252("stra\xDF"
-                           "e",
-                           "STRASSE"));
+  EXPECT_FALSE(EqualsIgnoreCase1252("straße"_cp1252, "STRASSE"));
 }
 
 TEST(FindIgnoreCase1252, FindsTheFirstOccurrence) {
   EXPECT_EQ(FindIgnoreCase1252("C:\\Out\\XML_TEMP\\xml_temp\\", "xml_temp"), 7u);
-  EXPECT_EQ(FindIgnoreCase1252("/data/\xDC"
-                               "bung/",
-                               "\xFC"
-                               "BUNG"),
-            6u);
+  EXPECT_EQ(FindIgnoreCase1252("/data/Übung/"_cp1252, "üBUNG"_cp1252), 6u);
   EXPECT_EQ(FindIgnoreCase1252("abc", "abc"), 0u);
   EXPECT_EQ(FindIgnoreCase1252("xxabc", "ABC"), 2u);
 }
@@ -113,10 +94,7 @@ TEST(TrimControl, RemovesBytesZeroToThirtyTwoAtBothEnds) {
 
 TEST(TrimControl, KeepsBytesAboveThirtyTwo) {
   EXPECT_EQ(TrimControl("!x!"), "!x!");
-  EXPECT_EQ(TrimControl("\x7F"
-                        "a\xA0"),
-            "\x7F"
-            "a\xA0");
+  EXPECT_EQ(TrimControl("\177a\240"), "\177a\240");  // octal: a hex escape would swallow the letter
 }
 
 TEST(TrimControl, TextOfOnlyControlBytesBecomesEmpty) {
@@ -160,29 +138,19 @@ TEST(Utf8ToCp1252, ConvertsEveryKindOfCharacter) {
 }
 
 TEST(Utf8ToCp1252, CharactersWithoutAWindows1252FormBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1252("a\xE6\x97\xA5"
-                         "b"),
-            "a?b");  // a CJK character
-  EXPECT_EQ(Utf8ToCp1252("a\xF0\x9F\x98\x80"
-                         "b"),
-            "a?b");                          // a four-byte character
-  EXPECT_EQ(Utf8ToCp1252("\xC4\x80"), "?");  // A macron
+  EXPECT_EQ(Utf8ToCp1252("a日b"), "a?b");  // a CJK character
+  EXPECT_EQ(Utf8ToCp1252("a😀b"), "a?b");   // a four-byte character
+  EXPECT_EQ(Utf8ToCp1252("Ā"), "?");       // A macron
 }
 
 TEST(Utf8ToCp1252, StrayAndTruncatedBytesBecomeQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1252("a\xFC"
-                         "b"),
-            "a?b");
+  EXPECT_EQ(Utf8ToCp1252("a\374b"), "a?b");
   EXPECT_EQ(Utf8ToCp1252("ab\xC3"), "ab?");
 }
 
 TEST(Utf8ToCp1252, LeadByteWithoutContinuationDoesNotSwallowTheNextCharacter) {
-  EXPECT_EQ(Utf8ToCp1252("a\xC3"
-                         "b"),
-            "a?b");
-  EXPECT_EQ(Utf8ToCp1252("\xE2\x82"
-                         "A"),
-            "?A");
+  EXPECT_EQ(Utf8ToCp1252("a\303b"), "a?b");
+  EXPECT_EQ(Utf8ToCp1252("\342\202A"), "?A");
 }
 
 TEST(Utf8ToCp1252, ReversesCp1252ToUtf8ForEveryByte) {

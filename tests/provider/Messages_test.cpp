@@ -1,6 +1,5 @@
 // Result code texts: ExportErrorText, CopyErrorText and the export GetExportErrorMsg.
-// Expected texts are written as Windows-1252 bytes ("\xFC" is u-umlaut); a literal is split after
-// an escape where the next character is a hex digit.
+// Expected texts are written as UTF-8 source and taken as Windows-1252 bytes by the _cp1252 literal.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -13,13 +12,14 @@
 #include "ImpApiKorvalix.h"
 #include "provider/ImpApi_Korvalix.h"
 #include "provider/ImpApi_Korvalix_Messages.h"
+#include "util/Cp1252.h"
 
 namespace kx {
 namespace {
 
 struct TextCase {
   int32_t code;
-  std::string text;
+  std::string_view text;
 };
 
 ProviderValues Details(int32_t code, std::string text) {
@@ -33,23 +33,13 @@ ProviderValues Details(int32_t code, std::string text) {
 const std::vector<TextCase>& FixedTexts() {
   static const std::vector<TextCase> cases = {
       {-1, "Unbestimmter Fehler bei Internet-Zugriff"},
-      {-2,
-       "Internet-Fehler: Session nicht verf\xFC"
-       "gbar"},
-      {-3,
-       "Internet-Fehler: \xD6"
-       "ffnen der URL fehlgeschlagen"},
+      {-2, "Internet-Fehler: Session nicht verfügbar"_cp1252},
+      {-3, "Internet-Fehler: Öffnen der URL fehlgeschlagen"_cp1252},
       {-4, "Internet-Fehler: Zugriff auf Seite verweigert"},
       {-5, "Internet-Fehler: Seite nicht gefunden"},
       {-6, "Internet-Fehler: Zugriff auf URL fehlgeschlagen"},
-      {-7,
-       "Internet-Fehler: Datei unvollst\xE4"
-       "ndig \xFC"
-       "bertragen"},
-      {-8,
-       "Internet-Fehler: Server \xFC"
-       "berlastet. Bitte sp\xE4"
-       "ter erneut versuchen"},
+      {-7, "Internet-Fehler: Datei unvollständig übertragen"_cp1252},
+      {-8, "Internet-Fehler: Server überlastet. Bitte später erneut versuchen"_cp1252},
       {-9, "Proxy-Fehler: Authentifizierung erforderlich"},
       {-1015, "Download durch Benutzer abgebrochen"},
       {-11,
@@ -63,9 +53,8 @@ const std::vector<TextCase>& FixedTexts() {
        "Erfassen Sie bitte die Nummer der Vermittlerzentrale in der Beraterverwaltung."},
       {-15, "Fehlendes Zugangs-Passwort; Abbruch durch Benutzer."},
       {-28,
-       "\r\nDer Erst-Import liefert keine Kundendaten f\xFC"
-       "r den angegebenen KORVALIX Benutzernamen.\r\n"
-       "Es wurden keine Kundendaten importiert."},
+       "\r\nDer Erst-Import liefert keine Kundendaten für den angegebenen KORVALIX Benutzernamen.\r\n"
+       "Es wurden keine Kundendaten importiert."_cp1252},
       {-29, "Fehler beim Erstellen der XML-Import-Datei."},
   };
   return cases;
@@ -80,10 +69,7 @@ TEST(ExportErrorText, FixedTextsByteForByte) {
 }
 
 TEST(ExportErrorText, DownloadTextIgnoresTheDetailValues) {
-  const std::string expected =
-      "Internet-Fehler: Datei unvollst\xE4"
-      "ndig \xFC"
-      "bertragen";
+  const std::string_view expected = "Internet-Fehler: Datei unvollständig übertragen"_cp1252;
   EXPECT_EQ(ExportErrorText(-7, ProviderValues{}), expected);
   EXPECT_EQ(ExportErrorText(-7, Details(-99, "anything")), expected);
 }
@@ -93,13 +79,10 @@ TEST(ExportErrorText, TextsWithDetailValuesByteForByte) {
   const std::vector<TextCase> cases = {
       {-14,
        "Fehlerhafte Vermittlernummer: abc\r\n"
-       "Die Haupt-Vermittlernummer muss eine h\xF6"
-       "chstens 12-stellige Zahl sein !\r\n"
+       "Die Haupt-Vermittlernummer muss eine höchstens 12-stellige Zahl sein !\r\n"
        "Korrigieren Sie bitte Ihre Vermittlernummer = Berater-Referenznummer in der Beraterverwaltung.\r\n"
-       "Beachten Sie hierzu die Anleitung, die Sie \xFC"
-       "ber \"... bearbeiten\", Button \"Anleitung\" abrufen "
-       "k\xF6"
-       "nnen."},
+       "Beachten Sie hierzu die Anleitung, die Sie über \"... bearbeiten\", Button \"Anleitung\" abrufen "
+       "können."_cp1252},
       {-21, "Fehler beim Codieren der Datenabfrage: Errorcode = 40"},
       {-22, "Fehler beim Codieren der Datenabfrage: Errorcode = 40"},
       {-23, "Fehler beim Entpacken des zip-Archivs: Datei = abc"},
@@ -133,9 +116,7 @@ TEST(ExportErrorText, DetailValuesNeverSetGiveEmptyTextAndZero) {
 }
 
 TEST(ExportErrorText, ProviderTextIsInsertedAsItStands) {
-  const std::string x =
-      "Fehler 20 - Zugang gesperrt; \xFC"
-      "ber 100% \r\n<b>";
+  const std::string x("Fehler 20 - Zugang gesperrt; über 100% \r\n<b>"_cp1252);
   EXPECT_EQ(ExportErrorText(-32, Details(20, x)),
             "Fehler bei KORVALIX-Datenabruf: " + x + "; Errorcode = 20");
 }
