@@ -140,8 +140,10 @@ std::optional<double> ExactDecimal(std::string_view plain) {
 #endif
 }
 
+}  // namespace
+
 // The log file of one import; every line is written as it happens.
-class ErrorLogFile {
+class TCsvImport::ErrorLogFile {
  public:
   explicit ErrorLogFile(const std::string& path) {
     const std::filesystem::path file(path);
@@ -157,8 +159,6 @@ class ErrorLogFile {
  private:
   std::ofstream out_;
 };
-
-}  // namespace
 
 std::vector<std::string> SplitDelimitedLine(std::string_view line, char comma, char quote) {
   std::vector<std::string_view> views;
@@ -216,6 +216,7 @@ void TCsvImport::Execute() {
   const std::vector<MapEntry> entries = CheckAndBuildMap();
   processed_ = 0;
   errors_.clear();
+  pending_.clear();
   row_.clear();
   for (const MapEntry& e : entries) row_.emplace_back(target_.Fields()[e.field].Name, std::string());
 
@@ -247,15 +248,13 @@ void TCsvImport::Execute() {
     }
     if (IsBlank(line)) continue;
     SplitInto(line, Comma, Quote, fieldLimit, fields, unquoted);
-    try {
-      ProcessRecord(entries, fields);
-    } catch (const std::exception& e) {
-      target_.Cancel();
-      errors_.push_back(TimeStamp() + " - " + e.what());
-      if (log) log->Write(errors_.back() + LineBreakChars);
-    }
+    ReadRecord(entries, fields);
+    if (ImportRecCount > 0) target_.Flush();
+    Settle(log ? &*log : nullptr);
     if (ImportRecCount > 0 && (processed_ + ErrorCount()) % ImportRecCount == 0) break;
   }
+  target_.Flush();
+  Settle(log ? &*log : nullptr);
 
   if (log) {
     if (!errors_.empty()) log->Write(LineBreakChars);
@@ -266,22 +265,51 @@ void TCsvImport::Execute() {
   }
 }
 
-void TCsvImport::ProcessRecord(const std::vector<MapEntry>& entries,
-                               const std::vector<std::string_view>& fields) {
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::size_t p = entries[i].position;
-    row_[i].second.assign(p >= 1 && p <= fields.size() ? TrimControl(fields[p - 1]) : std::string_view());
+void TCsvImport::ReadRecord(const std::vector<MapEntry>& entries,
+                            const std::vector<std::string_view>& fields) {
+  try {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const std::size_t p = entries[i].position;
+      row_[i].second.assign(p >= 1 && p <= fields.size() ? TrimControl(fields[p - 1]) : std::string_view());
+    }
+    bool accept = true;
+    if (OnBeforePost) OnBeforePost(row_, accept);
+    if (accept) {
+      target_.BeginRow();
+      for (std::size_t i = 0; i < entries.size(); ++i) AssignValue(entries[i], row_[i].second);
+      target_.Post();
+    }
+    pending_.push_back({accept && target_.Defers(), std::nullopt});
+  } catch (const std::exception& e) {
+    target_.Cancel();
+    pending_.push_back({false, std::string(e.what())});
   }
-  bool accept = true;
-  if (OnBeforePost) OnBeforePost(row_, accept);
-  if (accept) {
-    target_.BeginRow();
-    for (std::size_t i = 0; i < entries.size(); ++i) AssignValue(entries[i], row_[i].second);
-    target_.Post();
+}
+
+void TCsvImport::Settle(ErrorLogFile* log) {
+  while (!pending_.empty()) {
+    PendingRecord& record = pending_.front();
+    if (record.awaitsTarget) {
+      const std::optional<PostedRow> outcome = target_.TakeOutcome();
+      if (!outcome) return;
+      if (!outcome->inserted) record.error = outcome->error;
+    }
+    std::optional<std::string> error = std::move(record.error);
+    pending_.pop_front();
+    if (!error) {
+      // Counted and reported only after the record went through without an error.
+      ++processed_;
+      try {
+        if (OnImportRecord) OnImportRecord();
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+    }
+    if (error) {
+      errors_.push_back(TimeStamp() + " - " + *error);
+      if (log) log->Write(errors_.back() + LineBreakChars);
+    }
   }
-  // Counted and reported only after the record went through without an error.
-  ++processed_;
-  if (OnImportRecord) OnImportRecord();
 }
 
 void TCsvImport::AssignValue(const MapEntry& entry, std::string_view value) {

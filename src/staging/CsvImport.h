@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -69,8 +70,19 @@ class TCsvImport {
     bool repeated;         // an earlier entry names the same field
   };
 
+  // A record read but not yet counted: it waits for the target's outcome of its row, or is
+  // settled (an error when error is set).
+  struct PendingRecord {
+    bool awaitsTarget;
+    std::optional<std::string> error;
+  };
+  class ErrorLogFile;
+
   std::vector<MapEntry> CheckAndBuildMap() const;
-  void ProcessRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields);
+  // Fills the row and posts it, or records why it failed.
+  void ReadRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields);
+  // Counts, reports and logs the records whose fate is known, in file order.
+  void Settle(ErrorLogFile* log);
   void AssignValue(const MapEntry& entry, std::string_view value);
   void AssignWholeNumber(const MapEntry& entry, std::string_view value);
   void AssignFloat(const MapEntry& entry, std::string_view value);
@@ -86,6 +98,7 @@ class TCsvImport {
   bool plainDecimals_ = false;
   bool exactDecimals_ = false;  // the rounding mode lets ExactDecimal compute them
   std::vector<std::string> errors_;
+  std::deque<PendingRecord> pending_;
 };
 
 }  // namespace kx

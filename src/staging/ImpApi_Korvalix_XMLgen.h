@@ -100,8 +100,12 @@ class TXML_Gen {
   std::string PriceDate(const db::Statement& row, std::string_view column) const;
   TXMLWriter& Writer() { return *writer_; }
 
+  // Rows per execution through a server: measured 2.5-3 times the rate of one row per execute.
+  static constexpr int kBatchRows = 20;
+
   XMLGenContext context_;
   FormatSettings formats_;
+  std::string databaseName_;
   std::unique_ptr<db::ClientLibrary> client_;
   std::unique_ptr<db::Connection> IBDatabase1;
   std::unique_ptr<db::Transaction> IBTransaction1;

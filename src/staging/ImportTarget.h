@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,15 @@ struct ImportField {
   std::size_t Length = 0;  // the column length of a text field
 };
 
-// Where the delimited-text importer puts its records: rows of one table, inserted one by one.
-// A new row starts with every field unassigned (NULL).
+// What became of a row a deferring target posted: inserted, or refused with the database's message.
+struct PostedRow {
+  bool inserted = true;
+  std::string error;
+};
+
+// Where the delimited-text importer puts its records: rows of one table, inserted one by one or,
+// by a deferring target, gathered into batches. A new row starts with every field unassigned
+// (NULL).
 class ImportTarget {
  public:
   virtual ~ImportTarget() = default;
@@ -28,10 +36,18 @@ class ImportTarget {
   virtual void SetInt(std::size_t field, int64_t value) = 0;
   virtual void SetDouble(std::size_t field, double value) = 0;
   virtual void SetNull(std::size_t field) = 0;
-  // Inserts the row; raises the database's error when it refuses it.
+  // Inserts the row and raises the database's error when it refuses it; a deferring target may
+  // only queue it and report its outcome later through TakeOutcome.
   virtual void Post() = 0;
   // Drops a row that was begun but not posted.
   virtual void Cancel() = 0;
+
+  // True when Post may queue rows: their outcomes come from TakeOutcome, oldest first.
+  virtual bool Defers() const { return false; }
+  // Sends every queued row.
+  virtual void Flush() {}
+  // The outcome of the oldest posted row that has not been reported yet, once it is known.
+  virtual std::optional<PostedRow> TakeOutcome() { return std::nullopt; }
 };
 
 }  // namespace kx

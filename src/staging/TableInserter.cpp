@@ -2,10 +2,15 @@
 
 #include <algorithm>
 
+#include "db/DatabaseError.h"
+#include "db/NamedParameters.h"
 #include "util/Cp1252.h"
 
 namespace kx {
 namespace {
+
+// The longest statement text the server accepts.
+constexpr std::size_t kMaxStatementBytes = 65535;
 
 ImportField::Kind KindOf(db::FieldType type) {
   switch (type) {
@@ -25,12 +30,58 @@ ImportField::Kind KindOf(db::FieldType type) {
   }
 }
 
+// The declaration of a block parameter that takes what the insert's parameter takes.
+std::string DeclaredType(const db::FieldInfo& p) {
+  switch (p.type) {
+    case db::FieldType::VarChar:
+      return "VARCHAR(" + std::to_string(std::max(p.length, 1)) + ")";
+    case db::FieldType::Char:
+      return "CHAR(" + std::to_string(std::max(p.length, 1)) + ")";
+    case db::FieldType::SmallInt:
+      return p.scale == 0 ? "SMALLINT" : "";
+    case db::FieldType::Integer:
+      return p.scale == 0 ? "INTEGER" : "";
+    case db::FieldType::BigInt:
+      return p.scale == 0 ? "BIGINT" : "";
+    case db::FieldType::Float:
+      return "FLOAT";
+    case db::FieldType::Double:
+      return "DOUBLE PRECISION";
+    default:
+      return "";
+  }
+}
+
 }  // namespace
 
+std::string BatchInsertSql(std::string_view insertSql, const db::Statement& insert, int rows) {
+  const db::PositionalSql positional = db::RewriteNamedParameters(insertSql);
+  std::string declarations;
+  std::string body;
+  for (int row = 0; row < rows; ++row) {
+    std::string statement;
+    int parameter = 0;
+    for (const char c : positional.sql) {
+      if (c != '?') {
+        statement += c;
+        continue;
+      }
+      const std::string name = "P" + std::to_string(row) + "_" + std::to_string(parameter);
+      const std::string type = DeclaredType(insert.Parameter(parameter));
+      if (type.empty()) return "";
+      declarations += (declarations.empty() ? "" : ", ") + name + " " + type + " = ?";
+      statement += ":" + name;
+      ++parameter;
+    }
+    body += statement + "; ";
+  }
+  return "EXECUTE BLOCK (" + declarations + ") AS BEGIN " + body + "END";
+}
+
 TableInserter::TableInserter(db::Transaction& transaction, std::string_view insertSql,
-                             std::vector<std::string> hidden)
-    : insert_(transaction, insertSql) {
-  for (int i = 0; i < insert_.ParameterCount(); ++i) {
+                             std::vector<std::string> hidden, int batchRows)
+    : insert_(transaction, insertSql), parameterCount_(insert_.ParameterCount()) {
+  for (int i = 0; i < parameterCount_; ++i) {
     const db::FieldInfo& p = insert_.Parameter(i);
     const bool isHidden = std::any_of(hidden.begin(), hidden.end(), [&p](const std::string& name) {
       return EqualsIgnoreCase1252(name, p.name);
@@ -39,18 +90,97 @@ TableInserter::TableInserter(db::Transaction& transaction, std::string_view inse
     fields_.push_back({p.name, KindOf(p.type), p.length > 0 ? static_cast<std::size_t>(p.length) : 0});
     positions_.push_back(i);
   }
+  // As many rows as the server takes in one statement text, at most batchRows.
+  for (; batchRows > 1; --batchRows) {
+    const std::string sql = BatchInsertSql(insertSql, insert_, batchRows);
+    if (sql.empty()) break;
+    if (sql.size() > kMaxStatementBytes) continue;
+    batch_ = std::make_unique<db::Statement>(transaction, sql, db::ParameterMarkers::Positional);
+    batchRows_ = batchRows;
+    break;
+  }
 }
 
-void TableInserter::BeginRow() { insert_.SetAllNull(); }
+void TableInserter::BeginRow() {
+  if (!batch_) {
+    insert_.SetAllNull();
+    return;
+  }
+  for (int i = 0; i < parameterCount_; ++i) batch_->SetNull(slot_ * parameterCount_ + i);
+}
 
 void TableInserter::SetText(std::size_t field, std::string_view value) {
-  insert_.SetText(positions_[field], value);
+  if (batch_) {
+    batch_->SetText(Position(field), value);
+  } else {
+    insert_.SetText(positions_[field], value);
+  }
 }
-void TableInserter::SetInt(std::size_t field, int64_t value) { insert_.SetInt(positions_[field], value); }
+void TableInserter::SetInt(std::size_t field, int64_t value) {
+  if (batch_) {
+    batch_->SetInt(Position(field), value);
+  } else {
+    insert_.SetInt(positions_[field], value);
+  }
+}
 void TableInserter::SetDouble(std::size_t field, double value) {
-  insert_.SetDouble(positions_[field], value);
+  if (batch_) {
+    batch_->SetDouble(Position(field), value);
+  } else {
+    insert_.SetDouble(positions_[field], value);
+  }
 }
-void TableInserter::SetNull(std::size_t field) { insert_.SetNull(positions_[field]); }
-void TableInserter::Post() { insert_.Execute(); }
+void TableInserter::SetNull(std::size_t field) {
+  if (batch_) {
+    batch_->SetNull(Position(field));
+  } else {
+    insert_.SetNull(positions_[field]);
+  }
+}
+
+void TableInserter::Post() {
+  if (!batch_) {
+    insert_.Execute();
+    return;
+  }
+  if (++slot_ < batchRows_) return;
+  slot_ = 0;
+  try {
+    batch_->Execute();
+  } catch (const db::DatabaseError&) {
+    // The block was undone as a whole; the rows one by one tell which of them the database refuses.
+    InsertSingly(batchRows_);
+    return;
+  }
+  for (int i = 0; i < batchRows_; ++i) outcomes_.push_back({});
+}
+
+void TableInserter::Flush() {
+  if (!batch_ || slot_ == 0) return;
+  const int rows = slot_;
+  slot_ = 0;
+  InsertSingly(rows);
+}
+
+void TableInserter::InsertSingly(int rows) {
+  for (int row = 0; row < rows; ++row) {
+    for (int i = 0; i < parameterCount_; ++i) {
+      insert_.CopyParameter(i, *batch_, row * parameterCount_ + i);
+    }
+    try {
+      insert_.Execute();
+      outcomes_.push_back({});
+    } catch (const db::DatabaseError& e) {
+      outcomes_.push_back({false, e.what()});
+    }
+  }
+}
+
+std::optional<PostedRow> TableInserter::TakeOutcome() {
+  if (outcomes_.empty()) return std::nullopt;
+  PostedRow outcome = std::move(outcomes_.front());
+  outcomes_.pop_front();
+  return outcome;
+}
 
 }  // namespace kx
