@@ -19,7 +19,8 @@ echo "lint: clang-tidy over the library's sources"
 [ -f "$build/compile_commands.json" ] || { echo "lint: no $build/compile_commands.json (make linux first)" >&2; exit 1; }
 tidy=$(command -v run-clang-tidy || command -v run-clang-tidy-14)
 "$tidy" -quiet -p "$build" "$(pwd)/src/" >"$build/clang-tidy.log" 2>&1 || {
-  grep -E ' (error|warning): ' "$build/clang-tidy.log" | sed 's/\x1b\[[0-9;]*m//g' | sort -u >&2
+  # The colour codes go first: they sit between the position and "error:".
+  { sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.log" | grep -E ' (error|warning): ' | sort -u || true; } >&2
   echo "lint: clang-tidy found the above (whole output in $build/clang-tidy.log)" >&2
   exit 1
 }
