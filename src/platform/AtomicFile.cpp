@@ -64,7 +64,7 @@ void CopyFileAtomically(const std::string& source, const std::string& target) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(source.c_str(), "rb"), &std::fclose);
   if (!in) throw FileError("Cannot open file " + source, source);
   AtomicFileStream out(target);
-  std::vector<char> buffer(256 * 1024);
+  std::vector<char> buffer(std::size_t{256} * 1024);
   for (;;) {
     const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), in.get());
     if (read == 0) break;

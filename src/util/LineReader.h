@@ -15,7 +15,7 @@ namespace kx {
 // the longest line, never the size of the file. Raises FileError.
 class LineReader {
  public:
-  static constexpr std::size_t kBufferSize = 256 * 1024;
+  static constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
 
   explicit LineReader(const std::string& path, std::size_t bufferSize = kBufferSize);
 
