@@ -69,11 +69,12 @@ std::string BatchInsertSql(std::string_view insertSql, const db::Statement& inse
       const std::string name = "P" + std::to_string(row) + "_" + std::to_string(parameter);
       const std::string type = DeclaredType(insert.Parameter(parameter));
       if (type.empty()) return "";
-      declarations += (declarations.empty() ? "" : ", ") + name + " " + type + " = ?";
-      statement += ":" + name;
+      if (!declarations.empty()) declarations += ", ";
+      declarations.append(name).append(" ").append(type).append(" = ?");
+      statement.append(":").append(name);
       ++parameter;
     }
-    body += statement + "; ";
+    body.append(statement).append("; ");
   }
   return "EXECUTE BLOCK (" + declarations + ") AS BEGIN " + body + "END";
 }
