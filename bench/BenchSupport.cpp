@@ -1,6 +1,8 @@
 #include "BenchSupport.h"
 
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,14 +64,16 @@ class FileWriter final : public gen::Writer {
 
 [[noreturn]] void Usage(std::string_view program, std::string_view purpose, int status) {
   (status == 0 ? std::cout : std::cerr)
-      << "Usage: " << program << " [--large] [--repeat N] [--work DIR] [--keep]\n\n"
+      << "Usage: " << program << " [--large] [--repeat N] [--work DIR] [--keep] [--server]\n\n"
       << purpose << "\n\n"
       << "  --large     100,000 holdings rows and 1,000,000 transactions (default: a tenth)\n"
       << "  --repeat N  measure each subject N times, interleaved with its floor; the best\n"
       << "              time of each is reported (default 2)\n"
       << "  --work DIR  scratch directory for data, databases and documents (default: a new\n"
       << "              directory under /var/tmp, removed at the end)\n"
-      << "  --keep      leave the scratch directory in place\n";
+      << "  --keep      leave the scratch directory in place\n"
+      << "  --server    also measure through the Firebird server on localhost (as root, with the\n"
+      << "              server started: scripts/firebird-server.sh start)\n";
   std::exit(status);
 }
 
@@ -98,6 +102,8 @@ Options ParseOptions(int argc, char** argv, std::string_view program, std::strin
       options.large = true;
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--server") {
+      options.server = true;
     } else if (arg == "--repeat" && i + 1 < argc) {
       const std::string_view value = argv[++i];
       const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), options.repeat);
@@ -192,6 +198,34 @@ void CreateStagingDatabase(const std::string& path) {
 
 void CopyDatabase(const std::filesystem::path& templateFile, const std::filesystem::path& target) {
   std::filesystem::copy_file(templateFile, target, std::filesystem::copy_options::overwrite_existing);
+}
+
+namespace {
+
+void HandToServer(const std::filesystem::path& path, mode_t mode) {
+  const passwd* user = getpwnam("firebird");
+  if (user == nullptr) throw std::runtime_error("no user firebird: is firebird3.0-server installed?");
+  if (chown(path.c_str(), user->pw_uid, user->pw_gid) != 0 || chmod(path.c_str(), mode) != 0) {
+    throw std::runtime_error("cannot hand " + path.string() +
+                             " to user firebird (run the benchmark as root)");
+  }
+}
+
+}  // namespace
+
+std::filesystem::path ServerFolder(const Options& options) {
+  // The scratch directory is made private by mkdtemp; the server only needs to pass through it.
+  if (chmod(options.work.c_str(), 0711) != 0)
+    throw std::runtime_error("cannot open " + options.work.string());
+  const std::filesystem::path folder = options.work / "server";
+  std::filesystem::create_directories(folder);
+  HandToServer(folder, 02770);
+  return folder;
+}
+
+void CopyDatabaseForServer(const std::filesystem::path& file, const std::filesystem::path& target) {
+  CopyDatabase(file, target);
+  HandToServer(target, 0660);
 }
 
 double SecondsSince(Clock::time_point start) {

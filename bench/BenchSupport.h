@@ -26,9 +26,10 @@ struct Options {
   int repeat = 2;              // measurements of each subject; the best one is reported
   std::filesystem::path work;  // scratch directory, removed at the end unless keep
   bool keep = false;
+  bool server = false;  // also through the Firebird server on localhost
 };
 
-// --large, --repeat N, --work DIR, --keep. Prints usage and exits on a wrong command line.
+// --large, --repeat N, --work DIR, --keep, --server. Prints usage and exits on a wrong command line.
 Options ParseOptions(int argc, char** argv, std::string_view program, std::string_view purpose);
 
 // A benchmark program's main: parses the options, runs, removes the scratch directory unless
@@ -58,6 +59,14 @@ void CreateStagingDatabase(const std::string& path);
 
 // A fresh copy of an empty staging database, replacing an earlier file at target.
 void CopyDatabase(const std::filesystem::path& templateFile, const std::filesystem::path& target);
+
+// For --server: a folder under the scratch directory in which the server's user (firebird) can
+// open and create databases, and a copy of a database file there that the server may write.
+// Needs root, as the tests of the server path do.
+std::filesystem::path ServerFolder(const Options& options);
+void CopyDatabaseForServer(const std::filesystem::path& file, const std::filesystem::path& target);
+// The name that reaches path through the server.
+inline std::string ThroughServer(const std::filesystem::path& path) { return "localhost:" + path.string(); }
 
 // --- Measuring
 

@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # Runs the three benchmarks one after the other and prints their ratios at the end.
 # Usage: bench/run-all.sh BUILD_DIR [--large] [--repeat N]
+# As root on a machine with the Firebird server installed, each benchmark also measures the path
+# through the server (--server); the server is started for it and stopped again if it was not
+# running before (scripts/firebird-server.sh).
 set -euo pipefail
 build=$1
 shift
+here=$(cd "$(dirname "$0")" && pwd)
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+export KX_FIREBIRD_STATE=$log.firebird
+server=()
+if [ "$(id -u)" = 0 ] && [ -x /usr/sbin/fbguard ]; then
+  bash "$here/../scripts/firebird-server.sh" start
+  server=(--server)
+fi
+trap 'if [ ${#server[@]} -gt 0 ]; then bash "$here/../scripts/firebird-server.sh" stop; fi; rm -f "$log" "$log.firebird"' EXIT
 for bench in load document run; do
-  "$build/bin/kx_bench_$bench" "$@" | tee -a "$log"
+  "$build/bin/kx_bench_$bench" "$@" "${server[@]}" | tee -a "$log"
   echo
 done
 echo "Ratios (subject against its floor, measured in the same run):"

@@ -84,6 +84,11 @@ class Statement {
   // By alias name, compared without regard to ASCII case; raises when absent.
   int ColumnIndex(std::string_view name) const;
 
+  // The current row as bytes, which LoadRow puts back into the columns as if fetched again: for
+  // reading rows in another order than the cursor gives them.
+  std::string SaveRow() const;
+  void LoadRow(std::string_view row);
+
   bool IsNull(int index) const;
   // NULL reads as the empty text; numbers as their decimal text ("." as separator, doubles with
   // up to 15 significant digits); dates and times in the server's text form.

@@ -248,6 +248,38 @@ const ib::XSQLVAR& Statement::CheckedColumn(int index) const {
   return out_.Var(index);
 }
 
+namespace {
+
+// The bytes of a column's value in the result buffer.
+std::size_t DataSize(const ib::XSQLVAR& var) {
+  return static_cast<std::size_t>(var.sqllen) + ((var.sqltype & ~1) == ib::kSqlVarying ? 2 : 0);
+}
+
+}  // namespace
+
+std::string Statement::SaveRow() const {
+  std::string row;
+  for (int i = 0; i < ColumnCount(); ++i) {
+    const ib::XSQLVAR& var = out_.Var(i);
+    const int16_t indicator = (var.sqltype & 1) != 0 ? *var.sqlind : 0;
+    row.append(reinterpret_cast<const char*>(&indicator), sizeof indicator);
+    row.append(var.sqldata, DataSize(var));
+  }
+  return row;
+}
+
+void Statement::LoadRow(std::string_view row) {
+  std::size_t at = 0;
+  for (int i = 0; i < ColumnCount(); ++i) {
+    ib::XSQLVAR& var = out_.Var(i);
+    const std::size_t size = DataSize(var);
+    if (at + sizeof(int16_t) + size > row.size()) throw DatabaseError("a saved row that is not of: " + sql_);
+    if ((var.sqltype & 1) != 0) std::memcpy(var.sqlind, row.data() + at, sizeof(int16_t));
+    std::memcpy(var.sqldata, row.data() + at + sizeof(int16_t), size);
+    at += sizeof(int16_t) + size;
+  }
+}
+
 bool Statement::IsNull(int index) const {
   const ib::XSQLVAR& var = CheckedColumn(index);
   return (var.sqltype & 1) != 0 && *var.sqlind == -1;

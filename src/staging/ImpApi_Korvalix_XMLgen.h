@@ -13,6 +13,7 @@
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/CsvImport.h"
+#include "staging/DepotTransactions.h"
 #include "staging/GenerateImportArgs.h"
 #include "util/DateTime.h"
 #include "util/ProgressSink.h"
@@ -70,7 +71,7 @@ class TXML_Gen {
   void WriteUnassignedDepots();
   void WriteDepot();
   void WriteDepotPosition();
-  void WriteTransaction();
+  void WriteTransaction(const db::Statement& row);
   void WriteBalanceTransaction();
   bool TypeTextContains(std::string_view keyword) const;
 
@@ -79,6 +80,9 @@ class TXML_Gen {
   DateTime ImportDate = 0;
   bool ClearReimport = false;
   DocumentQueries QuerySet = DocumentQueries::Fast;  // Reference for the comparison in the tests
+  // The most transactions of one depot the fast queries keep in memory; a depot with more is read
+  // position by position.
+  std::size_t DepotRowsInMemory = 20000;
   std::string CustomerNo;
   std::string DepotNo;
   std::string AccountType;
@@ -112,6 +116,7 @@ class TXML_Gen {
   std::unique_ptr<Queries> queries_;
   TXMLWriter* writer_ = nullptr;
   bool hasPerson_ = false;  // qKdPerson1 has a current row
+  std::unique_ptr<DepotTransactions> depotRows_;  // the current depot's transactions, when kept
   std::string typeText_;    // the lower-cased type text of the transaction being written
 };
 

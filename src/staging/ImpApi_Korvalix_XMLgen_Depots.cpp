@@ -49,6 +49,13 @@ void TXML_Gen::WriteDepot() {
   positions.SetText("parDEPKTOART", AccountType);
   positions.Open();
   if (!positions.Fetch()) return;  // a depot without positions is not written
+  // The fast way reads the depot's transactions in one query; a depot too large for memory, and
+  // the reference way, query each position.
+  depotRows_.reset();
+  if (QuerySet == DocumentQueries::Fast) {
+    auto rows = std::make_unique<DepotTransactions>(DepotRowsInMemory);
+    if (rows->Load(queries_->qDwTransOfDepot, DepotNo, AccountType)) depotRows_ = std::move(rows);
+  }
 
   TXMLWriter& w = Writer();
   w.WriteTag("Depot", TXMLWriter::tkOpen);
@@ -72,13 +79,19 @@ void TXML_Gen::WriteDepotPosition() {
   const QueryCloser closeTransactions(transactions);
   const QueryCloser closeHolding(holding);
 
-  transactions.SetText("parDEPSTNR", DepotNo);
-  transactions.SetText("parDEPKTOART", AccountType);
-  transactions.SetText("parFONISIN", PositionKey);
-  transactions.Open();
-  const bool hasTransactions = transactions.Fetch();
+  const std::vector<std::string>* kept = depotRows_ ? &depotRows_->Of(PositionKey) : nullptr;
+  bool hasTransactions = false;
+  if (kept) {
+    hasTransactions = !kept->empty();
+  } else {
+    transactions.SetText("parDEPSTNR", DepotNo);
+    transactions.SetText("parDEPKTOART", AccountType);
+    transactions.SetText("parFONISIN", PositionKey);
+    transactions.Open();
+    hasTransactions = transactions.Fetch();
+    if (!hasTransactions) transactions.Close();
+  }
   if (!hasTransactions) {
-    transactions.Close();
     if (LastImport != 0) return;  // a follow-up import writes positions only with transactions
     holding.SetText("parDEPSTNR", DepotNo);
     holding.SetText("parDEPKTOART", AccountType);
@@ -93,10 +106,18 @@ void TXML_Gen::WriteDepotPosition() {
   w.WriteElement("DW_WertName", position.AsText("FONNAMELANG"));
   w.WriteElement("DW_WKN", PositionKey);
   if (hasTransactions) {
-    do {
-      WriteTransaction();
-    } while (transactions.Fetch());
-    transactions.Close();
+    if (kept) {
+      db::Statement& row = queries_->qDwTransOfDepot;
+      for (const std::string& saved : *kept) {
+        row.LoadRow(saved);
+        WriteTransaction(row);
+      }
+    } else {
+      do {
+        WriteTransaction(transactions);
+      } while (transactions.Fetch());
+      transactions.Close();
+    }
     if (!position.IsNull("BESTSTK"))
       w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.AsDouble("BESTSTK"));
   } else {

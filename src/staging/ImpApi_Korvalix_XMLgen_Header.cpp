@@ -35,6 +35,7 @@ int32_t TXML_Gen::WriteImportFile(const std::string& outputDir) {
   writer_ = &writer;
   queries_ = std::make_unique<Queries>(*IBTransaction1, QuerySet);
   const ScopeExit done([this]() noexcept {
+    depotRows_.reset();
     queries_.reset();
     writer_ = nullptr;
   });

@@ -230,8 +230,7 @@ std::string TXML_Gen::PriceDate(const db::Statement& row, std::string_view colum
   return TXMLWriter::FormatIsoDate(ParseProviderDate(row.AsText(column)));
 }
 
-void TXML_Gen::WriteTransaction() {
-  const db::Statement& row = queries_->qDwTrans;
+void TXML_Gen::WriteTransaction(const db::Statement& row) {
   const TransactionValues v = Derive(row, formats_);
   typeText_ = Guarded([&] { return context_.Regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
   if (v.typeCode == 2) return;

@@ -125,9 +125,10 @@ int32_t DocumentTest::RunGenerateImport() {
   return generator.GenerateImport(args);
 }
 
-int32_t DocumentTest::RewriteDocument(DocumentQueries queries) {
+int32_t DocumentTest::RewriteDocument(DocumentQueries queries, std::size_t depotRowsInMemory) {
   TXML_Gen generator({progress, clock, regional});
   generator.QuerySet = queries;
+  generator.DepotRowsInMemory = depotRowsInMemory;
   generator.AdvisorRef = args.AdvisorRef;
   generator.LastImport = args.LastImport;
   generator.ImportDate = args.ImportDate;

@@ -64,7 +64,7 @@ class DocumentTest : public ::testing::Test {
   std::optional<std::string> holdingsFile;
   std::optional<std::string> transactionsFile;
   // The document alone again, from the tables the last run loaded, with the given queries.
-  int32_t RewriteDocument(DocumentQueries queries);
+  int32_t RewriteDocument(DocumentQueries queries, std::size_t depotRowsInMemory = 20000);
 
   GenerateImportArgs args;  // everything set for a first import; tests change what they need
   std::string document;
