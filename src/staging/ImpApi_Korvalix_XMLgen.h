@@ -13,7 +13,7 @@
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/CsvImport.h"
-#include "staging/DepotTransactions.h"
+#include "staging/DepotRows.h"
 #include "staging/GenerateImportArgs.h"
 #include "util/DateTime.h"
 #include "util/ProgressSink.h"
@@ -72,7 +72,7 @@ class TXML_Gen {
   void WriteDepot();
   void WriteDepotPosition();
   void WriteTransaction(const db::Statement& row);
-  void WriteBalanceTransaction();
+  void WriteBalanceTransaction(const db::Statement& row);
   bool TypeTextContains(std::string_view keyword) const;
 
   std::string AdvisorRef;
@@ -100,6 +100,8 @@ class TXML_Gen {
   // Writes the depot of every row of a depot query (number, account type, sub-account).
   void WriteDepotsOf(db::Statement& depots, bool pumpAfterEach);
   std::string PersonText(std::string_view column) const;
+  // The current depot's holdings kept by position; null when the depot is read position by position.
+  const DepotRows* DepotHoldings();
   std::string DepotName() const;
   std::string PriceDate(const db::Statement& row, std::string_view column) const;
   TXMLWriter& Writer() { return *writer_; }
@@ -116,7 +118,10 @@ class TXML_Gen {
   std::unique_ptr<Queries> queries_;
   TXMLWriter* writer_ = nullptr;
   bool hasPerson_ = false;  // qKdPerson1 has a current row
-  std::unique_ptr<DepotTransactions> depotRows_;  // the current depot's transactions, when kept
+  // The current depot's transactions and holdings, when kept (the holdings read on first need).
+  std::unique_ptr<DepotRows> depotRows_;
+  std::unique_ptr<DepotRows> depotHoldings_;
+  bool holdingsLoaded_ = false;
   std::string typeText_;    // the lower-cased type text of the transaction being written
 };
 

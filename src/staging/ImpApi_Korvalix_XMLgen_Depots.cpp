@@ -35,6 +35,15 @@ void TXML_Gen::WriteUnassignedDepots() {
   w.WriteTag("Depotdaten_Ohne_Zuordnung", TXMLWriter::tkClose);
 }
 
+const DepotRows* TXML_Gen::DepotHoldings() {
+  if (!holdingsLoaded_ && QuerySet == DocumentQueries::Fast) {
+    holdingsLoaded_ = true;
+    auto rows = std::make_unique<DepotRows>(DepotRowsInMemory);
+    if (rows->Load(queries_->qDWBestandOfDepot, DepotNo, AccountType)) depotHoldings_ = std::move(rows);
+  }
+  return depotHoldings_.get();
+}
+
 std::string TXML_Gen::DepotName() const {
   std::string name = DepotNo;
   if (!AccountType.empty()) name += "_" + AccountType;
@@ -52,8 +61,10 @@ void TXML_Gen::WriteDepot() {
   // The fast way reads the depot's transactions in one query; a depot too large for memory, and
   // the reference way, query each position.
   depotRows_.reset();
+  depotHoldings_.reset();
+  holdingsLoaded_ = false;
   if (QuerySet == DocumentQueries::Fast) {
-    auto rows = std::make_unique<DepotTransactions>(DepotRowsInMemory);
+    auto rows = std::make_unique<DepotRows>(DepotRowsInMemory);
     if (rows->Load(queries_->qDwTransOfDepot, DepotNo, AccountType)) depotRows_ = std::move(rows);
   }
 
@@ -91,13 +102,21 @@ void TXML_Gen::WriteDepotPosition() {
     hasTransactions = transactions.Fetch();
     if (!hasTransactions) transactions.Close();
   }
+  const db::Statement* holdingRow = &holding;
   if (!hasTransactions) {
     if (LastImport != 0) return;  // a follow-up import writes positions only with transactions
-    holding.SetText("parDEPSTNR", DepotNo);
-    holding.SetText("parDEPKTOART", AccountType);
-    holding.SetText("parFONISIN", PositionKey);
-    holding.Open();
-    if (!holding.Fetch()) return;
+    if (const DepotRows* holdings = DepotHoldings()) {
+      const std::vector<std::string>& rows = holdings->Of(PositionKey);
+      if (rows.empty()) return;
+      queries_->qDWBestandOfDepot.LoadRow(rows.front());
+      holdingRow = &queries_->qDWBestandOfDepot;
+    } else {
+      holding.SetText("parDEPSTNR", DepotNo);
+      holding.SetText("parDEPKTOART", AccountType);
+      holding.SetText("parFONISIN", PositionKey);
+      holding.Open();
+      if (!holding.Fetch()) return;
+    }
   }
 
   TXMLWriter& w = Writer();
@@ -121,7 +140,7 @@ void TXML_Gen::WriteDepotPosition() {
     if (!position.IsNull("BESTSTK"))
       w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.AsDouble("BESTSTK"));
   } else {
-    WriteBalanceTransaction();
+    WriteBalanceTransaction(*holdingRow);
   }
   w.WriteTag("DepotWert", TXMLWriter::tkClose);
 }

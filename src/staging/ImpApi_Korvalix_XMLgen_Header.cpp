@@ -36,6 +36,7 @@ int32_t TXML_Gen::WriteImportFile(const std::string& outputDir) {
   queries_ = std::make_unique<Queries>(*IBTransaction1, QuerySet);
   const ScopeExit done([this]() noexcept {
     depotRows_.reset();
+    depotHoldings_.reset();
     queries_.reset();
     writer_ = nullptr;
   });

@@ -119,6 +119,12 @@ inline constexpr std::string_view kDWBestand =
     "DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL) and FONISIN = "
     ":parFONISIN";
 
+// The rows of kDWBestand for every position of a depot at once, the ISIN last. Both read the
+// table through an index bitmap, so that the rows of one ISIN come in the same order.
+inline constexpr std::string_view kDWBestandOfDepot =
+    "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR, FONISIN from "
+    "BESTAENDE where DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL)";
+
 }  // namespace kx::staging_sql
 
 namespace kx {
@@ -135,7 +141,8 @@ struct TXML_Gen::Queries {
                                                       : staging_sql::kDpWerteDistinctFirst),
         qDwTrans(t, staging_sql::kDwTrans),
         qDwTransOfDepot(t, staging_sql::kDwTransOfDepot),
-        qDWBestand(t, staging_sql::kDWBestand) {}
+        qDWBestand(t, staging_sql::kDWBestand),
+        qDWBestandOfDepot(t, staging_sql::kDWBestandOfDepot) {}
 
   db::Statement dsDBstartids;
   db::Statement qKundenVerm;
@@ -146,6 +153,7 @@ struct TXML_Gen::Queries {
   db::Statement qDwTrans;
   db::Statement qDwTransOfDepot;
   db::Statement qDWBestand;
+  db::Statement qDWBestandOfDepot;
 };
 
 // Closes a query on every way out of the block that opened it.

@@ -245,8 +245,7 @@ void TXML_Gen::WriteTransaction(const db::Statement& row) {
   }
 }
 
-void TXML_Gen::WriteBalanceTransaction() {
-  const db::Statement& row = queries_->qDWBestand;
+void TXML_Gen::WriteBalanceTransaction(const db::Statement& row) {
   TXMLWriter& w = Writer();
   w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
   w.WriteElement("DT_Mode", "B");

@@ -1,4 +1,4 @@
-#include "staging/DepotTransactions.h"
+#include "staging/DepotRows.h"
 
 namespace kx {
 namespace {
@@ -14,7 +14,7 @@ const std::vector<std::string> kNoRows;
 
 }  // namespace
 
-bool DepotTransactions::Load(db::Statement& query, std::string_view depotNo, std::string_view accountType) {
+bool DepotRows::Load(db::Statement& query, std::string_view depotNo, std::string_view accountType) {
   rows_.clear();
   query.SetText("parDEPSTNR", depotNo);
   query.SetText("parDEPKTOART", accountType);
@@ -37,7 +37,7 @@ bool DepotTransactions::Load(db::Statement& query, std::string_view depotNo, std
   return true;
 }
 
-const std::vector<std::string>& DepotTransactions::Of(std::string_view key) const {
+const std::vector<std::string>& DepotRows::Of(std::string_view key) const {
   const auto found = rows_.find(WithoutTrailingBlanks(key));
   return found != rows_.end() ? found->second : kNoRows;
 }

@@ -11,16 +11,16 @@
 
 namespace kx {
 
-// The transactions of one depot, read by one query and kept by position, so that the document
-// need not run a query for every position (a round trip each through a server). Memory stays
-// bounded: a depot with more than maxRows transactions is not kept, and the caller reads it
-// position by position instead.
-class DepotTransactions {
+// Rows of one depot (its transactions, its holdings), read by one query and kept by position, so
+// that the document need not run a query for every position (a round trip each through a
+// server). Memory stays bounded: a depot with more than maxRows rows is not kept, and the caller
+// reads it position by position instead.
+class DepotRows {
  public:
-  explicit DepotTransactions(std::size_t maxRows) : maxRows_(maxRows) {}
+  explicit DepotRows(std::size_t maxRows) : maxRows_(maxRows) {}
 
-  // Runs query (its rows ordered by ISIN and then as the position's own query orders them, the
-  // ISIN as the last column) for the depot and keeps the rows by ISIN. False, with nothing kept,
+  // Runs query for the depot and keeps its rows by ISIN, the query's last column; the rows of one
+  // ISIN must come in the order the position's own query gives them. False, with nothing kept,
   // when the depot has more than maxRows.
   bool Load(db::Statement& query, std::string_view depotNo, std::string_view accountType);
 
