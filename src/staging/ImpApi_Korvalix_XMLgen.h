@@ -102,6 +102,9 @@ class TXML_Gen {
   std::string PersonText(std::string_view column) const;
   // The current depot's holdings kept by position; null when the depot is read position by position.
   const DepotRows* DepotHoldings();
+  // The holding row of the current position (its first, as the position's query gives it), or
+  // null when it has none.
+  const db::Statement* PositionHolding();
   std::string DepotName() const;
   std::string PriceDate(const db::Statement& row, std::string_view column) const;
   TXMLWriter& Writer() { return *writer_; }

@@ -44,6 +44,21 @@ const DepotRows* TXML_Gen::DepotHoldings() {
   return depotHoldings_.get();
 }
 
+const db::Statement* TXML_Gen::PositionHolding() {
+  if (const DepotRows* holdings = DepotHoldings()) {
+    const std::vector<std::string>& rows = holdings->Of(PositionKey);
+    if (rows.empty()) return nullptr;
+    queries_->qDWBestandOfDepot.LoadRow(rows.front());
+    return &queries_->qDWBestandOfDepot;
+  }
+  db::Statement& holding = queries_->qDWBestand;
+  holding.SetText("parDEPSTNR", DepotNo);
+  holding.SetText("parDEPKTOART", AccountType);
+  holding.SetText("parFONISIN", PositionKey);
+  holding.Open();
+  return holding.Fetch() ? &holding : nullptr;
+}
+
 std::string TXML_Gen::DepotName() const {
   std::string name = DepotNo;
   if (!AccountType.empty()) name += "_" + AccountType;
@@ -102,21 +117,11 @@ void TXML_Gen::WriteDepotPosition() {
     hasTransactions = transactions.Fetch();
     if (!hasTransactions) transactions.Close();
   }
-  const db::Statement* holdingRow = &holding;
+  const db::Statement* holdingRow = nullptr;
   if (!hasTransactions) {
     if (LastImport != 0) return;  // a follow-up import writes positions only with transactions
-    if (const DepotRows* holdings = DepotHoldings()) {
-      const std::vector<std::string>& rows = holdings->Of(PositionKey);
-      if (rows.empty()) return;
-      queries_->qDWBestandOfDepot.LoadRow(rows.front());
-      holdingRow = &queries_->qDWBestandOfDepot;
-    } else {
-      holding.SetText("parDEPSTNR", DepotNo);
-      holding.SetText("parDEPKTOART", AccountType);
-      holding.SetText("parFONISIN", PositionKey);
-      holding.Open();
-      if (!holding.Fetch()) return;
-    }
+    holdingRow = PositionHolding();
+    if (holdingRow == nullptr) return;
   }
 
   TXMLWriter& w = Writer();
