@@ -52,7 +52,8 @@ demo: deps-linux
 	bash scripts/demo.sh
 
 # Benchmarks: each subject against its floor in the same run, with the ratios printed at the
-# end. The large data set takes about six minutes; bench-small (a tenth of it) about one.
+# end; as root also through the Firebird server. The large data set takes about twenty minutes;
+# bench-small (a tenth of it) about two.
 BENCH_REPEAT ?= 2
 bench: linux
 	bash bench/run-all.sh $(BUILD)/linux --large --repeat $(BENCH_REPEAT)
