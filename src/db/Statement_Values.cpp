@@ -261,7 +261,8 @@ std::string Statement::SaveRow() const {
   std::string row;
   for (int i = 0; i < ColumnCount(); ++i) {
     const ib::XSQLVAR& var = out_.Var(i);
-    const int16_t indicator = (var.sqltype & 1) != 0 ? *var.sqlind : 0;
+    int16_t indicator = 0;
+    if ((var.sqltype & 1) != 0) indicator = *var.sqlind;
     row.append(reinterpret_cast<const char*>(&indicator), sizeof indicator);
     row.append(var.sqldata, DataSize(var));
   }

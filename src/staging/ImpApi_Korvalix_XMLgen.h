@@ -125,7 +125,7 @@ class TXML_Gen {
   std::unique_ptr<DepotRows> depotRows_;
   std::unique_ptr<DepotRows> depotHoldings_;
   bool holdingsLoaded_ = false;
-  std::string typeText_;    // the lower-cased type text of the transaction being written
+  std::string typeText_;  // the lower-cased type text of the transaction being written
 };
 
 }  // namespace kx

@@ -10,6 +10,7 @@ namespace {
 // The escaped form of each byte; empty for the dropped control characters.
 struct EscapeTable {
   std::string forms[256];
+  bool plain[256] = {};  // the byte stands for itself
 
   EscapeTable() {
     for (int b = 0; b < 256; ++b) {
@@ -24,6 +25,7 @@ struct EscapeTable {
     forms[static_cast<unsigned char>('\'')] = "&apos;";
     forms[static_cast<unsigned char>('"')] = "&quot;";
     forms[static_cast<unsigned char>('&')] = "&amp;";
+    for (int b = 0; b < 256; ++b) plain[b] = forms[b].size() == 1 && forms[b][0] == static_cast<char>(b);
   }
 };
 
@@ -98,9 +100,21 @@ void TXMLWriter::WriteTag(std::string_view name, TagKind kind) {
 }
 
 void TXMLWriter::WriteText(std::string_view text) {
+  // Runs of bytes that stand for themselves are copied whole; most texts are one such run.
   const EscapeTable& table = Escapes();
   escaped_.clear();
-  for (char c : text) escaped_ += table.forms[static_cast<unsigned char>(c)];
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (table.plain[b]) continue;
+    escaped_.append(text.data() + run, i - run).append(table.forms[b]);
+    run = i + 1;
+  }
+  if (run == 0) {
+    Write(text);
+    return;
+  }
+  escaped_.append(text.data() + run, text.size() - run);
   Write(escaped_);
 }
 
