@@ -91,13 +91,18 @@ TableInserter::TableInserter(db::Transaction& transaction, std::string_view inse
     fields_.push_back({p.name, KindOf(p.type), p.length > 0 ? static_cast<std::size_t>(p.length) : 0});
     positions_.push_back(i);
   }
-  // As many rows as the server takes in one statement text, at most batchRows.
+  // As many rows as the server takes in one statement text, at most batchRows. A server that
+  // refuses the block leaves the inserter at one row per execute.
   for (; batchRows > 1; --batchRows) {
     const std::string sql = BatchInsertSql(insertSql, insert_, batchRows);
     if (sql.empty()) break;
     if (sql.size() > kMaxStatementBytes) continue;
-    batch_ = std::make_unique<db::Statement>(transaction, sql, db::ParameterMarkers::Positional);
-    batchRows_ = batchRows;
+    try {
+      batch_ = std::make_unique<db::Statement>(transaction, sql, db::ParameterMarkers::Positional);
+      batchRows_ = batchRows;
+    } catch (const db::DatabaseError&) {
+      batch_.reset();
+    }
     break;
   }
 }
