@@ -23,12 +23,6 @@ void LineReader::Fill() {
     atEnd_ = true;
     return;
   }
-  // Everything from a zero byte on is not part of the text.
-  if (const void* zero = std::memchr(buffer_.data() + end_, '\0', read)) {
-    end_ = static_cast<std::size_t>(static_cast<const char*>(zero) - buffer_.data());
-    atEnd_ = true;
-    return;
-  }
   end_ += read;
 }
 

@@ -10,9 +10,9 @@
 
 namespace kx {
 
-// The lines of a text file, read through a fixed buffer: a line ends at CR LF, LF or CR, and a
-// zero byte ends the text. The buffer grows only for a line longer than itself, so memory follows
-// the longest line, never the size of the file. Raises FileError.
+// The lines of a text file, read through a fixed buffer: a line ends at CR LF, LF or CR; every
+// other byte, a zero byte too, belongs to its line. The buffer grows only for a line longer than
+// itself, so memory follows the longest line, never the size of the file. Raises FileError.
 class LineReader {
  public:
   static constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
@@ -36,7 +36,7 @@ class LineReader {
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // the first unread byte
   std::size_t end_ = 0;    // one past the last byte read
-  bool atEnd_ = false;     // the file's end or a zero byte has been reached
+  bool atEnd_ = false;     // the file's end has been reached
 };
 
 // The number of lines LineReader gives for the file.

@@ -139,9 +139,23 @@ TEST_F(CsvImportTest, CarriageReturnsAloneBreakLinesBeforeALaterLineFeed) {
   EXPECT_EQ(import.LineCount(), 6);
 }
 
-TEST_F(CsvImportTest, ZeroByteEndsTheText) {
-  Load(std::string("h\r\na;1\r\nb;2\0c;3\r\n", 16));
-  EXPECT_EQ(table.rows.size(), 2u);
+// A zero byte no longer ends the file (the records after it were lost, with "No error found"):
+// it is trimmed at a field's edges, kept inside a text, and the log names its line.
+TEST_F(CsvImportTest, ZeroByteIsAControlByteAndTheLogNamesItsLine) {
+  import.ErrorLog = true;
+  import.ErrorLogFileName = (dir.Path() / "tra_error.log").string();
+  Load(std::string("h\r\na;1\r\n\0b;2\0\r\nd\0e;4\r\nf;5\r\n", 27), {"KEY=1", "NUM=2"});
+  ASSERT_EQ(table.rows.size(), 4u);
+  EXPECT_EQ(table.rows[1][0], Value(std::string("b")));
+  EXPECT_EQ(table.rows[1][1], Value(int64_t{2}));
+  EXPECT_EQ(table.rows[2][0], Value(std::string("d\0e", 3)));
+  EXPECT_EQ(import.LineCount(), 5);
+  EXPECT_EQ(testsupport::TempDir::ReadFile(import.ErrorLogFileName),
+            "09.12.2026 20:05 - Import process started\r\n\r\n"
+            "09.12.2026 20:05 - line 3: zero byte\r\n"
+            "09.12.2026 20:05 - line 4: zero byte\r\n"
+            "09.12.2026 20:05 - Import process finished\r\n"
+            "No error found\r\n\r\n");
 }
 
 TEST_F(CsvImportTest, PositionBeyondTheLastFieldGivesAnEmptyValue) {

@@ -20,7 +20,7 @@ std::vector<std::string> ReadAll(const std::string& path, std::size_t bufferSize
   return lines;
 }
 
-// Every case is read with buffers from one byte up, so that each line break and the zero byte
+// Every case is read with buffers from one byte up, so that each line break and each zero byte
 // also fall on a buffer's edge.
 TEST(LineReader, SplitsAtEveryBreakWhateverTheBufferSize) {
   const std::string longLine(1000, 'x');
@@ -36,8 +36,8 @@ TEST(LineReader, SplitsAtEveryBreakWhateverTheBufferSize) {
       {"\n\n", {"", ""}},
       {"\r", {""}},
       {"a\r\r\nb\n\rc", {"a", "", "b", "", "c"}},
-      {std::string("ab\0cd\nef", 8), {"ab"}},
-      {std::string("x\n\0y", 4), {"x"}},
+      {std::string("ab\0cd\nef", 8), {std::string("ab\0cd", 5), "ef"}},
+      {std::string("x\n\0y", 4), {"x", std::string("\0y", 2)}},
       {longLine + "\r\n" + longLine, {longLine, longLine}},
   };
   TempDir dir;
