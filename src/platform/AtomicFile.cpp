@@ -7,6 +7,7 @@
 
 #include "platform/FileSystem.h"
 #include "util/Error.h"
+#include "util/WholeFile.h"
 
 namespace kx {
 namespace {
@@ -61,8 +62,7 @@ void WriteFileAtomically(const std::string& path, std::string_view content) {
 }
 
 void CopyFileAtomically(const std::string& source, const std::string& target) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(source.c_str(), "rb"), &std::fclose);
-  if (!in) throw FileError("Cannot open file " + source, source);
+  const ReadableFile in = OpenForReading(source);
   AtomicFileStream out(target);
   std::vector<char> buffer(std::size_t{256} * 1024);
   for (;;) {

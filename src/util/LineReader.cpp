@@ -7,9 +7,7 @@
 namespace kx {
 
 LineReader::LineReader(const std::string& path, std::size_t bufferSize)
-    : path_(path), file_(std::fopen(path.c_str(), "rb")), buffer_(bufferSize > 0 ? bufferSize : 1) {
-  if (!file_) throw FileError("Cannot open file " + path, path);
-}
+    : path_(path), file_(OpenForReading(path)), buffer_(bufferSize > 0 ? bufferSize : 1) {}
 
 void LineReader::Fill() {
   const std::size_t rest = end_ - begin_;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/WholeFile.h"
+
 namespace kx {
 
 // The lines of a text file, read through a fixed buffer: a line ends at CR LF, LF or CR; every
@@ -23,16 +25,12 @@ class LineReader {
   bool Next(std::string_view& line);
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
   // Moves the unread rest to the front, grows the buffer when the rest fills it, and reads more;
   // sets atEnd_ when nothing more comes.
   void Fill();
 
   std::string path_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  ReadableFile file_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // the first unread byte
   std::size_t end_ = 0;    // one past the last byte read

@@ -1,29 +1,31 @@
 #include "util/WholeFile.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "util/Error.h"
 
 namespace kx {
 
-// One read of the file's size: a stream copy would hold the content twice.
+ReadableFile OpenForReading(const std::string& path) {
+  std::error_code ignored;
+  errno = std::filesystem::is_directory(path, ignored) ? EISDIR : 0;
+  ReadableFile file(errno == 0 ? std::fopen(path.c_str(), "rb") : nullptr);
+  if (!file) {
+    const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+    throw FileError("Cannot open file " + path + reason, path);
+  }
+  return file;
+}
+
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw FileError("Cannot open file " + path, path);
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
+  const ReadableFile file = OpenForReading(path);
   std::string text;
-  if (size > 0) {
-    text.resize(static_cast<std::size_t>(size));
-    in.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-  }
-  // A file that grew since it was measured is read to its end all the same.
-  char rest[65536];
-  while (in.good() && (in.read(rest, sizeof rest), in.gcount() > 0)) {
-    text.append(rest, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) throw FileError("Cannot read file " + path, path);
+  char buffer[65536];
+  for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+    text.append(buffer, read);
+  if (std::ferror(file.get()) != 0) throw FileError("Cannot read file " + path, path);
   return text;
 }
 

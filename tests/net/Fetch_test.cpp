@@ -242,6 +242,11 @@ TEST_F(FetchTest, OfflineModeWithoutTheDebugFileRaisesAndKeepsTheEarlierFile) {
   data.WriteFile("bestandsdaten.csv", "earlier");
   EXPECT_THROW(Fetch(), FileError);
   EXPECT_EQ(Target(), "earlier");
+  // A folder in the debug file's place is no empty file to copy.
+  std::filesystem::create_directory(data.Path() / "debug" / "bestandsdaten.csv");
+  EXPECT_THROW(Fetch(), FileError);
+  EXPECT_EQ(Target(), "earlier");
+  EXPECT_FALSE(TemporaryLeft());
 }
 
 // --- Through an HTTPS proxy ---------------------------------------------------------------------

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "support/TempDir.h"
 #include "util/Error.h"
+#include "util/WholeFile.h"
 
 namespace kx {
 namespace {
@@ -51,9 +53,30 @@ TEST(LineReader, SplitsAtEveryBreakWhateverTheBufferSize) {
   }
 }
 
-TEST(LineReader, MissingFileIsAFileError) {
+// A folder named where a file is expected fails as a missing file does, with the system's text,
+// instead of being read as an empty file.
+TEST(LineReader, MissingFilesAndFoldersFailWithTheSystemsText) {
   TempDir dir;
-  EXPECT_THROW(LineReader((dir.Path() / "none.txt").string()), FileError);
+  std::filesystem::create_directory(dir.Path() / "folder");
+  const struct {
+    std::string name;
+    std::string reason;
+  } cases[] = {{"none.txt", "No such file or directory"}, {"folder", "Is a directory"}};
+  for (const auto& c : cases) {
+    const std::string path = (dir.Path() / c.name).string();
+    const std::string message = "Cannot open file " + path + ": " + c.reason;
+    const auto failure = [&](auto read) {
+      try {
+        read();
+      } catch (const FileError& e) {
+        return std::string(e.what());
+      }
+      return std::string("no error");
+    };
+    EXPECT_EQ(failure([&] { LineReader reader(path); }), message);
+    EXPECT_EQ(failure([&] { ReadWholeFile(path); }), message);
+    EXPECT_EQ(failure([&] { CountLines(path); }), message);
+  }
 }
 
 }  // namespace
