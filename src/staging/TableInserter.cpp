@@ -116,33 +116,11 @@ void TableInserter::BeginRow() {
 }
 
 void TableInserter::SetText(std::size_t field, std::string_view value) {
-  if (batch_) {
-    batch_->SetText(Position(field), value);
-  } else {
-    insert_.SetText(positions_[field], value);
-  }
+  Target().SetText(Position(field), value);
 }
-void TableInserter::SetInt(std::size_t field, int64_t value) {
-  if (batch_) {
-    batch_->SetInt(Position(field), value);
-  } else {
-    insert_.SetInt(positions_[field], value);
-  }
-}
-void TableInserter::SetDouble(std::size_t field, double value) {
-  if (batch_) {
-    batch_->SetDouble(Position(field), value);
-  } else {
-    insert_.SetDouble(positions_[field], value);
-  }
-}
-void TableInserter::SetNull(std::size_t field) {
-  if (batch_) {
-    batch_->SetNull(Position(field));
-  } else {
-    insert_.SetNull(positions_[field]);
-  }
-}
+void TableInserter::SetInt(std::size_t field, int64_t value) { Target().SetInt(Position(field), value); }
+void TableInserter::SetDouble(std::size_t field, double value) { Target().SetDouble(Position(field), value); }
+void TableInserter::SetNull(std::size_t field) { Target().SetNull(Position(field)); }
 
 void TableInserter::Post() {
   if (!batch_) {

@@ -39,7 +39,8 @@ class TableInserter final : public ImportTarget {
   std::optional<PostedRow> TakeOutcome() override;
 
  private:
-  // The statement that takes the current row and the position of a field's value in it.
+  // The statement that takes the current row and the position of a field's value in it (without
+  // batches the slot stays 0).
   db::Statement& Target() { return batch_ ? *batch_ : insert_; }
   int Position(std::size_t field) const { return slot_ * parameterCount_ + positions_[field]; }
   // Inserts the first rows gathered in the batch one by one, recording each outcome.
