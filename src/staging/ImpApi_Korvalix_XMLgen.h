@@ -100,6 +100,8 @@ class TXML_Gen {
   // Writes the depot of every row of a depot query (number, account type, sub-account).
   void WriteDepotsOf(db::Statement& depots, bool pumpAfterEach);
   std::string PersonText(std::string_view column) const;
+  // The current depot's rows of query kept by position; null when there are too many to keep.
+  std::unique_ptr<DepotRows> KeepDepotRows(db::Statement& query);
   // The current depot's holdings kept by position; null when the depot is read position by position.
   const DepotRows* DepotHoldings();
   // The holding row of the current position (its first, as the position's query gives it), or

@@ -35,11 +35,16 @@ void TXML_Gen::WriteUnassignedDepots() {
   w.WriteTag("Depotdaten_Ohne_Zuordnung", TXMLWriter::tkClose);
 }
 
+std::unique_ptr<DepotRows> TXML_Gen::KeepDepotRows(db::Statement& query) {
+  auto rows = std::make_unique<DepotRows>(DepotRowsInMemory);
+  if (!rows->Load(query, DepotNo, AccountType)) return nullptr;
+  return rows;
+}
+
 const DepotRows* TXML_Gen::DepotHoldings() {
   if (!holdingsLoaded_ && QuerySet == DocumentQueries::Fast) {
     holdingsLoaded_ = true;
-    auto rows = std::make_unique<DepotRows>(DepotRowsInMemory);
-    if (rows->Load(queries_->qDWBestandOfDepot, DepotNo, AccountType)) depotHoldings_ = std::move(rows);
+    depotHoldings_ = KeepDepotRows(queries_->qDWBestandOfDepot);
   }
   return depotHoldings_.get();
 }
@@ -78,10 +83,7 @@ void TXML_Gen::WriteDepot() {
   depotRows_.reset();
   depotHoldings_.reset();
   holdingsLoaded_ = false;
-  if (QuerySet == DocumentQueries::Fast) {
-    auto rows = std::make_unique<DepotRows>(DepotRowsInMemory);
-    if (rows->Load(queries_->qDwTransOfDepot, DepotNo, AccountType)) depotRows_ = std::move(rows);
-  }
+  if (QuerySet == DocumentQueries::Fast) depotRows_ = KeepDepotRows(queries_->qDwTransOfDepot);
 
   TXMLWriter& w = Writer();
   w.WriteTag("Depot", TXMLWriter::tkOpen);
