@@ -25,11 +25,11 @@ class ProviderAnswerStream final : public OutputStream {
       return;
     }
     head_.append(bytes, count);
-    if (!IsErrorAnswer() && head_.size() >= kErrorPrefix.size()) OpenFile();
+    if (!head_.starts_with(kErrorPrefix) && head_.size() >= kErrorPrefix.size()) OpenFile();
   }
 
-  bool IsErrorAnswer() const { return head_.starts_with(kErrorPrefix); }
-  // The whole answer, while it is an error answer (or too short to tell).
+  // The whole answer while it is an error answer (or too short to tell); empty once it goes to
+  // the file.
   const std::string& Head() const { return head_; }
 
   void Commit() {
@@ -109,10 +109,8 @@ int32_t ProviderFetch::FetchProviderFile(std::string_view url, std::string_view 
                    "Datenabruf fehlgeschlagen: " + std::string(fileName) + "\r\nStatus: " + statusText);
     return result;
   }
-  if (answer.IsErrorAnswer()) {
-    if (const std::optional<int32_t> providerError = ProviderErrorAnswer(answer.Head(), values_))
-      return *providerError;
-  }
+  if (const std::optional<int32_t> providerError = ProviderErrorAnswer(answer.Head(), values_))
+    return *providerError;
 
   progress_.Send(KX_PROGRESS_LOG, 0, "Datendatei geladen: " + std::string(fileName));
   answer.Commit();
