@@ -228,6 +228,15 @@ void CopyDatabaseForServer(const std::filesystem::path& file, const std::filesys
   HandToServer(target, 0660);
 }
 
+std::string DatabasePlace::Prepare(const std::filesystem::path& templateFile, const std::string& name) const {
+  if (!server) {
+    CopyDatabase(templateFile, File(name));
+    return File(name).string();
+  }
+  CopyDatabaseForServer(templateFile, File(name));
+  return ThroughServer(File(name));
+}
+
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }

@@ -68,6 +68,17 @@ void CopyDatabaseForServer(const std::filesystem::path& file, const std::filesys
 // The name that reaches path through the server.
 inline std::string ThroughServer(const std::filesystem::path& path) { return "localhost:" + path.string(); }
 
+// Where a phase's database lives: a plain path in folder (embedded), or a copy in the server's
+// folder that the server opens.
+struct DatabasePlace {
+  std::filesystem::path folder;
+  bool server = false;
+
+  std::filesystem::path File(const std::string& name) const { return folder / name; }
+  // A fresh copy of templateFile under name, and the name to attach it with.
+  std::string Prepare(const std::filesystem::path& templateFile, const std::string& name) const;
+};
+
 // --- Measuring
 
 using Clock = std::chrono::steady_clock;

@@ -24,21 +24,7 @@ constexpr std::string_view kPurpose =
     "Targets: importer throughput >= 0.95 x the floor embedded, >= 2.5 x through the server; peak\n"
     "RSS of the importer <= 2 x the larger file + 64 MiB.";
 
-// Where a phase's database lives: a plain path (embedded) or a copy the server opens.
-struct Place {
-  std::filesystem::path folder;
-  bool server = false;
-  std::string Prepare(const std::filesystem::path& templateFile, const std::string& file) const {
-    if (!server) {
-      CopyDatabase(templateFile, folder / file);
-      return (folder / file).string();
-    }
-    CopyDatabaseForServer(templateFile, folder / file);
-    return ThroughServer(folder / file);
-  }
-};
-
-std::map<std::string, double> MeasureImporter(const std::filesystem::path& work, const Place& place,
+std::map<std::string, double> MeasureImporter(const std::filesystem::path& work, const DatabasePlace& place,
                                               const std::filesystem::path& data, const gen::Counts& counts) {
   const std::string database = place.Prepare(work / "template.fdb", "importer.fdb");
   std::map<std::string, double> values = LoadLikeGenerateImport(data, database);
@@ -49,7 +35,7 @@ std::map<std::string, double> MeasureImporter(const std::filesystem::path& work,
   return values;
 }
 
-std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, const Place& place,
+std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, const DatabasePlace& place,
                                            const std::filesystem::path& data, const gen::Counts& counts) {
   const std::string database = place.Prepare(work / "template.fdb", "floor.fdb");
   const db::ClientLibrary client;
@@ -125,20 +111,20 @@ struct Comparison {
   }
 };
 
-Comparison Compare(const Options& options, const Place& place, const std::filesystem::path& data,
+Comparison Compare(const Options& options, const DatabasePlace& place, const std::filesystem::path& data,
                    const gen::Counts& counts) {
   Comparison c;
   auto measureImporter = [&](int rep) {
     const PhaseResult r =
         RunInChild("importer", [&] { return MeasureImporter(options.work, place, data, counts); },
-                   {place.folder / "importer.fdb"});
+                   {place.File("importer.fdb")});
     c.importer.Take(r);
     std::printf("  run %d importer %6.2f s (CPU %6.2f s), RSS %.0f MiB\n", rep + 1, r["load_s"],
                 r["load_cpu"], r.peakRssMiB);
   };
   auto measureFloor = [&](int rep) {
     const PhaseResult r = RunInChild("floor", [&] { return MeasureFloor(options.work, place, data, counts); },
-                                     {place.folder / "floor.fdb"});
+                                     {place.File("floor.fdb")});
     c.floor.Take(r);
     std::printf("  run %d floor    %6.2f s (CPU %6.2f s; conversion before it %.2f s), RSS %.0f MiB\n",
                 rep + 1, r["load_s"], r["load_cpu"], r["convert_s"], r.peakRssMiB);

@@ -65,24 +65,8 @@ class Library {
   void* handle_;
 };
 
-// Where the run's staging database lives: ./KXDB.IDB in the data directory (embedded), or a copy
-// in the server's folder that ImportDB names through the server.
-struct Place {
-  std::filesystem::path folder;
-  bool server = false;
-  std::filesystem::path File(const std::string& name) const { return folder / name; }
-  std::string Prepare(const std::filesystem::path& templateFile, const std::string& name) const {
-    if (!server) {
-      CopyDatabase(templateFile, File(name));
-      return File(name).string();
-    }
-    CopyDatabaseForServer(templateFile, File(name));
-    return ThroughServer(File(name));
-  }
-};
-
 std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
-                                              const std::filesystem::path& run, const Place& place) {
+                                              const std::filesystem::path& run, const DatabasePlace& place) {
   place.Prepare(work / "template.fdb", "KXDB.IDB");
   const std::filesystem::path out = run / "out";
   std::filesystem::create_directories(out);
@@ -118,7 +102,7 @@ std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
 }
 
 // The load floor into a fresh database, then the scan floor on the rows it inserted.
-std::map<std::string, double> MeasureFloors(const std::filesystem::path& work, const Place& place,
+std::map<std::string, double> MeasureFloors(const std::filesystem::path& work, const DatabasePlace& place,
                                             const std::filesystem::path& debug, int64_t bytes) {
   const std::string database = place.Prepare(work / "template.fdb", "floor.fdb");
   double loadSeconds = 0;
@@ -175,7 +159,7 @@ struct Comparison {
   }
 };
 
-Comparison Compare(const Options& options, const Place& place, const std::filesystem::path& run) {
+Comparison Compare(const Options& options, const DatabasePlace& place, const std::filesystem::path& run) {
   const std::filesystem::path registry = options.work / "registry.reg";
   WriteSettings(registry, run, place.server ? ThroughServer(place.File("KXDB.IDB")) : "./KXDB.IDB");
   setenv("VELQORA_REGISTRY", registry.c_str(), 1);
