@@ -70,6 +70,8 @@ void DeriveFee(const db::Statement& row, TransactionValues& v) {
     const long double r = charge * (1.0L - reduction);
     v.fee =
         r > 0 ? static_cast<double>(RoundHalfEven(v.totalAmount * r / (1.0L + r) * 100.0L) / 100.0L) : 0.0;
+    if (!std::isfinite(v.fee))
+      throw Error("fee out of range");  // unknown, like a field that does not convert
   } catch (const Error&) {
     v.hasFee = false;
     v.fee = 0;
@@ -90,7 +92,9 @@ TransactionValues Derive(const db::Statement& row, const FormatSettings& regiona
   v.totalAmount = std::fabs(amount);
   v.sign = amount > 0 ? 1 : (amount < 0 ? -1 : 0);
   DeriveFee(row, v);
+  // A tiny amount can make the quotient infinite: such a rate is unknown, as for a zero amount.
   v.rate = Guarded([&] { return amount > 0 ? std::fabs(row.AsDouble("TRABETRAGEUR") / amount) : 0.0; }, 0.0);
+  if (!std::isfinite(v.rate)) v.rate = 0;
   v.price = Guarded(
       [&] {
         double price = row.AsDouble("FONRPREIS");
@@ -252,7 +256,7 @@ void TXML_Gen::WriteBalanceTransaction(const db::Statement& row) {
   w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
   w.WriteElement("DT_Waehrung", row.AsText("FONWAEHR"));
   const double rate = row.AsDouble("DEVKURS");
-  if (rate > 0) w.WriteElement("DT_Waehrungkurs", Fix(8, 1 / rate));
+  if (rate > 0 && std::isfinite(1 / rate)) w.WriteElement("DT_Waehrungkurs", Fix(8, 1 / rate));
   if (!row.IsNull("BESTSTK")) {
     w.WriteElement("DT_Anteile", FormatFloatDefault(row.AsDouble("BESTSTK"), formats_.DecimalSeparator));
   }

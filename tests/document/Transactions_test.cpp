@@ -259,6 +259,29 @@ TEST_F(Transactions, TheRateIsEurPerUnitOfTheTransactionCurrency) {
                   "<DT_Anteile>1.0000</DT_Anteile><DT_Gesamtbetrag>110.00</DT_Gesamtbetrag>"));
 }
 
+// Values at the edges of a double. A rate that is not finite (a tiny amount) is left out like the
+// rate of a zero amount, magnitudes from 10^15 take the exponent form, and Generate checks the
+// document against the schema.
+TEST_F(Transactions, ExtremeValuesGiveFiniteNumbersInTheSchemasForms) {
+  const std::vector<ProviderLine> rows = {
+      Transaction("1").Set("TRASTK", "1").Set("TRABETRAG", "1e-300").Set("TRABETRAGEUR", "1e300"),
+      Transaction("2")
+          .Set("TRASTK", "1e20")
+          .Set("TRABETRAG", "1e300")
+          .Set("TRABETRAGEUR", "1e300")
+          .Set("FONRPREIS", "1e300")
+          .Set("FONAUSGABE", "1e300")
+          .Set("TRABONPZ", "0")
+          .Set("TRADAT", "20240302")};
+  const std::vector<std::string> written = TransactionsOf(rows);
+  ASSERT_EQ(written.size(), 2U);
+  EXPECT_EQ(written[0], Trans(Dt("ExtRef=1 Mode=A"), Dt("Anteile=1.0000 Gesamtbetrag=0.00")));
+  EXPECT_EQ(written[1],
+            Trans(Dt("ExtRef=2 Mode=A"), Dt("Waehrungkurs=1.00000000 Anteile=1.00000000000000E+20 "
+                                            "Preis=1.00000000000000E+300 Gebuehr=1.00000000000000E+300 "
+                                            "Gesamtbetrag=1.00000000000000E+300")));
+}
+
 TEST_F(Transactions, ZeroSharesWithAnAmountAddSummeStatusZero) {
   EXPECT_THAT(TransactionsOf({Transaction("1").Set("TRASTK", "0").Set("TRABETRAG", "50")}),
               ElementsAre(Trans("<DT_ExtRef>1</DT_ExtRef><DT_Mode>A</DT_Mode>",
@@ -419,6 +442,12 @@ TEST_F(BalanceTransaction, LeavesOutTheShareCountWhenThereIsNone) {
       ElementsAre(
           "<DT_Mode>B</DT_Mode><DT_Ausfuehrung>2024-03-01</DT_Ausfuehrung><DT_Waehrung>EUR</DT_Waehrung>"
           "<DT_Preis>20.0000</DT_Preis>"));
+}
+
+TEST_F(BalanceTransaction, LeavesOutARateWhoseReciprocalIsNotFinite) {
+  holdings = {Holding().Set("DEVKURS", "1e-310")};
+  ASSERT_EQ(Generate(), 0);
+  EXPECT_THAT(Elements(document, "DT_Waehrungkurs"), IsEmpty());
 }
 
 }  // namespace
