@@ -57,8 +57,8 @@ export VELQORA_CA_FILE="$demo/certs/ca.pem"
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
 
 run_import() {
-  "$bin/kximport" --settings "$demo/registry.reg" --output-dir "$xmldir" --advisor DEMO-1 \
-    --login "$login" --pin "$pin" --embedded-server --no-message-boxes --summary "$@"
+  KX_PIN=$pin "$bin/kximport" --settings "$demo/registry.reg" --output-dir "$xmldir" --advisor DEMO-1 \
+    --login "$login" --embedded-server --no-message-boxes --summary "$@"
 }
 
 echo

@@ -26,8 +26,9 @@ native=(
   nettle-dev libssl-dev openssl
   libcurl4-openssl-dev libcpp-httplib-dev
   firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
-  libxml2-utils
+  libxml2-utils libexpat1-dev
   clang-format clang-tidy
+  clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
   groff  # the manual's PDF
 )
 windows=(

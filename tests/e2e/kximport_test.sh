@@ -55,6 +55,9 @@ expect 2 "$bin/kximport" --advisor X
 grep -q 'output-dir' "$work/err" || fail "a missing --output-dir is not named: $(cat "$work/err")"
 expect 2 "$bin/kximport" --output-dir "$work" --no-such-option
 expect 2 "$bin/kximport" --output-dir "$work" --library "$work/missing.so"
+printf '<KORVALIX><Import><I_CustomData><PARAM>startid1=&#abc;</PARAM>' >"$work/broken.xml"
+expect 2 "$bin/kximport" --output-dir "$work" --continue-from "$work/broken.xml"
+grep -q 'broken.xml:1:.*not a well-formed' "$work/err" || fail "a broken previous document: $(cat "$work/err")"
 # A failing run: the code and its German text on standard error, nothing on the bar's 100 %.
 expect 1 "$bin/kximport" --output-dir "$work" --no-options --settings "$work/none.reg"
 grep -q 'Ergebnis -11' "$work/err" || fail "the result code is not printed: $(cat "$work/err")"
@@ -88,6 +91,29 @@ wait "$importer" || got=$?
 [ "$got" -eq 1 ] || fail "Ctrl+C during the download exited with $got: $(cat "$work/err")"
 grep -q 'Ergebnis -1015' "$work/err" || fail "Ctrl+C during the download does not end with -1015: $(cat "$work/err")"
 [ ! -e "$work/ctrlc-host/KORVALIX/bestandsdaten.csv" ] || fail "a cancelled download left a provider file"
+
+echo "== the PIN from a file, standard input or KX_PIN; a result the library has no text for"
+sim_reset
+cp "$top"/install/BESTAND.txt "$top"/install/TRANSAKT.txt "$top"/install/DBSTARTIDS.txt "$work/ctrlc-host/KORVALIX/"
+"$bin/kxdb" create "$work/ctrlc-host/KORVALIX/KXDB.IDB" >/dev/null
+printf '"ImportDB"="./KXDB.IDB"\r\n' >>"$work/ctrlc.reg"
+run_pin() {
+  "$bin/kximport" --settings "$work/ctrlc.reg" --output-dir "$work/ctrlc-host/xml_temp" --login 12345 \
+    --embedded-server --no-message-boxes "$@"
+}
+printf 'geheim\r\n' >"$work/pin"
+printf 'falsch\n' >"$work/wrong-pin"
+expect 0 run_pin --pin-file "$work/pin"
+expect 0 run_pin --pin-file - <"$work/pin"
+KX_PIN=geheim expect 0 run_pin
+KX_PIN=geheim expect 1 run_pin --pin-file "$work/wrong-pin"  # the command line before the environment
+grep -q 'Ergebnis -31' "$work/err" || fail "a wrong PIN from a file does not end with -31: $(cat "$work/err")"
+expect 2 run_pin --pin-file "$work/missing-pin"
+run_pin --help | grep -q 'for tests only' || fail "--help does not say that --pin is for tests"
+sim_fault answer "Fehler%2060%20-%20Clear-Reimport%20erforderlich" 2
+KX_PIN=geheim expect 1 run_pin
+grep -q 'Ergebnis -36' "$work/err" && grep -q 'erneut einen Clear-Reimport' "$work/err" ||
+  fail "a repeated clear re-import demand has no explanation: $(cat "$work/err")"
 sim_stop
 
 echo "== the access-data dialog"

@@ -17,8 +17,10 @@ struct DocumentFacts {
   int64_t bytes = 0;
 };
 
-// Reads KORVALIX.XML: the start ids of its header and the number of its elements. Raises
-// std::runtime_error when the file cannot be read.
+// Reads KORVALIX.XML with an XML parser, in chunks of 64 KiB, whatever its size: the start ids of
+// its header (entities and character references decoded) and the number of its elements. Raises
+// std::runtime_error when the file cannot be read, is not well-formed XML, or holds a start id
+// with a character that Windows-1252 has not.
 DocumentFacts ReadDocument(const std::string& path);
 
 }  // namespace kximport

@@ -18,6 +18,7 @@
 #include "kximport/ImportDocument.h"
 #include "kximport/ProgressDisplay.h"
 #include "util/Cp1252.h"
+#include "util/ResultCodes.h"
 
 namespace {
 
@@ -37,8 +38,10 @@ Options:
   --continue-from FILE     a previous KORVALIX.XML: its start ids become the options startid1
                            and startid2, the way a host continues an earlier import
   --login ID               the provider login (option UserLogin)
-  --pin PIN                the provider PIN (option Password); without it the library asks
-                           for the PIN on the terminal
+  --pin-file FILE          the provider PIN (option Password): the first line of FILE, or of
+                           standard input for "-"
+  --pin PIN                the PIN on the command line, for tests only: every user of the
+                           machine sees it in the process list
   --embedded-server        the host runs the database itself (option EmbeddedIBServer=TRUE)
   --no-message-boxes       no first-import notice (option NoMessageBoxes=TRUE)
   --option NAME=VALUE      one more line of the option text; may be repeated
@@ -58,13 +61,17 @@ access-data shows the library's access-data dialog (ApiDataDialog; on a terminal
 the password without echo, then the confirmation) with the given values and prints the dialog's
 result and what came back, the password as asterisks.
 
+Without --pin-file or --pin the PIN comes from the environment variable KX_PIN, and without
+that the library asks for it on the terminal.
+
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
-are printed), 2 for a wrong command line or a library that cannot be loaded.
+are printed), 2 for a wrong command line, a previous document that cannot be read (--continue-from)
+or a library that cannot be loaded.
 
 Example:
   kximport --settings /etc/velqora/tavo/registry.reg --output-dir /srv/host/xml_temp \
-           --advisor BR-77 --login 12345 --embedded-server --last-import 45990 \
-           --continue-from /srv/host/xml_temp/KORVALIX.XML
+           --advisor BR-77 --login 12345 --pin-file ~/.kx-pin --embedded-server \
+           --last-import 45990 --continue-from /srv/host/xml_temp/KORVALIX.XML
 )";
 
 struct Arguments {
@@ -76,6 +83,7 @@ struct Arguments {
   double lastImport = 0.0;
   std::vector<std::string> fileLines;    // from --options-file, first
   std::vector<std::string> optionLines;  // from the other options
+  std::string pin;                       // Windows-1252; empty: from KX_PIN, or the library asks
   bool noOptions = false;
   bool verbose = false;
   bool summary = false;
@@ -102,6 +110,21 @@ std::string DefaultLibrary() { return ExecutableDir() + "/libImpApiKorvalix.so";
 std::string ToLibraryText(const std::string& text) {
   const std::string converted = kx::Utf8ToCp1252(text);
   return kx::Cp1252ToUtf8(converted) == text ? converted : text;
+}
+
+// The first line of a file, or of standard input for "-", without its line break.
+std::string ReadPinFile(const std::string& path) {
+  std::ifstream file;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) throw UsageError("cannot read PIN file " + path);
+  }
+  std::istream& in = path == "-" ? std::cin : file;
+  std::string line;
+  if (!std::getline(in, line) && line.empty())
+    throw UsageError("no PIN in " + (path == "-" ? "standard input" : path));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
 }
 
 std::vector<std::string> ReadOptionsFile(const std::string& path) {
@@ -145,7 +168,9 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (arg == "--login") {
       args.optionLines.push_back("UserLogin=" + ToLibraryText(value()));
     } else if (arg == "--pin") {
-      args.optionLines.push_back("Password=" + ToLibraryText(value()));
+      args.pin = ToLibraryText(value());
+    } else if (arg == "--pin-file") {
+      args.pin = ToLibraryText(ReadPinFile(value()));
     } else if (arg == "--embedded-server") {
       args.optionLines.push_back("EmbeddedIBServer=TRUE");
     } else if (arg == "--no-message-boxes") {
@@ -169,6 +194,9 @@ Arguments ParseArguments(int argc, char** argv) {
   }
   if (args.outputDir.empty()) throw UsageError("--output-dir is required (see --help)");
   if (args.library.empty()) args.library = DefaultLibrary();
+  if (const char* pin = std::getenv("KX_PIN"); args.pin.empty() && pin != nullptr)
+    args.pin = ToLibraryText(pin);
+  if (!args.pin.empty()) args.optionLines.push_back("Password=" + args.pin);
   return args;
 }
 
@@ -185,6 +213,17 @@ std::string OptionText(const Arguments& args) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;
+}
+
+// The result's text. The library has none for a second clear re-import demand, so the host says
+// what happened itself.
+std::string ResultText(const kximport::HostLibrary& lib, int32_t result) {
+  if (result == kx::kClearReimportRequired) {
+    return "Der Anbieter hat auch auf die wiederholte Anfrage eines Clear-Reimports (Start-IDs 0) "
+           "erneut einen Clear-Reimport verlangt.\nEs wurde nichts importiert; bitte wenden Sie sich "
+           "an den Anbieter.";
+  }
+  return lib.ErrorText(result);
 }
 
 std::unique_ptr<kximport::ProgressDisplay> gDisplay;
@@ -229,7 +268,8 @@ int Run(const Arguments& args) {
   gDisplay->Finish(result == 0);
 
   if (result != 0) {
-    std::fprintf(stderr, "Import fehlgeschlagen, Ergebnis %d:\n%s\n", result, lib.ErrorText(result).c_str());
+    std::fprintf(stderr, "Import fehlgeschlagen, Ergebnis %d:\n%s\n", result,
+                 ResultText(lib, result).c_str());
     return kExitFailed;
   }
   if (args.summary) {
