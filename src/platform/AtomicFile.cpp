@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -39,17 +40,17 @@ void AtomicFileStream::Write(const char* bytes, std::size_t count) {
 
 void AtomicFileStream::Commit() {
   if (file_ == nullptr) throw FileError("File " + path_ + " is already closed", path_);
-  errno = 0;
-  const bool flushed = std::fflush(file_) == 0;
-  const int closed = std::fclose(file_);
-  file_ = nullptr;
-  if (!flushed || closed != 0) {
-    RemoveFileIfExists(temporary_);
-    throw FileError("Cannot write file " + path_ + Reason(), path_);
-  }
   try {
+    errno = 0;
+    if (std::fflush(file_) != 0) throw FileError("Cannot write file " + path_ + Reason(), path_);
+    SyncToDisk(file_, path_);  // the data before the name: never an empty file after a power loss
+    errno = 0;
+    if (std::fclose(std::exchange(file_, nullptr)) != 0) {
+      throw FileError("Cannot write file " + path_ + Reason(), path_);
+    }
     MoveReplacing(temporary_, path_);
   } catch (...) {
+    if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
     RemoveFileIfExists(temporary_);
     throw;
   }

@@ -10,8 +10,10 @@
 namespace kx {
 
 // A file that appears under its name only when it is complete: the bytes go to a temporary file
-// beside it, and Commit() closes that file and renames it over the target. Without Commit (an
-// error, or the writer given up) the temporary file is removed and an earlier file stays.
+// beside it, and Commit() writes that file through to the disk, closes it and renames it over the
+// target, so that even a power loss leaves the earlier file or the complete new one. Without
+// Commit (an error, or the writer given up) the temporary file is removed and an earlier file
+// stays; one that a killed run left behind is overwritten by the next.
 class AtomicFileStream final : public OutputStream {
  public:
   explicit AtomicFileStream(std::string path);

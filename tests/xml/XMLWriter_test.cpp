@@ -204,6 +204,16 @@ TEST(AtomicFileStream, AbandonedFileLeavesTheEarlierOneAndNoTemporary) {
       1);
 }
 
+// A killed run leaves its temporary file; the next commit overwrites it and leaves nothing else.
+TEST(AtomicFileStream, ATemporaryFileOfAKilledRunIsReplaced) {
+  const testsupport::TempDir dir;
+  const std::string path = (dir.Path() / "KORVALIX.XML").string();
+  dir.WriteFile("KORVALIX.XML.kxtmp", "a longer half-written document of the run that was killed");
+  WriteFileAtomically(path, "new");
+  EXPECT_EQ(testsupport::TempDir::ReadFile(path), "new");
+  EXPECT_FALSE(std::filesystem::exists(path + ".kxtmp"));
+}
+
 TEST(AtomicFileStream, MissingDirectoryRaisesBeforeAnythingIsWritten) {
   EXPECT_THROW(AtomicFileStream("/nonexistent-kx-dir/KORVALIX.XML"), FileError);
 }

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,10 +10,34 @@
 
 namespace kx {
 
+namespace {
+
+// The folder's entry of the renamed file reaches the disk only with the folder itself. The
+// rename has happened by then, so a folder that cannot be synced (a file system that does not
+// support it) leaves the new file in place and says nothing.
+void SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+void SyncToDisk(std::FILE* file, const std::string& target) {
+  // EINVAL: a special file (a pipe, /dev/null) that has nothing to sync.
+  if (fsync(fileno(file)) != 0 && errno != EINVAL) {
+    throw FileError("Cannot write file " + target + ": " + std::strerror(errno), target);
+  }
+}
+
 void MoveReplacing(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {
     throw FileError("Cannot replace file " + to + ": " + std::strerror(errno), to);
   }
+  SyncFolderOf(to);
 }
 
 void RemoveFileIfExists(const std::string& path) noexcept { std::remove(path.c_str()); }

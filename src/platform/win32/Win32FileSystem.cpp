@@ -1,3 +1,4 @@
+#include <io.h>
 #include <windows.h>
 
 #include "platform/FileSystem.h"
@@ -5,6 +6,14 @@
 #include "util/Error.h"
 
 namespace kx {
+
+void SyncToDisk(std::FILE* file, const std::string& target) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
+    const DWORD code = GetLastError();
+    throw FileError("Cannot write file " + target + ": " + win32::SystemErrorText(code), target);
+  }
+}
 
 void MoveReplacing(const std::string& from, const std::string& to) {
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
