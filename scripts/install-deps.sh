@@ -87,7 +87,7 @@ pin() {
 }
 
 install_pinned() {
-  local round out line name version
+  local round out line name version pinned
   for round in $(seq 1 15); do
     # shellcheck disable=SC2068
     out=$(apt-get install -s -q --no-install-recommends --allow-downgrades "$@" ${pins[@]} 2>&1) || true
@@ -108,7 +108,13 @@ install_pinned() {
         done
       elif [[ $line =~ ^Remv\ ([^\ ]+)\ \[([^]]+)\] ]]; then
         name=${BASH_REMATCH[1]}
-        version=$(apt-cache madison "$name" | awk -F' *[|] *' -v v="${BASH_REMATCH[2]}" '$2 != v { print $2 }' |
+        # A -dev package follows its library to the version pinned for it: both come from one
+        # source and share its version. Otherwise the newest version older than the installed one.
+        version=
+        for pinned in "${pins[@]}"; do
+          listed "$name" "${pinned#*=}" && version=${pinned#*=} && break
+        done
+        [ -n "$version" ] || version=$(apt-cache madison "$name" | awk -F' *[|] *' -v v="${BASH_REMATCH[2]}" '$2 != v { print $2 }' |
           sort -V | awk -v v="${BASH_REMATCH[2]}" '{ if (system("dpkg --compare-versions " $0 " lt " v) == 0) last = $0 } END { print last }')
         [ -n "$version" ] && pin "$name" "$version"
       fi
