@@ -8,7 +8,9 @@
 namespace kx {
 
 void SyncToDisk(std::FILE* file, const std::string& target) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  // The C runtime gives the file's handle as an integer.
+  const auto handle =
+      reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));  // NOLINT(performance-no-int-to-ptr)
   if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
     const DWORD code = GetLastError();
     throw FileError("Cannot write file " + target + ": " + win32::SystemErrorText(code), target);
