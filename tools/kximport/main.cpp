@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "kximport/CheckReport.h"
 #include "kximport/HostLibrary.h"
 #include "kximport/ImportDocument.h"
+#include "kximport/InstallationCheck.h"
 #include "kximport/ProgressDisplay.h"
 #include "util/Cp1252.h"
 #include "util/ResultCodes.h"
@@ -27,6 +29,7 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
        kximport access-data [--user NAME] [--password PIN] [--library PATH]
+       kximport check [--settings FILE] [--output-dir DIR]
 
 Runs one import through the plug-in library: the provider files are fetched, loaded into the
 staging database, and DIR/KORVALIX.XML is written.
@@ -63,6 +66,13 @@ result and what came back, the password as asterisks.
 
 Without --pin-file or --pin the PIN comes from the environment variable KX_PIN, and without
 that the library asks for it on the terminal.
+
+check looks at an installation the way a run would use it and prints one line per item, with
+what to do where something is wrong: the settings file and every value read, the data directory,
+the three column maps against the staging database's columns, the database (client library,
+reachable, schema complete), the proxy and CA file in use, and the provider's address (name,
+connection, certificate; no request is sent). The texts are English when the locale (LC_ALL,
+LC_MESSAGES, LANG) is English, German otherwise. Exit status 0 when nothing failed, 1 otherwise.
 
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
 are printed), 2 for a wrong command line, a previous document that cannot be read (--continue-from)
@@ -315,9 +325,30 @@ int AccessData(int argc, char** argv) {
   return 0;
 }
 
+// kximport check: the installation, item by item.
+int Check(int argc, char** argv) {
+  kximport::InstallationCheckOptions options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+    if (arg == "--settings") {
+      options.settings = argv[++i];
+    } else if (arg == "--output-dir") {
+      options.outputDir = argv[++i];
+    } else {
+      throw UsageError("unknown argument '" + arg + "' (see --help)");
+    }
+  }
+  kximport::CheckReport report(kximport::LanguageFromEnvironment());
+  kximport::CheckInstallation(options, report);
+  report.Print(std::cout);
+  return report.HasFailures() ? kExitFailed : 0;
+}
+
 int main(int argc, char** argv) {
   try {
     if (argc > 1 && std::string(argv[1]) == "access-data") return AccessData(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "check") return Check(argc, argv);
     return Run(ParseArguments(argc, argv));
   } catch (const UsageError& e) {
     std::cerr << "kximport: " << e.what() << "\n";

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kximport {
+
+// The language of the check's texts: English when the terminal's locale says so (LC_ALL,
+// LC_MESSAGES, LANG, the first one set), German otherwise.
+enum class Language { German, English };
+Language LanguageFromEnvironment();
+
+// The lines of `kximport check`: one per item, with what to do where something is wrong.
+class CheckReport {
+ public:
+  enum class Level { Ok, Warning, Failure };
+
+  explicit CheckReport(Language language) : language_(language) {}
+
+  // The text in the report's language.
+  const std::string& Say(const std::string& german, const std::string& english) const {
+    return language_ == Language::English ? english : german;
+  }
+
+  void Ok(const std::string& text) { lines_.push_back({Level::Ok, text, {}}); }
+  void Warn(const std::string& text, const std::string& fix) {
+    lines_.push_back({Level::Warning, text, fix});
+  }
+  void Fail(const std::string& text, const std::string& fix) {
+    lines_.push_back({Level::Failure, text, fix});
+  }
+
+  bool HasFailures() const;
+  // "✓ text", "⚠ text" or "✗ text", the fix indented below it.
+  void Print(std::ostream& out) const;
+
+ private:
+  struct Line {
+    Level level;
+    std::string text;
+    std::string fix;
+  };
+  Language language_;
+  std::vector<Line> lines_;
+};
+
+}  // namespace kximport
