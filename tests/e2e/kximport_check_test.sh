@@ -32,6 +32,9 @@ start_simulator() {
 }
 
 mkdir -p "$work/provider" "$work/host/xml_temp" "$work/host/KORVALIX"
+# shellcheck source=../support/provider_simulator.sh
+. "$top/tests/support/provider_simulator.sh"
+make_provider_files "$work/provider" 12345 geheim
 "$bin/kxprovider" --make-certs "$work/certs" >/dev/null
 start_simulator good
 good_port=$PORT
@@ -62,6 +65,10 @@ check --settings "$work/good.reg" || fail "the check of a working installation f
 ! grep -qv '^✓' "$work/out" || fail "not every line is ✓: $(cat "$work/out")"
 grep -q 'Schema vollständig' "$work/out" || fail "no schema line: $(cat "$work/out")"
 grep -q 'Zertifikat geprüft' "$work/out" || fail "no certificate line: $(cat "$work/out")"
+KX_PIN=geheim check --settings "$work/good.reg" --deep --login 12345 ||
+  fail "the deep check failed: $(cat "$work/out")"
+grep -q '^✓ Der Anbieter liefert Bestandsdaten: ' "$work/out" || fail "no provider answer: $(cat "$work/out")"
+[ ! -e "$data/bestandsdaten.csv" ] || fail "the deep check stored the provider's file"
 LANG=en_GB.UTF-8 check --settings "$work/good.reg"
 grep -q '^✓ Staging database: schema complete' "$work/out" || fail "no English texts: $(cat "$work/out")"
 
@@ -74,6 +81,8 @@ expect_fault() {
   grep -q "^✗ .*$pattern" "$work/out" || fail "$name: no ✗ line with '$pattern': $(cat "$work/out")"
 }
 
+KX_PIN=falsch expect_fault "a wrong PIN" "Der Anbieter antwortet: Fehler 10" --settings "$work/good.reg" --deep \
+  --login 12345
 expect_fault "no settings file" "Einstellungsdatei .*nicht gefunden" --settings "$work/none.reg"
 settings "$good_port" '"Timeout"=dword:0000003c' >"$work/dword.reg"
 expect_fault "a dword value" "Zeile 6: Timeout ist vom Typ dword" --settings "$work/dword.reg"

@@ -18,11 +18,17 @@
 #include "db/DatabaseName.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
+#include "net/ImpApiINet_Download.h"
+#include "platform/platform.h"
 #include "platform/posix/CurlTransport.h"
 #include "platform/posix/PosixSettingsStore.h"
 #include "platform/posix/RegistryFile.h"
 #include "provider/ImpApi_Korvalix.h"
+#include "provider/ImpApi_Korvalix_Fetch.h"
+#include "provider/ImpApi_Korvalix_Messages.h"
+#include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "staging/ImpApiIBSrv.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
 #include "util/Cp1252.h"
@@ -39,6 +45,7 @@ using kx::posix::RegistryFile;
 // What the library takes from the settings, as ReadImportSettings reads them.
 struct SettingsInUse {
   std::string url = std::string(kx::kDefaultServiceUrl);
+  int32_t timeout = 300;
   std::string importDb;
   std::string dataDir;
 };
@@ -176,6 +183,7 @@ SettingsInUse CheckSettings(CheckReport& r) {
   } else {
     use.url = read["DownloadSrvUrl"];
   }
+  use.timeout = kx::ParseInt32(read["Timeout"]).value_or(use.timeout);
   use.importDb = read["ImportDB"];
   use.dataDir = read["DataDir"];
   return use;
@@ -288,6 +296,24 @@ void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
 void CheckDatabase(const SettingsInUse& settings, const std::string& dataDir, CheckReport& r) {
   const std::string name = kx::TXML_Gen::DatabaseName(settings.importDb, dataDir);
   const bool server = kx::db::GoesThroughServer(name);
+  if (server && (name.starts_with("localhost:") || name.starts_with("127.0.0.1:"))) {
+    // The run starts a local server that does not answer, unless the host runs it itself.
+    kx::ServerControl& control = kx::DefaultPlatform().Server;
+    if (!control.IsInstalled()) {
+      r.Fail(
+          r.Say("Firebird-Server nicht installiert", "Firebird server not installed"),
+          r.Say(
+              "Den Server installieren (firebird3.0-server) oder in ImportDB einen Pfad ohne Server nennen.",
+              "Install the server (firebird3.0-server) or name a path without a server in ImportDB."));
+    } else if (kx::IsServerRunning(control)) {
+      r.Ok(r.Say("Firebird-Server installiert und gestartet", "Firebird server installed and running"));
+    } else {
+      r.Warn(r.Say("Firebird-Server installiert, aber nicht gestartet",
+                   "Firebird server installed but not running"),
+             r.Say("Ein Import startet ihn; ohne Rechte dazu: systemctl start firebird3.0.",
+                   "An import starts it; without the rights for it: systemctl start firebird3.0."));
+    }
+  }
   std::unique_ptr<kx::db::ClientLibrary> client;
   try {
     client = std::make_unique<kx::db::ClientLibrary>();
@@ -384,6 +410,56 @@ void CheckProviderAddress(const SettingsInUse& settings, CheckReport& r) {
          fix);
 }
 
+class NoProgress final : public kx::ProgressSink {
+ public:
+  void Send(int32_t /*kind*/, int32_t /*value*/, std::string_view /*text*/) override {}
+};
+
+// One holdings request with the given access data, as the run sends it; the answer stays in
+// memory and is only described.
+void CheckProviderAnswer(const SettingsInUse& settings, const InstallationCheckOptions& options,
+                         CheckReport& r) {
+  if (options.login.empty() || options.pin.empty()) {
+    r.Warn(r.Say("--deep ohne Zugangsdaten: keine Anfrage gesendet",
+                 "--deep without access data: no request sent"),
+           r.Say("--login und die PIN (--pin-file oder KX_PIN) angeben.",
+                 "Give --login and the PIN (--pin-file or KX_PIN)."));
+    return;
+  }
+  kx::Platform& platform = kx::DefaultPlatform();
+  std::string request = kx::HoldingsRequestText(options.login, options.pin);
+  std::string plain;
+  kx::ProviderValues values;
+  values.serviceUrl = settings.url;
+  if (const int32_t code = kx::EncodeRequest(platform.Des, request, plain); code != 0) {
+    r.Fail(r.Say("Anfrage nicht verschlüsselt: ", "Request not encrypted: ") +
+               Utf8(kx::ExportErrorText(code, values).value_or(std::to_string(code))),
+           r.Say("Die DES-Bibliothek (Nettle) prüfen.", "Check the DES library (Nettle)."));
+    return;
+  }
+  NoProgress progress;
+  kx::Downloader downloader(platform.Http, platform.Ui, progress);
+  std::string answer;
+  kx::StringOutputStream target(answer);
+  std::string status;
+  const int32_t code = downloader.DownloadUrl(settings.url + "?params=" + request, "", settings.timeout,
+                                              target, status, false, false);
+  if (code != 0) {
+    r.Fail(r.Say("Anfrage an den Anbieter fehlgeschlagen (", "Request to the provider failed (") +
+               std::to_string(code) + "): " + OneLine(kx::ExportErrorText(code, values).value_or(status)),
+           r.Say("Adresse, Proxy und Netz prüfen.", "Check the address, the proxy and the network."));
+    return;
+  }
+  if (const std::optional<int32_t> error = kx::ProviderErrorAnswer(answer, values)) {
+    r.Fail(r.Say("Der Anbieter antwortet: ", "The provider answers: ") + OneLine(answer.substr(0, 200)),
+           OneLine(kx::ExportErrorText(*error, values).value_or(std::to_string(*error))));
+    return;
+  }
+  r.Ok(r.Say("Der Anbieter liefert Bestandsdaten: ", "The provider delivers holdings: ") +
+       std::to_string(kx::TextLines(answer).size()) + r.Say(" Zeilen, ", " lines, ") +
+       std::to_string(answer.size()) + r.Say(" Bytes (nicht gespeichert)", " bytes (not stored)"));
+}
+
 }  // namespace
 
 void CheckInstallation(const InstallationCheckOptions& options, CheckReport& report) {
@@ -395,6 +471,7 @@ void CheckInstallation(const InstallationCheckOptions& options, CheckReport& rep
   }
   CheckDatabase(settings, dataDir, report);
   CheckProviderAddress(settings, report);
+  if (options.deep) CheckProviderAnswer(settings, options, report);
 }
 
 }  // namespace kximport

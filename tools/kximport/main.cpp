@@ -29,7 +29,7 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
        kximport access-data [--user NAME] [--password PIN] [--library PATH]
-       kximport check [--settings FILE] [--output-dir DIR]
+       kximport check [--settings FILE] [--output-dir DIR] [--deep --login ID [--pin-file FILE]]
 
 Runs one import through the plug-in library: the provider files are fetched, loaded into the
 staging database, and DIR/KORVALIX.XML is written.
@@ -72,7 +72,9 @@ what to do where something is wrong: the settings file and every value read, the
 the three column maps against the staging database's columns, the database (client library,
 reachable, schema complete), the proxy and CA file in use, and the provider's address (name,
 connection, certificate; no request is sent). The texts are English when the locale (LC_ALL,
-LC_MESSAGES, LANG) is English, German otherwise. Exit status 0 when nothing failed, 1 otherwise.
+LC_MESSAGES, LANG) is English, German otherwise. With --deep it also sends one holdings request
+with the access data (the PIN as for an import) and reports the provider's answer without
+storing it. Exit status 0 when nothing failed, 1 otherwise.
 
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
 are printed), 2 for a wrong command line, a previous document that cannot be read (--continue-from)
@@ -330,15 +332,25 @@ int Check(int argc, char** argv) {
   kximport::InstallationCheckOptions options;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--deep") {
+      options.deep = true;
+      continue;
+    }
     if (i + 1 >= argc) throw UsageError(arg + " needs a value");
     if (arg == "--settings") {
       options.settings = argv[++i];
     } else if (arg == "--output-dir") {
       options.outputDir = argv[++i];
+    } else if (arg == "--login") {
+      options.login = ToLibraryText(argv[++i]);
+    } else if (arg == "--pin-file") {
+      options.pin = ToLibraryText(ReadPinFile(argv[++i]));
     } else {
       throw UsageError("unknown argument '" + arg + "' (see --help)");
     }
   }
+  if (const char* pin = std::getenv("KX_PIN"); options.pin.empty() && pin != nullptr)
+    options.pin = ToLibraryText(pin);
   kximport::CheckReport report(kximport::LanguageFromEnvironment());
   kximport::CheckInstallation(options, report);
   report.Print(std::cout);
