@@ -28,6 +28,7 @@ native=(
   firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
   libxml2-utils libexpat1-dev
   strace  # the durability test reads the system calls of a commit
+  python3  # the data report test parses the report's JSON
   clang-format clang-tidy
   clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
   groff  # the manual's PDF

@@ -240,14 +240,14 @@ void TCsvImport::Execute() {
   std::size_t fieldLimit = 1;
   for (const MapEntry& e : entries) fieldLimit = std::max(fieldLimit, e.position);
   int skipped = 0;
-  int64_t lineNumber = 0;
+  lineNumber_ = 0;
   std::string_view line;
   while (lines.Next(line)) {
-    ++lineNumber;
+    ++lineNumber_;
     // A zero byte is a control byte like the others (trimmed at a field's edges, dropped from
     // the document); the log says where one was, because it is rarely meant.
     if (log && line.find('\0') != std::string_view::npos) {
-      log->Write(TimeStamp() + " - line " + std::to_string(lineNumber) + ": zero byte" + LineBreakChars);
+      log->Write(TimeStamp() + " - line " + std::to_string(lineNumber_) + ": zero byte" + LineBreakChars);
     }
     if (skipped < SkipFirstRows) {
       ++skipped;

@@ -38,9 +38,13 @@ class TCsvImport {
   // Records that went through the record cycle without an error (rejected ones included).
   int64_t ProcessedCount() const { return processed_; }
   int64_t ErrorCount() const { return static_cast<int64_t>(errors_.size()); }
+  // The refused records' log lines ("time - message"), in file order.
+  const std::vector<std::string>& ErrorTexts() const { return errors_; }
   // Lines of the source file, header and blank lines included. Counted by a pass of its own on
   // the first request, so that an importer nobody asks does not read its file twice.
   int64_t LineCount() const;
+  // The number of the line being read (1-based), for the callbacks of a record.
+  int64_t CurrentLine() const { return lineNumber_; }
 
   std::string FileName;
   std::vector<std::string> Map;
@@ -92,6 +96,7 @@ class TCsvImport {
   SystemClock& clock_;
   ImportRow row_;
   int64_t processed_ = 0;
+  int64_t lineNumber_ = 0;
   mutable std::optional<int64_t> lineCount_;
   // The regional separators admit the direct reading of plain numbers (see CsvImport.cpp).
   bool plainWholeNumbers_ = false;

@@ -9,8 +9,8 @@ top=${2:?usage: kximport_check_test.sh BUILD_BIN_DIR SOURCE_DIR}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kximport-check-XXXXXX")
 simulators=()
 trap 'for p in "${simulators[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
-export LANG=de_DE.UTF-8 no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
-unset LC_ALL LC_MESSAGES https_proxy HTTPS_PROXY http_proxy HTTP_PROXY all_proxy ALL_PROXY
+export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
+unset LANG LC_ALL LC_MESSAGES https_proxy HTTPS_PROXY http_proxy HTTP_PROXY all_proxy ALL_PROXY
 
 fail() {
   echo "FAIL: $*" >&2

@@ -30,7 +30,9 @@
 #include "provider/ImpApi_Korvalix_Run.h"
 #include "staging/ImpApiIBSrv.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/TableInserter.h"
 #include "util/Cp1252.h"
 #include "util/ProviderIdentity.h"
 #include "util/TextLines.h"
@@ -461,6 +463,45 @@ void CheckProviderAnswer(const SettingsInUse& settings, const InstallationCheckO
 }
 
 }  // namespace
+
+std::string DataDirectoryOf(const std::string& settingsFile, const std::string& outputDir) {
+  if (!settingsFile.empty()) setenv("VELQORA_REGISTRY", settingsFile.c_str(), 1);
+  CheckReport quiet(Language::English);
+  const SettingsInUse settings = CheckSettings(quiet);
+  if (!settings.dataDir.empty())
+    return settings.dataDir.ends_with('/') ? settings.dataDir : settings.dataDir + "/";
+  return outputDir.empty() ? std::string() : kx::DefaultDataDir(outputDir);
+}
+
+std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
+                                                     const std::string& importDb) {
+  kx::db::ClientLibrary client;
+  kx::db::Connection connection(client, kx::TXML_Gen::DatabaseName(importDb, dataDir));
+  kx::db::Transaction transaction(connection);
+  transaction.Start();
+  const kx::FormatSettings formats = kx::DefaultPlatform().Regional.Formats();
+  std::vector<ProviderFileReport> reports;
+  const std::array<std::pair<std::string_view, bool>, 2> files = {std::pair{kx::kHoldingsFile, false},
+                                                                  std::pair{kx::kTransactionsFile, true}};
+  for (const auto& [file, transactions] : files) {
+    ProviderFileSpec spec;
+    spec.path = dataDir + std::string(file);
+    spec.map = kx::ReadMap(dataDir + (transactions ? "TRANSAKT.txt" : "BESTAND.txt"));
+    // The fields as the load's inserter sees them; nothing is inserted.
+    const kx::TableInserter inserter(
+        transaction, transactions ? kx::staging_sql::kInsertTransakt : kx::staging_sql::kInsertBestand);
+    spec.fields = inserter.Fields();
+    spec.transactions = transactions;
+    reports.push_back(AnalyzeProviderFile(spec, formats));
+  }
+  return reports;
+}
+
+std::string ImportDbSetting(const std::string& settingsFile) {
+  if (!settingsFile.empty()) setenv("VELQORA_REGISTRY", settingsFile.c_str(), 1);
+  CheckReport quiet(Language::English);
+  return CheckSettings(quiet).importDb;
+}
 
 void CheckInstallation(const InstallationCheckOptions& options, CheckReport& report) {
   if (!options.settings.empty()) setenv("VELQORA_REGISTRY", options.settings.c_str(), 1);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "kximport/CheckReport.h"
+#include "kximport/DataReport.h"
 
 namespace kximport {
 
@@ -19,5 +21,16 @@ struct InstallationCheckOptions {
 // with the proxy and CA file in use; with deep also the provider's answer to one request.
 // Nothing is written anywhere.
 void CheckInstallation(const InstallationCheckOptions& options, CheckReport& report);
+
+// The data directory a run with these settings and this host folder uses ("" when neither says).
+std::string DataDirectoryOf(const std::string& settings, const std::string& outputDir);
+
+// The staging database setting (ImportDB) of a settings file; "" when none.
+std::string ImportDbSetting(const std::string& settings);
+
+// The two provider files of a data directory, read with its column maps and the staging
+// database's column types as the import reads them. Raises std::exception when a map, a file or
+// the database cannot be used.
+std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir, const std::string& importDb);
 
 }  // namespace kximport

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "kximport/ProgressDisplay.h"
 #include "util/Cp1252.h"
 #include "util/ResultCodes.h"
+#include "util/WholeNumber.h"
 
 namespace {
 
@@ -30,6 +32,7 @@ constexpr int kExitUsage = 2;
 const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
        kximport access-data [--user NAME] [--password PIN] [--library PATH]
        kximport check [--settings FILE] [--output-dir DIR] [--deep --login ID [--pin-file FILE]]
+       kximport check --data [DIR] [--settings FILE] [--output-dir DIR] [--json FILE] [--max N]
 
 Runs one import through the plug-in library: the provider files are fetched, loaded into the
 staging database, and DIR/KORVALIX.XML is written.
@@ -54,6 +57,8 @@ Options:
   --library PATH           the plug-in library (default: libImpApiKorvalix.so beside kximport)
   --verbose                show the library's log lines too
   --summary                after a successful import: what the file holds and the stages' times
+  --report                 after the import: the data report of check --data, written beside the
+                           error logs (data_report.txt, data_report.json)
   --help                   this text
 
 A progress bar is drawn when standard output is a terminal, plain lines otherwise. Error lines
@@ -75,6 +80,14 @@ connection, certificate; no request is sent). The texts are English when the loc
 LC_MESSAGES, LANG) is English, German otherwise. With --deep it also sends one holdings request
 with the access data (the PIN as for an import) and reports the provider's answer without
 storing it. Exit status 0 when nothing failed, 1 otherwise.
+
+check --data reads the provider files of the data directory (DIR, or the one the settings and
+--output-dir lead to) with the installed column maps, the staging database's column types and
+the import's own reading code, stores nothing, and reports per file: values that become NULL
+because they do not convert, texts cut to their column, transactions left out by their type
+code, records with too few fields, repeated transaction ids, a header that does not fit the map,
+zero bytes and refused records, each with its line; then the counts. At most N lines per kind
+(--max, default 10); --json FILE writes every finding.
 
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
 are printed), 2 for a wrong command line, a previous document that cannot be read (--continue-from)
@@ -99,6 +112,7 @@ struct Arguments {
   bool noOptions = false;
   bool verbose = false;
   bool summary = false;
+  bool report = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -200,6 +214,8 @@ Arguments ParseArguments(int argc, char** argv) {
       args.verbose = true;
     } else if (arg == "--summary") {
       args.summary = true;
+    } else if (arg == "--report") {
+      args.report = true;
     } else {
       throw UsageError("unknown argument '" + arg + "' (see --help)");
     }
@@ -261,6 +277,18 @@ void PrintSummary(const Arguments& args, const kximport::ProgressDisplay& displa
   }
 }
 
+// The data report of a data directory on the terminal and, when jsonPath is set, as JSON.
+void ReportData(const std::string& dataDir, const std::string& importDb, std::size_t maxPerKind,
+                std::ostream& out, const std::string& jsonPath) {
+  const std::vector<kximport::ProviderFileReport> reports = kximport::AnalyzeDataDirectory(dataDir, importDb);
+  kximport::PrintDataReport(reports, kximport::LanguageFromEnvironment(), maxPerKind, out);
+  if (!jsonPath.empty()) {
+    std::ofstream json(jsonPath, std::ios::binary | std::ios::trunc);
+    kximport::WriteDataReportJson(reports, json);
+    if (!json) throw std::runtime_error("cannot write " + jsonPath);
+  }
+}
+
 int Run(const Arguments& args) {
   if (!args.settings.empty()) setenv("VELQORA_REGISTRY", args.settings.c_str(), 1);
   const std::string options = OptionText(args);
@@ -283,6 +311,17 @@ int Run(const Arguments& args) {
     std::fprintf(stderr, "Import fehlgeschlagen, Ergebnis %d:\n%s\n", result,
                  ResultText(lib, result).c_str());
     return kExitFailed;
+  }
+  if (args.report) {
+    const std::string dataDir = kximport::DataDirectoryOf(args.settings, args.outputDir);
+    try {
+      std::ofstream text(dataDir + "data_report.txt", std::ios::binary | std::ios::trunc);
+      ReportData(dataDir, kximport::ImportDbSetting(args.settings), SIZE_MAX, text,
+                 dataDir + "data_report.json");
+      std::printf("Datenbericht: %sdata_report.txt\n", dataDir.c_str());
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "kximport: no data report: %s\n", e.what());
+    }
   }
   if (args.summary) {
     try {
@@ -327,13 +366,32 @@ int AccessData(int argc, char** argv) {
   return 0;
 }
 
-// kximport check: the installation, item by item.
+// kximport check: the installation, item by item, or with --data the provider files.
 int Check(int argc, char** argv) {
   kximport::InstallationCheckOptions options;
+  bool data = false;
+  std::string dataDir;
+  std::string json;
+  std::size_t maxPerKind = 10;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--deep") {
       options.deep = true;
+      continue;
+    }
+    if (arg == "--data") {
+      data = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') dataDir = argv[++i];
+      continue;
+    }
+    if (arg == "--json" && i + 1 < argc) {
+      json = argv[++i];
+      continue;
+    }
+    if (arg == "--max" && i + 1 < argc) {
+      const std::optional<int32_t> n = kx::ParseInt32(argv[++i]);
+      if (!n || *n < 0) throw UsageError("--max needs a number");
+      maxPerKind = static_cast<std::size_t>(*n);
       continue;
     }
     if (i + 1 >= argc) throw UsageError(arg + " needs a value");
@@ -348,6 +406,13 @@ int Check(int argc, char** argv) {
     } else {
       throw UsageError("unknown argument '" + arg + "' (see --help)");
     }
+  }
+  if (data) {
+    if (dataDir.empty()) dataDir = kximport::DataDirectoryOf(options.settings, options.outputDir);
+    if (dataDir.empty()) throw UsageError("check --data needs DIR, --output-dir or a DataDir setting");
+    if (!dataDir.ends_with('/')) dataDir += '/';
+    ReportData(dataDir, kximport::ImportDbSetting(options.settings), maxPerKind, std::cout, json);
+    return 0;
   }
   if (const char* pin = std::getenv("KX_PIN"); options.pin.empty() && pin != nullptr)
     options.pin = ToLibraryText(pin);

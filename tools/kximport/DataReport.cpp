@@ -1,0 +1,373 @@
+#include "kximport/DataReport.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/SystemClock.h"
+#include "staging/CsvImport.h"
+#include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
+#include "util/Cp1252.h"
+#include "util/LineReader.h"
+#include "util/WholeNumber.h"
+
+namespace kximport {
+namespace {
+
+using Kind = DataFinding::Kind;
+
+// The map's entries as the importer reads them: the field each names and its place in a record.
+struct Entry {
+  std::size_t field;
+  std::size_t position;
+  bool last;  // no later entry names the same field: its value is the one that counts
+};
+
+std::vector<Entry> EntriesOf(const ProviderFileSpec& spec) {
+  std::vector<Entry> entries;
+  for (const std::string& line : spec.map) {
+    const std::size_t equals = line.find('=');
+    const std::string name = line.substr(0, equals);
+    std::size_t field = 0;
+    while (field < spec.fields.size() && !kx::EqualsIgnoreCase1252(spec.fields[field].Name, name)) ++field;
+    const std::optional<int64_t> position =
+        equals == std::string::npos
+            ? std::nullopt
+            : kx::WholeNumberOf<int64_t>(kx::TrimControl(std::string_view(line).substr(equals + 1)),
+                                         kx::PlusSign::Allowed);
+    entries.push_back({field, position && *position > 0 ? static_cast<std::size_t>(*position) : 0, true});
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t j = i + 1; j < entries.size(); ++j) {
+      if (entries[j].field == entries[i].field) entries[i].last = false;
+    }
+  }
+  return entries;
+}
+
+std::string TypeName(const kx::ImportField& field) {
+  switch (field.Type) {
+    case kx::ImportField::Kind::Text:
+      return "VARCHAR(" + std::to_string(field.Length) + ")";
+    case kx::ImportField::Kind::SmallInt:
+      return "SMALLINT";
+    case kx::ImportField::Kind::Integer:
+      return "INTEGER";
+    case kx::ImportField::Kind::Double:
+      return "DOUBLE PRECISION";
+    default:
+      return "?";
+  }
+}
+
+class NoClock final : public kx::SystemClock {
+ public:
+  kx::DateTime Today() override { return 0; }
+  kx::DateTime Now() override { return 0; }
+  void Sleep(uint32_t /*milliseconds*/) override {}
+  void PumpMessages() override {}
+};
+
+// Takes the rows the importer would insert and compares each field's value with the text it came
+// from: a text that reached no setter became NULL, a longer text than its column was cut.
+class RecordingTarget final : public kx::ImportTarget {
+ public:
+  RecordingTarget(const ProviderFileSpec& spec, ProviderFileReport& report)
+      : spec_(spec), entries_(EntriesOf(spec)), report_(report), assigned_(spec.fields.size()) {
+    for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+      if (kx::EqualsIgnoreCase1252(spec.fields[i].Name, "TRAID")) idField_ = i;
+    }
+  }
+
+  // Called before the row is built: the record's texts, in the order of the map.
+  void Observe(const kx::ImportRow& row, int64_t line) {
+    row_ = &row;
+    line_ = line;
+  }
+  void NoteRefusal(int64_t line) { refusedLines_.push_back(line); }
+  const std::vector<int64_t>& RefusedLines() const { return refusedLines_; }
+
+  const std::vector<kx::ImportField>& Fields() const override { return spec_.fields; }
+  void BeginRow() override { std::fill(assigned_.begin(), assigned_.end(), false); }
+  void SetText(std::size_t field, std::string_view /*value*/) override { assigned_[field] = true; }
+  void SetInt(std::size_t field, int64_t /*value*/) override { assigned_[field] = true; }
+  void SetDouble(std::size_t field, double /*value*/) override { assigned_[field] = true; }
+  void SetNull(std::size_t field) override { assigned_[field] = false; }
+  void Cancel() override { NoteRefusal(line_); }
+  void Post() override;
+
+ private:
+  const ProviderFileSpec& spec_;
+  std::vector<Entry> entries_;
+  ProviderFileReport& report_;
+  std::vector<bool> assigned_;
+  const kx::ImportRow* row_ = nullptr;
+  int64_t line_ = 0;
+  std::optional<std::size_t> idField_;
+  std::unordered_map<std::string, int64_t> idLines_;  // each stored id and its first line
+  std::vector<int64_t> refusedLines_;
+};
+
+void RecordingTarget::Post() {
+  bool duplicate = false;
+  for (std::size_t i = 0; i < entries_.size() && row_ != nullptr; ++i) {
+    const Entry& entry = entries_[i];
+    if (!entry.last || entry.field >= spec_.fields.size()) continue;
+    const kx::ImportField& field = spec_.fields[entry.field];
+    const std::string& raw = (*row_)[i].second;
+    if (raw.empty() || raw == "Null") continue;  // NULL by intent
+    if (!assigned_[entry.field]) {
+      report_.findings.push_back({Kind::NullValue, line_, field.Name, entry.position, raw, TypeName(field)});
+      ++report_.nullsByColumn[field.Name];
+      continue;
+    }
+    const bool cut =
+        field.Type == kx::ImportField::Kind::Text && field.Length > 0 && raw.size() > field.Length;
+    if (cut) {
+      report_.findings.push_back(
+          {Kind::Cut, line_, field.Name, entry.position, raw, std::to_string(field.Length)});
+      ++report_.cutsByColumn[field.Name];
+    }
+    if (spec_.transactions && idField_ && entry.field == *idField_) {
+      const std::string kept = cut ? raw.substr(0, field.Length) : raw;
+      const auto [at, inserted] = idLines_.emplace(kept, line_);
+      if (!inserted) {
+        report_.findings.push_back({Kind::DuplicateId, line_, field.Name, entry.position, raw,
+                                    std::to_string(at->second) + (kept != raw ? " (" + kept + ")" : "")});
+        duplicate = true;
+      }
+    }
+  }
+  if (duplicate) {
+    ++report_.refused;  // the database's unique key refuses the row
+  } else {
+    ++report_.stored;
+  }
+}
+
+// What the importer's pass does not show: the header, zero bytes and short records.
+void ScanLines(const ProviderFileSpec& spec, ProviderFileReport& report) {
+  std::size_t needed = 0;
+  for (const Entry& e : EntriesOf(spec)) needed = std::max(needed, e.position);
+  const std::vector<Entry> entries = EntriesOf(spec);
+  kx::LineReader lines(spec.path);
+  std::string_view line;
+  int64_t number = 0;
+  while (lines.Next(line)) {
+    ++number;
+    if (line.find('\0') != std::string_view::npos)
+      report.findings.push_back({Kind::ZeroByte, number, {}, 0, {}, {}});
+    const std::vector<std::string> fields = kx::SplitDelimitedLine(line, ';', '"');
+    if (number == 1) {
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string& name = spec.fields.at(entries[i].field).Name;
+        const std::size_t p = entries[i].position;
+        const std::string header =
+            p >= 1 && p <= fields.size() ? std::string(kx::TrimControl(fields[p - 1])) : "";
+        if (!kx::EqualsIgnoreCase1252(header, name)) {
+          report.findings.push_back({Kind::Header, 1, name, p, header, {}});
+        }
+      }
+      continue;
+    }
+    if (kx::TrimControl(line).empty()) continue;
+    ++report.records;
+    if (fields.size() < needed) {
+      report.findings.push_back({Kind::TooFewFields, number, {}, fields.size(), {}, std::to_string(needed)});
+    }
+  }
+}
+
+}  // namespace
+
+ProviderFileReport AnalyzeProviderFile(const ProviderFileSpec& spec, const kx::FormatSettings& formats) {
+  ProviderFileReport report;
+  report.path = spec.path;
+  RecordingTarget target(spec, report);
+  NoClock clock;
+  kx::TCsvImport importer(target, clock);
+  importer.FileName = spec.path;
+  importer.Map = spec.map;
+  importer.ErrorLog = false;
+  importer.Formats.Regional = formats;
+  importer.OnBeforePost = [&](const kx::ImportRow& row, bool& accept) {
+    target.Observe(row, importer.CurrentLine());
+    accept = !spec.transactions || kx::HasLoadedTypeCode(row);
+    if (!accept) {
+      ++report.leftOut;
+      report.findings.push_back({Kind::LeftOut,
+                                 importer.CurrentLine(),
+                                 row.size() >= 6 ? row[5].first : "",
+                                 6,
+                                 row.size() >= 6 ? row[5].second : "",
+                                 {}});
+    }
+  };
+  importer.Execute();
+  ScanLines(spec, report);
+  const std::vector<std::string>& errors = importer.ErrorTexts();
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    const std::vector<int64_t>& lines = target.RefusedLines();
+    const std::string& text = errors[i];
+    const std::size_t dash = text.find(" - ");
+    report.findings.push_back({Kind::Refused,
+                               i < lines.size() ? lines[i] : 0,
+                               {},
+                               0,
+                               {},
+                               dash == std::string::npos ? text : text.substr(dash + 3)});
+  }
+  report.refused += static_cast<int64_t>(errors.size());
+  std::stable_sort(report.findings.begin(), report.findings.end(),
+                   [](const DataFinding& a, const DataFinding& b) { return a.line < b.line; });
+  return report;
+}
+
+namespace {
+
+struct KindText {
+  Kind kind;
+  const char* german;
+  const char* english;
+};
+constexpr std::array<KindText, 8> kKinds = {
+    KindText{Kind::Header, "Kopfzeile passt nicht zur Spaltenzuordnung",
+             "header does not fit the column map"},
+    KindText{Kind::ZeroByte, "Nullbytes", "zero bytes"},
+    KindText{Kind::TooFewFields, "Datensätze mit zu wenigen Feldern", "records with too few fields"},
+    KindText{Kind::NullValue, "Werte, die NULL werden (nicht umwandelbar)",
+             "values that become NULL (no conversion)"},
+    KindText{Kind::Cut, "Texte, auf ihre Spalte gekürzt", "texts cut to their column"},
+    KindText{Kind::LeftOut, "Transaktionen, nach ihrer Art ausgelassen",
+             "transactions left out by their type code"},
+    KindText{Kind::DuplicateId, "wiederholte Transaktions-IDs", "repeated transaction ids"},
+    KindText{Kind::Refused, "abgewiesene Datensätze", "refused records"}};
+
+std::string U(std::string_view cp1252) { return kx::Cp1252ToUtf8(cp1252); }
+
+std::string Describe(const DataFinding& f, Language language) {
+  const bool de = language == Language::German;
+  const std::string line = (de ? "Zeile " : "line ") + std::to_string(f.line);
+  const std::string place = f.column + " (" + (de ? "Feld " : "field ") + std::to_string(f.position) +
+                            (f.detail.empty() || f.kind != Kind::NullValue ? "" : ", " + f.detail) + ")";
+  switch (f.kind) {
+    case Kind::Header:
+      return (de ? "Feld " : "field ") + std::to_string(f.position) + ": \"" + U(f.raw) + "\"" +
+             (de ? " statt " : " instead of ") + f.column;
+    case Kind::ZeroByte:
+      return line;
+    case Kind::TooFewFields:
+      return line + ": " + std::to_string(f.position) + (de ? " von " : " of ") + f.detail +
+             (de ? " Feldern" : " fields");
+    case Kind::NullValue:
+      return line + ", " + place + ": \"" + U(f.raw) + "\"";
+    case Kind::Cut:
+      return line + ", " + place + ": " + std::to_string(f.raw.size()) + (de ? " Bytes, " : " bytes, ") +
+             f.detail + (de ? " behalten" : " kept");
+    case Kind::LeftOut:
+      return line + ": " + f.column + " \"" + U(f.raw) + "\"";
+    case Kind::DuplicateId:
+      return line + ": " + f.column + " \"" + U(f.raw) + "\"" + (de ? " wie Zeile " : " as line ") +
+             U(f.detail);
+    case Kind::Refused:
+      return line + ": " + U(f.detail);
+  }
+  return line;
+}
+
+std::string Json(std::string_view cp1252) {
+  std::string out = "\"";
+  for (const char c : kx::Cp1252ToUtf8(cp1252)) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (b < 0x20) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+const char* KindName(Kind kind) {
+  switch (kind) {
+    case Kind::NullValue:
+      return "null-value";
+    case Kind::Cut:
+      return "cut";
+    case Kind::LeftOut:
+      return "left-out";
+    case Kind::TooFewFields:
+      return "too-few-fields";
+    case Kind::DuplicateId:
+      return "duplicate-id";
+    case Kind::Header:
+      return "header";
+    case Kind::ZeroByte:
+      return "zero-byte";
+    case Kind::Refused:
+      return "refused";
+  }
+  return "?";
+}
+
+}  // namespace
+
+void PrintDataReport(const std::vector<ProviderFileReport>& reports, Language language,
+                     std::size_t maxPerKind, std::ostream& out) {
+  const bool de = language == Language::German;
+  for (const ProviderFileReport& report : reports) {
+    out << report.path << "\n";
+    for (const KindText& kind : kKinds) {
+      std::size_t count = 0;
+      for (const DataFinding& f : report.findings) count += f.kind == kind.kind ? 1 : 0;
+      if (count == 0) continue;
+      out << "  \u26A0 " << (de ? kind.german : kind.english) << ": " << count << "\n";
+      std::size_t shown = 0;
+      for (const DataFinding& f : report.findings) {
+        if (f.kind != kind.kind || shown++ >= maxPerKind) continue;
+        out << "      " << Describe(f, language) << "\n";
+      }
+      if (count > maxPerKind) {
+        out << "      " << (de ? "... und " : "... and ") << count - maxPerKind << (de ? " weitere" : " more")
+            << "\n";
+      }
+    }
+    out << "  " << (de ? "Datensätze " : "records ") << report.records
+        << (de ? ", gespeichert " : ", stored ") << report.stored << (de ? ", abgewiesen " : ", refused ")
+        << report.refused << (de ? ", ausgelassen " : ", left out ") << report.leftOut << "\n";
+    for (const auto& [column, count] : report.nullsByColumn) {
+      out << "    NULL " << column << ": " << count << "\n";
+    }
+    for (const auto& [column, count] : report.cutsByColumn) {
+      out << (de ? "    gekürzt " : "    cut ") << column << ": " << count << "\n";
+    }
+  }
+}
+
+void WriteDataReportJson(const std::vector<ProviderFileReport>& reports, std::ostream& out) {
+  out << "{\"files\": [";
+  for (std::size_t r = 0; r < reports.size(); ++r) {
+    const ProviderFileReport& report = reports[r];
+    out << (r > 0 ? ",\n" : "\n") << "  {\"path\": " << Json(report.path)
+        << ", \"records\": " << report.records << ", \"stored\": " << report.stored
+        << ", \"refused\": " << report.refused << ", \"left_out\": " << report.leftOut << ", \"findings\": [";
+    for (std::size_t i = 0; i < report.findings.size(); ++i) {
+      const DataFinding& f = report.findings[i];
+      out << (i > 0 ? ",\n" : "\n") << "    {\"kind\": \"" << KindName(f.kind) << "\", \"line\": " << f.line
+          << ", \"column\": " << Json(f.column) << ", \"position\": " << f.position
+          << ", \"raw\": " << Json(f.raw) << ", \"detail\": " << Json(f.detail) << "}";
+    }
+    out << "]}";
+  }
+  out << "\n]}\n";
+}
+
+}  // namespace kximport
