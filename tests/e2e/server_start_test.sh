@@ -51,6 +51,13 @@ run_import() {
 echo "== a stopped server is started and the run writes the document"
 settings >"$work/registry.reg"
 stop_server
+# The installation check sees the stopped server first, and that the database cannot be reached.
+env -u LANG -u LC_ALL -u LC_MESSAGES "$bin/kximport" check --settings "$work/registry.reg" \
+  --output-dir "$work/host/xml_temp" >"$work/check" 2>&1 &&
+  fail "the check passed with the server stopped: $(cat "$work/check")"
+grep -q '^⚠ Firebird-Server installiert, aber nicht gestartet' "$work/check" &&
+  grep -q '^✗ Staging-Datenbank localhost:.* nicht erreichbar' "$work/check" ||
+  fail "the check does not name the stopped server: $(cat "$work/check")"
 run_import || fail "the run failed: $(cat "$work/out" "$work/err")"
 answers || fail "the server does not run after the run"
 xmllint --noout --schema "$top/install/KORVALIX.xsd" "$work/host/xml_temp/KORVALIX.XML" ||
