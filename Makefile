@@ -4,7 +4,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps deps-linux linux win32 asan lint test test-linux test-win32 test-asan demo bench bench-small clean
+.PHONY: all deps deps-linux linux win32 asan lint package test test-linux test-win32 test-asan test-package demo \
+  bench bench-small clean
 
 all: linux win32
 
@@ -56,10 +57,19 @@ lint: linux
 	if command -v $(MINGW_CXX) >/dev/null; then $(WIN32_CONFIGURE); fi
 	bash scripts/lint.sh $(BUILD)/linux $(BUILD)/win32
 
+# The packages a real installation uses: the Debian package from the Linux build (CPack).
+package: linux
+	cd $(BUILD)/linux && cpack -G DEB
+
+# Installs the package, runs its programs and removes it again (as root; skipped otherwise).
+test-package: package
+	bash tests/package/deb_test.sh $(BUILD)/linux/package/impapikorvalix_*_amd64.deb
+
 test: deps
 	$(MAKE) lint
 	$(MAKE) test-linux
 	$(MAKE) test-asan
+	$(MAKE) test-package
 	$(MAKE) test-win32
 
 # A first and a follow-up import against the provider simulator, with a printed summary.

@@ -29,12 +29,14 @@ native=(
   libxml2-utils libexpat1-dev
   strace  # the durability test reads the system calls of a commit
   python3  # the data report test parses the report's JSON
+  lintian  # the Debian package's test
   clang-format clang-tidy
   clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
   groff  # the manual's PDF
 )
 windows=(
   g++-mingw-w64-i686-posix mingw-w64-tools
+  nsis  # the Windows installer
   wine wine32:i386
   # The Wine tests' database client: a Wine builtin gds32.dll built with winegcc -m32 that
   # forwards to the i386 Firebird client.

@@ -4,7 +4,11 @@
 //   kxdb check PATH                    attaches and prints each staging table with its row count
 //
 // PATH is a plain path (the engine inside this process) or "host:path" (through that server).
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -22,6 +26,20 @@
 namespace {
 
 constexpr const char* kTables[] = {"BESTAENDE", "TRANSAKTIONEN", "DBSTARTIDS"};
+
+// The schema of an installation (share/impapikorvalix beside the program's bin folder), else the
+// one of the source tree the program was built from.
+std::string DefaultSchema() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n > 0) {
+    const std::filesystem::path installed =
+        std::filesystem::path(std::string(path, static_cast<std::size_t>(n))).parent_path().parent_path() /
+        "share/impapikorvalix/KXDB.sql";
+    if (std::filesystem::is_regular_file(installed)) return installed.string();
+  }
+  return KX_DEFAULT_SCHEMA;
+}
 
 int Usage() {
   std::cerr << "usage: kxdb create PATH [--schema FILE]\n"
@@ -82,7 +100,7 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   try {
     if (args.size() == 2 && args[0] == "check") return Check(args[1]);
-    if (args[0] == "create" && args.size() == 2) return Create(args[1], KX_DEFAULT_SCHEMA);
+    if (args[0] == "create" && args.size() == 2) return Create(args[1], DefaultSchema());
     if (args[0] == "create" && args.size() == 4 && args[2] == "--schema") return Create(args[1], args[3]);
     return Usage();
   } catch (const std::exception& error) {

@@ -54,7 +54,8 @@ Options:
   --options-file FILE      option lines from a file, before all other options
   --no-options             pass no option text at all (the library answers -11)
   --settings FILE          the library's settings: a REGEDIT4 file (sets VELQORA_REGISTRY)
-  --library PATH           the plug-in library (default: libImpApiKorvalix.so beside kximport)
+  --library PATH           the plug-in library (default: libImpApiKorvalix.so beside kximport,
+                           else the installed ../lib/impapikorvalix/libImpApiKorvalix.so)
   --verbose                show the library's log lines too
   --summary                after a successful import: what the file holds and the stages' times
   --report                 after the import: the data report of check --data, written beside the
@@ -128,8 +129,13 @@ std::string ExecutableDir() {
   return text.substr(0, text.rfind('/'));
 }
 
-// The plug-in beside kximport.
-std::string DefaultLibrary() { return ExecutableDir() + "/libImpApiKorvalix.so"; }
+// The plug-in beside kximport (a build folder), else the installed one (lib/impapikorvalix beside
+// the program's bin folder).
+std::string DefaultLibrary() {
+  const std::string beside = ExecutableDir() + "/libImpApiKorvalix.so";
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  return ExecutableDir() + "/../lib/impapikorvalix/libImpApiKorvalix.so";
+}
 
 // Text the user typed (UTF-8) in the library's Windows-1252; bytes that are no UTF-8 are taken
 // as Windows-1252 already.
