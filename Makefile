@@ -57,9 +57,13 @@ lint: linux
 	if command -v $(MINGW_CXX) >/dev/null; then $(WIN32_CONFIGURE); fi
 	bash scripts/lint.sh $(BUILD)/linux $(BUILD)/win32
 
-# The packages a real installation uses: the Debian package from the Linux build (CPack).
-package: linux
+# The packages a real installation uses: the Debian package from the Linux build (CPack) and the
+# Windows installer (NSIS) from the Windows build's DLL.
+VERSION := $(shell grep -m1 -o 'ImpApiKorvalix VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
+package: linux win32
 	cd $(BUILD)/linux && cpack -G DEB
+	bash scripts/make-setup.sh $(BUILD) $(VERSION)
+	$(WIN32_CONFIGURE)  # registers the installer's Wine test now that the installer exists
 
 # Installs the package, runs its programs and removes it again (as root; skipped otherwise).
 test-package: package

@@ -126,15 +126,15 @@ else
   check "the Linux build's run of the same import" "exit 0" "$(cat "$work/linux.out")"
 fi
 
-# --- A database the server does not have: the server's message (every part) reaches the host
-# as the error line, the result is that of a failed staging step, and no document is written.
+# --- A database the server does not have: the server's message (every part, joined by CR LF)
+# reaches the host as the error line, the result is that of a failed staging step, and no document is written.
 missing="localhost:$work/db/MISSING.IDB"
 write_settings "$data_dir" "$missing"
 run_export "$wine_runner" "$dll" "$wwork\\xml_missing" missing
 check "a missing database: result" "result=-29" "$(tail -n 1 "$work/missing.out")"
 error_line=$(sed -n 's/^line 4 0 //p' "$work/missing.out")
 check_contains "a missing database: the server's message" \
-  "I/O error during \"open\" operation for file \"$work/db/MISSING.IDB\"\\n" "$error_line"
+  "I/O error during \"open\" operation for file \"$work/db/MISSING.IDB\"\\r\\n" "$error_line"
 check "a missing database: no document" "" "$(ls -A "$work/xml_missing")"
 
 finish
