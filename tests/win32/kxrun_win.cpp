@@ -1,18 +1,22 @@
 // A host that makes one import run with the Windows build, for the tests under Wine: loads
 // ImpApiKorvalix.dll, registers a progress callback that records every line, and calls ExportXML.
 //
-//   kxrun_win.exe --dll=PATH --output=DIR --advisor=REF --last-import=VALUE [NAME=VALUE...]
+//   kxrun_win.exe --dll=PATH --output=DIR --advisor=REF --last-import=VALUE [--memory] [NAME=VALUE...]
 //
 // Every NAME=VALUE argument becomes one line of the option text, each ended by CR LF. Prints
 //
 //   line KIND VALUE TEXT     one per callback, in the order they came
 //   result=CODE
+//   peak-working-set=BYTES   with --memory: the process's peak working set after the run
 //
 // TEXT is the line's Windows-1252 bytes with CR, LF and backslash written as \r, \n and \\ and
 // every other byte outside 32..126 as \xHH. Exit code 0 when the run was made (whatever its
 // result), 1 when the library or an export cannot be found, 2 for a wrong command line, 3 when
 // the run crashed.
 #include <windows.h>
+// GetProcessMemoryInfo from kernel32 (K32GetProcessMemoryInfo), without linking psapi.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +63,7 @@ struct Arguments {
   std::string AdvisorRef;
   double LastImport = 0.0;
   std::string OptionText;
+  bool Memory = false;
   bool Ok = true;
 };
 
@@ -74,6 +79,10 @@ Arguments Parse(int argc, char** argv) {
     };
     if (take("--dll=", args.Dll) || take("--output=", args.OutputDir) ||
         take("--advisor=", args.AdvisorRef) || take("--last-import=", lastImport)) {
+      continue;
+    }
+    if (arg == "--memory") {
+      args.Memory = true;
       continue;
     }
     if (!arg.starts_with("--") && arg.find('=') != std::string_view::npos) {
@@ -124,6 +133,10 @@ int main(int argc, char** argv) {
   const int32_t result = exportXml(args.OutputDir.c_str(), args.AdvisorRef.c_str(), 0, &args.LastImport,
                                    args.OptionText.c_str());
   std::printf("result=%ld\n", static_cast<long>(result));
+  PROCESS_MEMORY_COUNTERS memory{};
+  if (args.Memory && GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) {
+    std::printf("peak-working-set=%lu\n", static_cast<unsigned long>(memory.PeakWorkingSetSize));
+  }
   std::fflush(stdout);
   return 0;
 }
