@@ -3,7 +3,7 @@
 # command-line values, the files and the settings key it leaves, an offline import run through
 # the installed DLL into the installed staging database (through the Firebird server and the
 # bridge gds32.dll), and the silent removal.
-#   wine_setup.sh WINE WINESERVER SETUP_EXE RUN_EXE BRIDGE SOURCE_DIR LINUX_BIN
+#   wine_setup.sh WINE WINESERVER SETUP_EXE RUN_EXE HOST_EXE BRIDGE SOURCE_DIR LINUX_BIN
 # Run as root with the Firebird server running (the fixture starts it). One line per check; exit
 # code 0 only when every check passed.
 set -eu -o pipefail
@@ -11,9 +11,10 @@ wine=$1
 wineserver=$2
 setup=$3
 runner=$4
-bridge=$5
-source_dir=$6
-linux_bin=$7
+host_exe=$5
+bridge=$6
+source_dir=$7
+linux_bin=$8
 # shellcheck source=wine_run_support.sh
 . "$(dirname "$0")/wine_run_support.sh"
 
@@ -44,6 +45,12 @@ for value in "DownloadSrvUrl REG_SZ http://127.0.0.1:9/modules/tavo/onlinedatatr
   check_contains "settings: $value" "$value" "$(tr -s ' ' <<<"$settings" | sed 's/^ //')"
 done
 
+# --- The ABI host's checks of every export, on the installed DLL with the installed settings.
+status=0
+(cd "$work" && timeout 120 "$wine" "$host_exe" '--dll=C:\Host\ImportApi\ImpApiKorvalix.dll' \
+  '--datadir=C:\Host\KORVALIX\') >"$work/host.out" 2>&1 || status=$?
+check "the ABI host's checks of the installed DLL" "exit 0" "exit $status$([ "$status" = 0 ] || grep FAIL "$work/host.out")"
+
 # --- An offline run through the installed DLL: the debug copies in the installed data directory,
 # the installed database opened by the server, which runs as user firebird.
 "$linux_bin/kxgen" --out "$data/debug" --customers 5 --seed 4 >/dev/null
@@ -57,6 +64,14 @@ check "the run's result" "result=0" "$(tail -n 1 "$work/run.out")"
 check "the document is valid against KORVALIX.xsd" valid \
   "$(xmllint --noout --schema "$source_dir/install/KORVALIX.xsd" "$host/xml_temp/KORVALIX.XML" 2>&1 |
      sed 's|.* validates$|valid|')"
+
+# --- An update (the installer again, without values) keeps the filled database and the settings.
+before=$(md5sum <"$data/KXDB.IDB")
+timeout 120 "$wine" "$(timeout 30 "$wine" winepath -w "$setup")" /S '/D=C:\Host'
+"$wineserver" -w
+check "an update keeps the staging database" same "$([ "$(md5sum <"$data/KXDB.IDB")" = "$before" ] && echo same || echo replaced)"
+check_contains "an update keeps the settings" "ImportDB REG_SZ $database" \
+  "$(timeout 60 "$wine" reg query 'HKLM\Software\Velqora\TAVO\ImportAPI\KORVALIX' 2>/dev/null | tr -d '\r' | tr -s ' ' | sed 's/^ //')"
 
 # --- Silent removal: the installed files and the key go, the provider files and logs stay.
 timeout 120 "$wine" 'C:\Host\ImportApi\KORVALIX\uninstall-ImpApiKorvalix.exe' /S
