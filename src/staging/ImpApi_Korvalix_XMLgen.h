@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
@@ -15,6 +16,7 @@
 #include "staging/CsvImport.h"
 #include "staging/DepotRows.h"
 #include "staging/GenerateImportArgs.h"
+#include "staging/KeyedRows.h"
 #include "util/DateTime.h"
 #include "util/ProgressSink.h"
 #include "xml/XMLWriter.h"
@@ -99,6 +101,8 @@ class TXML_Gen {
   void ReportRecord(const TCsvImport& importer, int offset);
   // Writes the depot of every row of a depot query (number, account type, sub-account).
   void WriteDepotsOf(db::Statement& depots, bool pumpAfterEach);
+  // The fast way's current customer's depots from the query over all customers.
+  void WriteKeptCustomerDepots();
   std::string PersonText(std::string_view column) const;
   // The current depot's rows of query kept by position; null when there are too many to keep.
   std::unique_ptr<DepotRows> KeepDepotRows(db::Statement& query);
@@ -122,7 +126,16 @@ class TXML_Gen {
   std::unique_ptr<db::Transaction> IBTransaction1;
   std::unique_ptr<Queries> queries_;
   TXMLWriter* writer_ = nullptr;
-  bool hasPerson_ = false;  // qKdPerson1 has a current row
+  bool hasPerson_ = false;  // qKdPerson1 (the fast way: personRows_) has a current row
+  // The fast way's walks over all customers' person and depot rows, open while the customers are
+  // written, and the depots of the customer written last (a customer number can come twice).
+  KeyedRows* personRows_ = nullptr;
+  KeyedRows* customerDepotRows_ = nullptr;
+  struct Depot {
+    std::string number, accountType, subAccount;
+  };
+  std::vector<Depot> customerDepots_;
+  std::optional<int64_t> customerDepotsOf_;
   // The current depot's transactions and holdings, when kept (the holdings read on first need).
   std::unique_ptr<DepotRows> depotRows_;
   std::unique_ptr<DepotRows> depotHoldings_;

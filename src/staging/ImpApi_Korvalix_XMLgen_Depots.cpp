@@ -1,6 +1,7 @@
 // Depots and their positions: the customers' depots and those without a customer.
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 
@@ -24,8 +25,31 @@ void TXML_Gen::WriteDepotsOf(db::Statement& depots, bool pumpAfterEach) {
 }
 
 void TXML_Gen::WriteCustomerDepots() {
+  if (customerDepotRows_ != nullptr) {
+    WriteKeptCustomerDepots();
+    return;
+  }
   queries_->qKdDepots.SetText("parINHKDNR1", CustomerNo);
   WriteDepotsOf(queries_->qKdDepots, false);
+}
+
+void TXML_Gen::WriteKeptCustomerDepots() {
+  const int64_t number = WholeNumberOf<int64_t>(CustomerNo).value_or(0);
+  if (customerDepotsOf_ != number) {  // the same customer again has the same depots
+    customerDepots_.clear();
+    customerDepotsOf_ = number;
+    for (bool at = customerDepotRows_->SeekTo(number); at; at = customerDepotRows_->AtKey(number)) {
+      const db::Statement& row = customerDepotRows_->Row();
+      customerDepots_.push_back({row.AsText(1), row.AsText(2), row.AsText(3)});
+      customerDepotRows_->Next();
+    }
+  }
+  for (const Depot& depot : customerDepots_) {
+    DepotNo = depot.number;
+    AccountType = depot.accountType;
+    SubAccount = depot.subAccount;
+    WriteDepot();
+  }
 }
 
 void TXML_Gen::WriteUnassignedDepots() {

@@ -90,17 +90,34 @@ int64_t TXML_Gen::WriteCustomers() {
     q.Open();
     while (q.Fetch()) customers.push_back(q.AsText(1));
   }
+  // The fast way reads every customer's person and depot rows in one query each, in step with
+  // the customers, instead of two queries per customer (a round trip each through a server).
+  std::optional<KeyedRows> persons;
+  std::optional<KeyedRows> depots;
+  if (QuerySet == DocumentQueries::Fast) {
+    persons.emplace(queries_->qKdPersonAll).Open();
+    depots.emplace(queries_->qKdDepotsAll).Open();
+  }
+  personRows_ = persons ? &*persons : nullptr;
+  customerDepotRows_ = depots ? &*depots : nullptr;
+  customerDepotsOf_.reset();
+  const ScopeExit forget([this] { personRows_ = customerDepotRows_ = nullptr; });
+
   const auto total = static_cast<double>(customers.size());
   int64_t count = 0;
   for (const std::string& customer : customers) {
     CustomerNo = customer;
-    if (CustomerNumber(CustomerNo) != 0) {
+    if (const int64_t number = CustomerNumber(CustomerNo); number != 0) {
       TXMLWriter& w = Writer();
       w.WriteTag("Kundendaten", TXMLWriter::tkOpen);
       WriteCustomerRef();
       WriteDepotAdmin();
-      db::Statement& person = queries_->qKdPerson1;
-      {
+      if (personRows_ != nullptr) {
+        hasPerson_ = personRows_->SeekTo(number);
+        WritePerson();
+        WriteAddress();
+      } else {
+        db::Statement& person = queries_->qKdPerson1;
         const QueryCloser closer(person);
         person.SetText("parINHKDNR1", CustomerNo);
         person.Open();
@@ -127,7 +144,8 @@ void TXML_Gen::WriteCustomerRef() {
 }
 
 std::string TXML_Gen::PersonText(std::string_view column) const {
-  return hasPerson_ ? queries_->qKdPerson1.AsText(column) : std::string();
+  if (!hasPerson_) return std::string();
+  return personRows_ != nullptr ? personRows_->Row().AsText(column) : queries_->qKdPerson1.AsText(column);
 }
 
 void TXML_Gen::WritePerson() {

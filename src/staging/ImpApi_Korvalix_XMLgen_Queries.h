@@ -55,6 +55,16 @@ inline constexpr std::string_view kKdPerson1 =
 inline constexpr std::string_view kKdDepots =
     "select distinct DEPSTNR, DEPKTOART, DEPUNTERKTO from BESTAENDE where INHKDNR1 = :parINHKDNR1";
 
+// The rows of kKdPerson1 and kKdDepots for every customer in one query each, in the order of the
+// customer number and within it in the order of the distinct, which sorts by the columns in turn
+// as these order clauses do.
+inline constexpr std::string_view kKdPersonAll =
+    "select distinct INHKDNR1, INHVORNAME1, INHNACHNAME1, INHGESCH1, INHGEBTAG1, INHTITELTXT1, INHSTRASSE1, "
+    "INHPLZ1, INHORT1, INHLANDTXT1, INHTEL1, INHFAX1, INHEMAIL1, INHANREDE1 from BESTAENDE "
+    "order by 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14";
+inline constexpr std::string_view kKdDepotsAll =
+    "select distinct INHKDNR1, DEPSTNR, DEPKTOART, DEPUNTERKTO from BESTAENDE order by 1, 2, 3, 4";
+
 inline constexpr std::string_view kKdDepotsOKZ =
     "select distinct TRANSAKTIONEN.DEPSTNR, TRANSAKTIONEN.DEPKTOART, TRANSAKTIONEN.DEPUNTERKTO from "
     "TRANSAKTIONEN "
@@ -136,6 +146,8 @@ struct TXML_Gen::Queries {
         qKundenVerm(t, staging_sql::kKundenVerm),
         qKdPerson1(t, staging_sql::kKdPerson1),
         qKdDepots(t, staging_sql::kKdDepots),
+        qKdPersonAll(t, staging_sql::kKdPersonAll),
+        qKdDepotsAll(t, staging_sql::kKdDepotsAll),
         qKdDepotsOKZ(t, staging_sql::kKdDepotsOKZ),
         qDpWerte(t, set == DocumentQueries::Reference ? staging_sql::kDpWerte
                                                       : staging_sql::kDpWerteDistinctFirst),
@@ -148,6 +160,8 @@ struct TXML_Gen::Queries {
   db::Statement qKundenVerm;
   db::Statement qKdPerson1;
   db::Statement qKdDepots;
+  db::Statement qKdPersonAll;
+  db::Statement qKdDepotsAll;
   db::Statement qKdDepotsOKZ;
   db::Statement qDpWerte;
   db::Statement qDwTrans;

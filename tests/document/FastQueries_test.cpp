@@ -2,6 +2,7 @@
 // memory against a query per position): random staging data, both ways, the same bytes. The data are small
 // and dense on purpose, so that depots share numbers, account types and positions in every way the joins can
 // meet them.
+#include <algorithm>
 #include <random>
 
 #include "DocumentTest.h"
@@ -22,7 +23,8 @@ class RandomDelivery {
   // twins and NULL matches occur; positions by ISIN, by WKN alone, or with neither.
   void Fill(std::vector<ProviderLine>& holdings, std::vector<ProviderLine>& transactions) {
     const std::vector<std::string> depots = {"4711", "4712", "0815", "9000"};
-    const std::vector<std::string> types = {"FO", "FO", "VL", "Null", "X"};
+    // "FO X" is cut to "FO ", which the database holds equal to "FO".
+    const std::vector<std::string> types = {"FO", "FO", "VL", "Null", "X", "FO X"};
     const std::vector<std::string> subAccounts = {"Null", "Null", "01", "02"};
     // The last two are one ISIN to the database: the first is cut to its column's 20 characters and
     // ends in a blank then.
@@ -34,7 +36,9 @@ class RandomDelivery {
                                             "Aktien \xDC"
                                             "bersee",
                                             "Null", "Geldmarkt"};
-    const std::vector<std::string> customers = {"1001", "1002", "1003", "1004", "1005", "Null"};
+    const std::vector<std::string> customers = {"1001", "1002", "1003", "1004", "1005", "Null", "-7"};
+    // A customer with two advisor numbers comes twice.
+    const std::vector<std::string> advisors = {"4711", "4711", "4711", "31"};
     const std::vector<std::string> surnames = {"M\xFCller", "Gro\xDF", "Null", "\xD6zt\xFCrk", "\xC4hnlich"};
     const std::vector<std::string> shares = {"10", "0", "Null", "12.345", "10"};
     for (int i = Number(0, 40); i > 0; --i) {
@@ -43,6 +47,7 @@ class RandomDelivery {
                              .Set("DEPKTOART", Pick(types))
                              .Set("DEPUNTERKTO", Pick(subAccounts))
                              .Set("INHKDNR1", Pick(customers))
+                             .Set("VERBERNR", Pick(advisors))
                              .Set("INHNACHNAME1", Pick(surnames))
                              .Set("FONISIN", Pick(isins))
                              .Set("FONWKNEXT", Pick(wkns))
@@ -72,6 +77,7 @@ class FastQueriesTest : public DocumentTest {};
 
 TEST_F(FastQueriesTest, WriteTheSameDocumentAsTheNamedQueries) {
   int withPositions = 0;
+  int withRepeatedCustomer = 0;
   for (unsigned seed = 1; seed <= 40; ++seed) {
     holdings.clear();
     transactions.clear();
@@ -89,8 +95,12 @@ TEST_F(FastQueriesTest, WriteTheSameDocumentAsTheNamedQueries) {
     EXPECT_EQ(RewriteDocument(DocumentQueries::Fast, 2), referenceResult) << "seed " << seed;
     ASSERT_EQ(document, reference) << "seed " << seed << ", two rows kept";
     if (!PositionsWithKey(reference, "DE0001234567").empty()) ++withPositions;
+    std::vector<std::string> refs = Elements(reference, "K_ExtRef");
+    std::sort(refs.begin(), refs.end());
+    if (std::adjacent_find(refs.begin(), refs.end()) != refs.end()) ++withRepeatedCustomer;
   }
   EXPECT_GT(withPositions, 20);  // the cases reached the positions, not only empty documents
+  EXPECT_GT(withRepeatedCustomer, 5);
 }
 
 }  // namespace
