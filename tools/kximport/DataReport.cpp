@@ -149,9 +149,9 @@ void RecordingTarget::Post() {
 
 // What the importer's pass does not show: the header, zero bytes and short records.
 void ScanLines(const ProviderFileSpec& spec, ProviderFileReport& report) {
-  std::size_t needed = 0;
-  for (const Entry& e : EntriesOf(spec)) needed = std::max(needed, e.position);
   const std::vector<Entry> entries = EntriesOf(spec);
+  std::size_t needed = 0;
+  for (const Entry& e : entries) needed = std::max(needed, e.position);
   kx::LineReader lines(spec.path);
   std::string_view line;
   int64_t number = 0;
@@ -161,9 +161,9 @@ void ScanLines(const ProviderFileSpec& spec, ProviderFileReport& report) {
       report.findings.push_back({Kind::ZeroByte, number, {}, 0, {}, {}});
     const std::vector<std::string> fields = kx::SplitDelimitedLine(line, ';', '"');
     if (number == 1) {
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::string& name = spec.fields.at(entries[i].field).Name;
-        const std::size_t p = entries[i].position;
+      for (const Entry& entry : entries) {
+        const std::string& name = spec.fields.at(entry.field).Name;
+        const std::size_t p = entry.position;
         const std::string header =
             p >= 1 && p <= fields.size() ? std::string(kx::TrimControl(fields[p - 1])) : "";
         if (!kx::EqualsIgnoreCase1252(header, name)) {
@@ -249,7 +249,7 @@ std::string U(std::string_view cp1252) { return kx::Cp1252ToUtf8(cp1252); }
 
 std::string Describe(const DataFinding& f, Language language) {
   const bool de = language == Language::German;
-  const std::string line = (de ? "Zeile " : "line ") + std::to_string(f.line);
+  std::string line = (de ? "Zeile " : "line ") + std::to_string(f.line);
   const std::string place = f.column + " (" + (de ? "Feld " : "field ") + std::to_string(f.position) +
                             (f.detail.empty() || f.kind != Kind::NullValue ? "" : ", " + f.detail) + ")";
   switch (f.kind) {

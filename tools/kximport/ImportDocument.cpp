@@ -14,7 +14,7 @@
 namespace kximport {
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 struct ParserFree {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }

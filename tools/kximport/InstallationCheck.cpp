@@ -165,7 +165,8 @@ SettingsInUse CheckSettings(CheckReport& r) {
       r.Ok(std::string(name) + " = " + Utf8(value));
     }
   }
-  for (const auto& [name, value] : *values) {
+  for (const auto& entry : *values) {
+    const std::string& name = entry.first;
     const bool known = std::any_of(kKnown.begin(), kKnown.end(),
                                    [&name](std::string_view k) { return kx::EqualsIgnoreCase1252(k, name); });
     if (!known) {

@@ -132,7 +132,7 @@ std::string ExecutableDir() {
 // The plug-in beside kximport (a build folder), else the installed one (lib/impapikorvalix beside
 // the program's bin folder).
 std::string DefaultLibrary() {
-  const std::string beside = ExecutableDir() + "/libImpApiKorvalix.so";
+  std::string beside = ExecutableDir() + "/libImpApiKorvalix.so";
   if (access(beside.c_str(), F_OK) == 0) return beside;
   return ExecutableDir() + "/../lib/impapikorvalix/libImpApiKorvalix.so";
 }
