@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps deps-linux linux win32 lint test test-linux test-win32 demo bench bench-small clean
+.PHONY: all deps deps-linux linux win32 lint test test-linux test-win32 demo bench bench-small fuzz fuzz-corpus clean
 
 all: linux win32
 
@@ -60,6 +60,14 @@ bench: linux
 
 bench-small: linux
 	bash bench/run-all.sh $(BUILD)/linux --repeat $(BENCH_REPEAT)
+
+# The libFuzzer targets (clang): fuzz runs each for FUZZ_SECONDS, fuzz-corpus once over its seeds.
+FUZZ_SECONDS ?= 300
+fuzz:
+	bash scripts/fuzz.sh $(BUILD)/fuzz --seconds $(FUZZ_SECONDS)
+
+fuzz-corpus:
+	bash scripts/fuzz.sh $(BUILD)/fuzz --corpus-only
 
 clean:
 	rm -rf $(BUILD)
