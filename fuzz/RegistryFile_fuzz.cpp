@@ -1,7 +1,7 @@
 // The REGEDIT4 reader: any text is read or refused with kx::Error, never a crash or another
 // exception. The project has no writer, so the target writes the settings key back the way
-// regedit exports it (strings quoted with \\ and \", the rest as hex lists) and requires the
-// same values from reading that.
+// regedit exports it (strings quoted with \\ and \", a string with a line break and the other
+// types as hex lists) and requires the same values from reading that.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -45,8 +45,9 @@ std::string HexList(std::string_view bytes) {
 std::string Data(const RegistryFile::Value& value) {
   using Type = RegistryFile::Type;
   switch (value.type) {
-    case Type::String:
-      return Quoted(value.data);
+    case Type::String:  // a line break cannot stand inside quotes: regedit gives it as hex(1)
+      if (value.data.find('\n') == std::string::npos) return Quoted(value.data);
+      return "hex(1):" + HexList(value.data + std::string(1, '\0'));
     case Type::ExpandString:
       return "hex(2):" + HexList(value.data + std::string(1, '\0'));
     case Type::Dword:
