@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
 .PHONY: all deps deps-linux linux win32 asan lint package test test-linux test-win32 test-asan test-package demo \
-  bench bench-small clean
+  bench bench-small fuzz fuzz-corpus clean
 
 all: linux win32
 
@@ -73,6 +73,7 @@ test: deps
 	$(MAKE) lint
 	$(MAKE) test-linux
 	$(MAKE) test-asan
+	$(MAKE) fuzz-corpus
 	$(MAKE) test-package
 	$(MAKE) test-win32
 
@@ -90,6 +91,14 @@ bench: linux
 
 bench-small: linux
 	bash bench/run-all.sh $(BUILD)/linux --repeat $(BENCH_REPEAT)
+
+# The libFuzzer targets (clang): fuzz runs each for FUZZ_SECONDS, fuzz-corpus once over its seeds.
+FUZZ_SECONDS ?= 300
+fuzz:
+	bash scripts/fuzz.sh $(BUILD)/fuzz --seconds $(FUZZ_SECONDS)
+
+fuzz-corpus:
+	FUZZ_JOBS=$(JOBS) bash scripts/fuzz.sh $(BUILD)/fuzz --corpus-only
 
 clean:
 	rm -rf $(BUILD)

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/linux}
 win32=${2:-$(dirname "$build")/win32}
 
-mapfile -t files < <(git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' \
+mapfile -t files < <(git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' \
   'bench/*.cpp' 'bench/*.h' 'include/*.h')
 echo "lint: clang-format over ${#files[@]} files"
 clang-format --dry-run -Werror "${files[@]}"

@@ -7,17 +7,6 @@
 #include "util/ResultCodes.h"
 
 namespace kx {
-namespace {
-
-// The values the run derives from the host's option text.
-struct RunInputs {
-  bool EmbeddedServer = false;
-  bool NoMessageBoxes = false;
-  std::string Login;
-  std::string Pin;
-  std::string StartId1;
-  std::string StartId2;
-};
 
 RunInputs ReadRunOptions(const char* optionText) {
   const RunOptions options(optionText);
@@ -30,6 +19,8 @@ RunInputs ReadRunOptions(const char* optionText) {
   in.StartId2 = options.StartId("startid2");
   return in;
 }
+
+namespace {
 
 // Steps of one run after the options are read; each returns 0 to go on or the run's result.
 class ImportRun {

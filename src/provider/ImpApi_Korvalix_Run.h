@@ -57,6 +57,19 @@ struct RunArguments {
   const char* OptionText;
 };
 
+// The values the run derives from the host's option text.
+struct RunInputs {
+  bool EmbeddedServer = false;
+  bool NoMessageBoxes = false;
+  std::string Login;
+  std::string Pin;
+  std::string StartId1;
+  std::string StartId2;
+};
+
+// Reads the host's option text (not null); public for the fuzz target.
+RunInputs ReadRunOptions(const char* optionText);
+
 // The data directory when the DataDir setting is empty: outputDir without its first "xml_temp"
 // (case ignored), followed by "KORVALIX" and the path delimiter.
 std::string DefaultDataDir(std::string_view outputDir);

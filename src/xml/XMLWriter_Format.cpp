@@ -1,4 +1,5 @@
 // Fixed-point formatting on the exact decimal value of a double.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -98,7 +99,8 @@ std::string TXMLWriter::FormatFixed(int precision, int decimals, double value) {
   const double magnitude = std::fabs(value);
   if (magnitude == 0) return zero;
 
-  const Decimal quick = Digits(magnitude, kQuickDigits);
+  // The rounding reads the digit after the last kept one, so a precision from 40 up needs more.
+  const Decimal quick = Digits(magnitude, std::max(kQuickDigits, std::min(precision, kExactDigits - 1) + 1));
   // Keep at most precision significant digits and at most decimals digits after the point.
   const int keep = std::min(precision, quick.exponent + decimals);
   const Decimal d = Round(magnitude, quick, keep);

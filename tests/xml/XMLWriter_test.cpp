@@ -251,7 +251,9 @@ INSTANTIATE_TEST_SUITE_P(
         FixedCase{15, 4, 1e-20, "0.0000"}, FixedCase{15, 2, 123456789012345.678, "123456789012346.00"},
         FixedCase{15, 2, 99999.999, "100000.00"}, FixedCase{7, 2, 12345.678, "12345.68"},
         FixedCase{7, 2, 1234567.89, "1234568.00"}, FixedCase{15, 2, 1e20, "1.00000000000000E+20"},
-        FixedCase{7, 2, 123456789.0, "1.234568E+08"}, FixedCase{15, 4, DBL_MIN, "0.0000"}),
+        FixedCase{7, 2, 123456789.0, "1.234568E+08"}, FixedCase{15, 4, DBL_MIN, "0.0000"},
+        FixedCase{50, 50, 0.1, "0.10000000000000000555111512312578270211815834045410"},  // beyond 40 digits
+        FixedCase{41, 24, -1.702359299667182e+304, "-1.7023592996671819625239600116941008676949E+304"}),
     [](const auto& info) { return testsupport::CaseName(info.index, info.param.text); });
 
 TEST(FormatFixed, NonFiniteValuesHaveWords) {
