@@ -465,13 +465,17 @@ void CheckProviderAnswer(const SettingsInUse& settings, const InstallationCheckO
 
 }  // namespace
 
-std::string DataDirectoryOf(const std::string& settingsFile, const std::string& outputDir) {
+RunPlaces PlacesOf(const std::string& settingsFile, const std::string& outputDir) {
   if (!settingsFile.empty()) setenv("VELQORA_REGISTRY", settingsFile.c_str(), 1);
   CheckReport quiet(Language::English);
   const SettingsInUse settings = CheckSettings(quiet);
-  if (!settings.dataDir.empty())
-    return settings.dataDir.ends_with('/') ? settings.dataDir : settings.dataDir + "/";
-  return outputDir.empty() ? std::string() : kx::DefaultDataDir(outputDir);
+  RunPlaces places{{}, settings.importDb};
+  if (!settings.dataDir.empty()) {
+    places.dataDir = settings.dataDir.ends_with('/') ? settings.dataDir : settings.dataDir + "/";
+  } else if (!outputDir.empty()) {
+    places.dataDir = kx::DefaultDataDir(outputDir);
+  }
+  return places;
 }
 
 std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
@@ -496,12 +500,6 @@ std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
     reports.push_back(AnalyzeProviderFile(spec, formats));
   }
   return reports;
-}
-
-std::string ImportDbSetting(const std::string& settingsFile) {
-  if (!settingsFile.empty()) setenv("VELQORA_REGISTRY", settingsFile.c_str(), 1);
-  CheckReport quiet(Language::English);
-  return CheckSettings(quiet).importDb;
 }
 
 void CheckInstallation(const InstallationCheckOptions& options, CheckReport& report) {

@@ -22,11 +22,13 @@ struct InstallationCheckOptions {
 // Nothing is written anywhere.
 void CheckInstallation(const InstallationCheckOptions& options, CheckReport& report);
 
-// The data directory a run with these settings and this host folder uses ("" when neither says).
-std::string DataDirectoryOf(const std::string& settings, const std::string& outputDir);
-
-// The staging database setting (ImportDB) of a settings file; "" when none.
-std::string ImportDbSetting(const std::string& settings);
+// What a run with these settings and this host folder uses: its data directory ("" when neither
+// says) and the ImportDB setting ("" when none). The settings file is read once.
+struct RunPlaces {
+  std::string dataDir;
+  std::string importDb;
+};
+RunPlaces PlacesOf(const std::string& settings, const std::string& outputDir);
 
 // The two provider files of a data directory, read with its column maps and the staging
 // database's column types as the import reads them. Raises std::exception when a map, a file or

@@ -319,11 +319,11 @@ int Run(const Arguments& args) {
     return kExitFailed;
   }
   if (args.report) {
-    const std::string dataDir = kximport::DataDirectoryOf(args.settings, args.outputDir);
+    const kximport::RunPlaces places = kximport::PlacesOf(args.settings, args.outputDir);
+    const std::string& dataDir = places.dataDir;
     try {
       std::ofstream text(dataDir + "data_report.txt", std::ios::binary | std::ios::trunc);
-      ReportData(dataDir, kximport::ImportDbSetting(args.settings), SIZE_MAX, text,
-                 dataDir + "data_report.json");
+      ReportData(dataDir, places.importDb, SIZE_MAX, text, dataDir + "data_report.json");
       std::printf("Datenbericht: %sdata_report.txt\n", dataDir.c_str());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "kximport: no data report: %s\n", e.what());
@@ -414,10 +414,11 @@ int Check(int argc, char** argv) {
     }
   }
   if (data) {
-    if (dataDir.empty()) dataDir = kximport::DataDirectoryOf(options.settings, options.outputDir);
+    const kximport::RunPlaces places = kximport::PlacesOf(options.settings, options.outputDir);
+    if (dataDir.empty()) dataDir = places.dataDir;
     if (dataDir.empty()) throw UsageError("check --data needs DIR, --output-dir or a DataDir setting");
     if (!dataDir.ends_with('/')) dataDir += '/';
-    ReportData(dataDir, kximport::ImportDbSetting(options.settings), maxPerKind, std::cout, json);
+    ReportData(dataDir, places.importDb, maxPerKind, std::cout, json);
     return 0;
   }
   if (const char* pin = std::getenv("KX_PIN"); options.pin.empty() && pin != nullptr)
