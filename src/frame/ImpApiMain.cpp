@@ -90,7 +90,7 @@ KX_EXPORT int32_t KX_CALL ApiDataDialog(char* userName, char* password, char* cu
   }
 }
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)
 // The export itself is an assembly entry with the register convention
 // (platform/win32/AppVersionCheckEntry.S), which calls this.
 int32_t __stdcall KxCheckAppVersionStdcall(int32_t appVersion) { return kx::CheckAppVersion(appVersion); }
