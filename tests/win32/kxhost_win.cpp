@@ -1,6 +1,6 @@
-// A host for the Windows build of the plug-in, run under Wine: loads ImpApiKorvalix.dll the way
-// a host does, calls every export through an assembly probe that measures the stack pointer and
-// the callee-saved registers, and checks what each export returns and writes.
+// A host for the Windows builds of the plug-in, run under Wine: loads ImpApiKorvalix.dll the way
+// a host does, calls every export (32 bits: through an assembly probe that measures the stack
+// pointer and the callee-saved registers), and checks what each export returns and writes.
 //
 //   kxhost_win.exe [--dll=PATH] [--datadir=VALUE]
 //
@@ -23,6 +23,7 @@
 #include "ImpApiKorvalix.h"
 #include "Printable.h"
 
+#if defined(__i386__)
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -53,6 +54,7 @@ static_assert(offsetof(Probe, EaxOut) == 28 && offsetof(Probe, EspAfter) == 36 &
 
 // kxprobe_win.S: pushes the words, calls, records, and restores its own frame whatever the callee did.
 extern "C" void KxProbeCall(Probe* probe);
+#endif
 
 namespace {
 
@@ -77,16 +79,19 @@ class Report {
 
 std::string Quoted(std::string_view bytes) { return "\"" + Printable(bytes) + "\""; }
 
-uint32_t Word(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
-uint32_t Word(int32_t value) { return static_cast<uint32_t>(value); }
+// One argument word: 32 bits on i386, a register's 64 on x64.
+using Word_t = uintptr_t;
+Word_t Word(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+Word_t Word(int32_t value) { return static_cast<Word_t>(static_cast<uint32_t>(value)); }
 
 constexpr uint32_t kEaxGarbage = 0xEAEAEAEA;
 
+#if defined(__i386__)
 // Calls an export with the given stack words and EAX, and checks the part of the contract every
 // call shares: the callee removes exactly popBytes bytes from the stack and keeps EBX, ESI, EDI
 // and EBP. Returns EAX after the call.
 uint32_t CallExport(Report& report, const std::string& what, const void* function,
-                    const std::vector<uint32_t>& words, uint32_t popBytes, uint32_t eax = kEaxGarbage) {
+                    const std::vector<Word_t>& words, uint32_t popBytes, uint32_t eax = kEaxGarbage) {
   static uint32_t salt = 0;
   ++salt;
   Probe probe{};
@@ -109,6 +114,29 @@ uint32_t CallExport(Report& report, const std::string& what, const void* functio
                    (kept ? "kept" : "CHANGED"));
   return probe.EaxOut;
 }
+#else
+// x64 has one calling convention, which the compiler keeps: the export is called with its words
+// in registers (and the stack from the fifth), through a pointer of the matching arity. Every
+// argument of the exports fits a register, so widening each to 64 bits passes it unchanged.
+uint32_t CallExport(Report&, const std::string&, const void* function, const std::vector<Word_t>& words,
+                    uint32_t /*popBytes*/, uint32_t /*eax*/ = kEaxGarbage) {
+  using W = Word_t;
+  const auto* f = reinterpret_cast<const char*>(function);
+  const std::vector<W>& w = words;
+  switch (w.size()) {
+    case 0:
+      return static_cast<uint32_t>(reinterpret_cast<W (*)()>(f)());
+    case 1:
+      return static_cast<uint32_t>(reinterpret_cast<W (*)(W)>(f)(w[0]));
+    case 2:
+      return static_cast<uint32_t>(reinterpret_cast<W (*)(W, W)>(f)(w[0], w[1]));
+    case 3:
+      return static_cast<uint32_t>(reinterpret_cast<W (*)(W, W, W)>(f)(w[0], w[1], w[2]));
+    default:
+      return static_cast<uint32_t>(reinterpret_cast<W (*)(W, W, W, W, W)>(f)(w[0], w[1], w[2], w[3], w[4]));
+  }
+}
+#endif
 
 int32_t Signed(uint32_t eax) { return static_cast<int32_t>(eax); }
 
@@ -175,7 +203,7 @@ ExportTable FindExports(Report& report, HMODULE module) {
 void CheckExportDirectory(Report& report, HMODULE module) {
   const auto* base = reinterpret_cast<const BYTE*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   const auto* dir = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
   const auto* nameRvas = reinterpret_cast<const DWORD*>(base + dir->AddressOfNames);
@@ -245,8 +273,9 @@ void CheckVersionInfo(Report& report, const ExportTable& exports) {
   report.Check(version == 40300, "VersionInfo() == 40300 (got " + std::to_string(version) + ")");
 }
 
-// The argument travels in EAX. The stack holds a decoy version right where a stack argument would
-// be, chosen so that reading it gives the opposite answer; the callee must leave it in place.
+// 32 bits: the argument travels in EAX. The stack holds a decoy version right where a stack
+// argument would be, chosen so that reading it gives the opposite answer; the callee must leave it
+// in place. 64 bits: a plain function of one argument.
 void CheckAppVersionCheck(Report& report, const ExportTable& exports) {
   struct Case {
     int32_t Version;
@@ -254,10 +283,15 @@ void CheckAppVersionCheck(Report& report, const ExportTable& exports) {
     int32_t Expected;
   };
   for (const Case& c : {Case{40338, 40400, -1}, Case{40339, 0, 0}, Case{40400, 40338, 0}}) {
+#if defined(__i386__)
     const std::string call = "AppVersionCheck(EAX=" + std::to_string(c.Version) + ")";
-    const std::vector<uint32_t> decoys = {Word(c.Decoy), Word(c.Decoy), 0xDEADBEEF};
+    const std::vector<Word_t> decoys = {Word(c.Decoy), Word(c.Decoy), 0xDEADBEEF};
     const int32_t result = Signed(CallExport(report, call + " with decoys on the stack",
                                              exports[kAppVersionCheck], decoys, 0, Word(c.Version)));
+#else
+    const std::string call = "AppVersionCheck(" + std::to_string(c.Version) + ")";
+    const int32_t result = Signed(CallExport(report, call, exports[kAppVersionCheck], {Word(c.Version)}, 0));
+#endif
     report.Check(result == c.Expected,
                  call + " == " + std::to_string(c.Expected) + " (got " + std::to_string(result) + ")");
   }
@@ -357,8 +391,8 @@ int32_t RunExportXML(Report& report, const ExportTable& exports, const char* opt
   static const char kAdvisorRef[] = "12345";
   static const double kFirstImport = 0.0;
   Progress().Lines.clear();
-  const std::vector<uint32_t> words = {Word(kOutputDir), Word(kAdvisorRef), Word(0), Word(&kFirstImport),
-                                       Word(optionText)};
+  const std::vector<Word_t> words = {Word(kOutputDir), Word(kAdvisorRef), Word(0), Word(&kFirstImport),
+                                     Word(optionText)};
   return Signed(CallExport(report, "ExportXML(" + what + ")", exports[kExportXML], words, 20));
 }
 

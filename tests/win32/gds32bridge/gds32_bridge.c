@@ -1,11 +1,16 @@
 /* A Wine builtin gds32.dll for the tests under Wine: every entry point the plug-in takes from the
- * database client, as the Win32 client declares it, forwarded to Debian's libfbclient.so.2 for
- * i386. Through it the Windows build reaches a real Firebird server.
+ * database client, as the Windows client declares it, forwarded to Debian's libfbclient.so.2 of
+ * the same width (i386 for the 32-bit DLL, amd64 for the 64-bit one). Through it the Windows
+ * builds reach a real Firebird server.
  *
  * winegcc defines the Win32 macros, and ibase.h would then declare the Linux library's functions
- * __stdcall; they are plain cdecl, so the macros go before the header is read. The wrappers are
- * entered from Win32 code, which keeps the stack 4-byte aligned only, while the Linux library
- * expects 16 bytes: force_align_arg_pointer realigns it on entry.
+ * __stdcall; they are plain cdecl, so the macros go before the header is read.
+ *
+ * 32 bits: the wrappers are entered from Win32 code, which keeps the stack 4-byte aligned only,
+ * while the Linux library expects 16 bytes: force_align_arg_pointer realigns it on entry.
+ * 64 bits: the wrappers take the Windows x64 convention (ms_abi) and call the Linux library with
+ * the System V one; the compiler translates. The types agree: ISC_STATUS is pointer-sized and
+ * ISC_LONG 32 bits on both sides, handles are 32-bit numbers.
  *
  * None of these calls takes a struct whose layout differs between msvcrt and glibc (the date
  * conversions with their struct tm are not among them), so arguments pass through unchanged. */
@@ -16,8 +21,20 @@
 #include <ibase.h>
 #include <stdarg.h>
 
+#if defined(__x86_64__)
+#define BRIDGE_STDCALL __attribute__((ms_abi))
+#define BRIDGE_CDECL __attribute__((ms_abi))
+/* A varargs function of the Windows convention walks its arguments with the Windows va_list. */
+#define BRIDGE_VA_LIST __builtin_ms_va_list
+#define BRIDGE_VA_START __builtin_ms_va_start
+#define BRIDGE_VA_END __builtin_ms_va_end
+#else
 #define BRIDGE_STDCALL __attribute__((stdcall, force_align_arg_pointer))
 #define BRIDGE_CDECL __attribute__((cdecl, force_align_arg_pointer))
+#define BRIDGE_VA_LIST va_list
+#define BRIDGE_VA_START va_start
+#define BRIDGE_VA_END va_end
+#endif
 
 /* isc_start_multiple's vector: one entry per database of the transaction. */
 struct teb {
@@ -47,7 +64,7 @@ ISC_STATUS BRIDGE_STDCALL bridge_detach_database(ISC_STATUS* status, isc_db_hand
 ISC_STATUS BRIDGE_CDECL bridge_start_transaction(ISC_STATUS* status, isc_tr_handle* transaction, short count,
                                                  ...) {
   struct teb vector[kMaxDatabases];
-  va_list args;
+  BRIDGE_VA_LIST args;
   int i;
   if (count < 1 || count > kMaxDatabases) {
     status[0] = isc_arg_gds;
@@ -55,13 +72,13 @@ ISC_STATUS BRIDGE_CDECL bridge_start_transaction(ISC_STATUS* status, isc_tr_hand
     status[2] = isc_arg_end;
     return status[1];
   }
-  va_start(args, count);
+  BRIDGE_VA_START(args, count);
   for (i = 0; i < count; ++i) {
     vector[i].database = va_arg(args, isc_db_handle*);
     vector[i].tpb_length = va_arg(args, ISC_LONG);
     vector[i].tpb = va_arg(args, const ISC_SCHAR*);
   }
-  va_end(args);
+  BRIDGE_VA_END(args);
   return isc_start_multiple(status, transaction, count, vector);
 }
 
