@@ -4,12 +4,14 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps deps-linux linux win32 asan lint package test test-linux test-win32 test-asan test-package demo \
+.PHONY: all deps deps-linux linux win32 win64 asan lint package test test-linux test-win32 test-win64 test-asan \
+  test-package demo \
   bench bench-small fuzz fuzz-corpus clean
 
-all: linux win32
+all: linux win32 win64
 
-# deps-linux: the Linux build, its tests and the demo; deps adds the Windows tool chain and Wine.
+# deps-linux: the Linux build, its tests and the demo; deps adds the Windows tool chains and Wine
+# (32-bit Wine only where the kernel starts 32-bit programs).
 deps-linux:
 	bash scripts/install-deps.sh linux
 
@@ -21,13 +23,19 @@ linux:
 	cmake --build $(BUILD)/linux -j $(JOBS)
 
 # The Wine tests of the download talk to the Linux build's provider simulator. MINGW_CXX is the
-# compiler cmake/toolchain-mingw-i686.cmake names.
+# compiler cmake/toolchain-mingw-i686.cmake names. The 64-bit DLL (build/win64) is the same
+# sources for 64-bit hosts; its tests run under 64-bit Wine, which starts on every kernel.
 MINGW_CXX = i686-w64-mingw32-g++-posix
-WIN32_CONFIGURE = cmake -S . -B $(BUILD)/win32 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-  -DKX_SIMULATOR=$(abspath $(BUILD))/linux/bin/kxprovider
+WIN_CONFIGURE = cmake -S . $(CMAKE_FLAGS) -DKX_SIMULATOR=$(abspath $(BUILD))/linux/bin/kxprovider
+WIN32_CONFIGURE = $(WIN_CONFIGURE) -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
+WIN64_CONFIGURE = $(WIN_CONFIGURE) -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
 win32: linux
 	$(WIN32_CONFIGURE)
 	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+win64: linux
+	$(WIN64_CONFIGURE)
+	cmake --build $(BUILD)/win64 -j $(JOBS)
 
 # The library, tools and tests again under AddressSanitizer and UndefinedBehaviorSanitizer. Without
 # -Werror: GCC's flow warnings (maybe-uninitialized) misfire on the instrumented code; the plain
@@ -49,6 +57,9 @@ test-linux: linux
 
 test-win32: win32
 	ctest --test-dir $(BUILD)/win32 --output-on-failure --timeout 600
+
+test-win64: win64
+	ctest --test-dir $(BUILD)/win64 --output-on-failure --timeout 600
 
 # The house style: formatting, layers and clang-tidy (scripts/lint.sh). The Windows sources need
 # only the Windows build's compile database, so it is configured, not built; without the MinGW
@@ -76,6 +87,7 @@ test: deps
 	$(MAKE) fuzz-corpus
 	$(MAKE) test-package
 	$(MAKE) test-win32
+	$(MAKE) test-win64
 
 # A first and a follow-up import against the provider simulator, with a printed summary.
 demo: deps-linux

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages only, what the build and the tests need.
 #   install-deps.sh linux   the Linux build, its tests and the demo
-#   install-deps.sh win32   that, plus the Windows tool chain, Wine and the 32-bit database client
+#   install-deps.sh win32   that, plus the Windows tool chains, Wine and the database clients
 # Safe to run again: nothing is fetched when every package is there.
+#
+# 64-bit Wine runs on every kernel, so the 64-bit DLL's tests always get what they need. 32-bit
+# Wine needs a kernel that starts i386 programs, which not every machine's does: the 32-bit
+# packages are installed only where a tiny i386 program runs.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -35,13 +39,29 @@ native=(
   groff  # the manual's PDF
 )
 windows=(
-  g++-mingw-w64-i686-posix mingw-w64-tools
-  nsis  # the Windows installer
-  wine wine32:i386
-  # The Wine tests' database client: a Wine builtin gds32.dll built with winegcc -m32 that
-  # forwards to the i386 Firebird client.
-  wine32-tools:i386 gcc-multilib g++-multilib libfbclient2:i386
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+  nsis osslsigncode  # the Windows installers and their signatures
+  icoutils  # wrestool: the version resources read back
+  wine wine64
+  # The Wine tests' database client: a Wine builtin gds32.dll built with winegcc that forwards
+  # to the Firebird client of the same width. The 64-bit winegcc builds both widths
+  # (wine64-tools and wine32-tools:i386 conflict; only the first installs everywhere).
+  wine64-tools libwine-dev
+  xvfb imagemagick x11-utils xdotool  # the windows under a virtual X server, their screenshots
 )
+windows_i386=(wine32:i386 libwine-dev:i386 gcc-multilib g++-multilib libfbclient2:i386)
+
+# Whether the kernel starts a 32-bit x86 program: a minimal static i386 ELF that exits with 42.
+runs_i386() {
+  local probe
+  probe=$(mktemp)
+  printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  local status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 42 ]
+}
 
 missing() {
   local out=()
@@ -139,10 +159,16 @@ install_pinned() {
 
 packages=("${native[@]}")
 if [ "$what" = win32 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-  fi
   packages+=("${windows[@]}")
+  if runs_i386; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+    fi
+    packages+=("${windows_i386[@]}")
+    echo "install-deps: this kernel starts 32-bit programs: 32-bit Wine and the i386 database client too" >&2
+  else
+    echo "install-deps: this kernel starts no 32-bit program: the Windows tests run on the 64-bit DLL only" >&2
+  fi
 fi
 
 todo=$(missing "${packages[@]}")
@@ -155,7 +181,7 @@ update_index
 if apt-get install -y -qq --no-install-recommends $todo; then
   exit 0
 fi
-if [ "$what" = win32 ]; then
+if [ "$what" = win32 ] && printf '%s\n' "${packages[@]}" | grep -q ':i386$'; then
   echo "install-deps: the resolver's way failed; pinning 32-bit packages and their 64-bit twins" >&2
   # Every package is named, installed or not, so that none of them is removed on the way.
   install_pinned "${packages[@]}"
