@@ -18,11 +18,12 @@ struct ServiceCloser {
 };
 using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceCloser>;
 
-// The error of a failed Win32 call, in the form the run reports it.
+// The error of a failed Win32 call, in the form the run reports it: code and system text joined
+// by a line feed alone.
 [[noreturn]] void RaiseLastError() {
   const DWORD code = GetLastError();
   if (code == 0) throw PlatformError("Eine Win32-API-Funktion ist fehlgeschlagen", 0);
-  throw PlatformError("Win32-Fehler. Code: " + std::to_string(code) + ".\r\n" + SystemMessage(code), code);
+  throw PlatformError("Win32-Fehler. Code: " + std::to_string(code) + ".\n" + SystemMessage(code), code);
 }
 
 ServiceHandle OpenServiceWith(std::string_view name, DWORD access, ServiceHandle& manager) {
