@@ -29,29 +29,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kxwinedb.XXXXXX")
 trap 'sim_stop; rm -rf "$work"' EXIT
 trap 'exit 1' HUP INT TERM
 
-# The server opens the database as user firebird: the folder is its, and the way to it open.
-chmod 755 "$work"
-mkdir "$work/db"
-if ! chown firebird:firebird "$work/db" || ! chmod 2770 "$work/db"; then
-  echo "FAIL cannot hand $work/db to user firebird (run as root, with firebird3.0-server installed)"
-  exit 1
-fi
-database="localhost:$work/db/KXDB.IDB"
-if ! "$linux_bin/kxdb" create "$database"; then
-  echo "FAIL cannot create $database through the server (start it: scripts/firebird-server.sh start)"
-  exit 1
-fi
-
-# Provider data in the real formats: a few customers with depots, holdings and transactions,
-# umlauts included, and start ids for the next import.
-"$linux_bin/kxgen" --out "$work/data/12345" --customers 8 --seed 3 --start-ids 9001,77 >/dev/null
-printf '12345;geheim\n' >"$work/data/accounts.txt"
-maps=(BESTAND.txt TRANSAKT.txt DBSTARTIDS.txt)
-mkdir -p "$work/abruf" "$work/xml_temp" "$work/xml_missing" "$work/bin"
-for map in "${maps[@]}"; do cp "$source_dir/install/$map" "$work/abruf/"; done
-# The runner with the bridge beside it, under the name the library loads first.
-cp "$runner" "$work/bin/"
-cp "$bridge" "$work/bin/gds32.dll"
+prepare_server_import "$linux_bin" "$source_dir" 8 "$runner" "$bridge"
+mkdir -p "$work/xml_missing"
 wine_runner=$work/bin/$(basename "$runner")
 
 sim_start "$linux_bin/kxprovider" "$work/data"
@@ -108,7 +87,7 @@ done
 # database: the Windows code paths (numbers, dates, texts, paths) must come to the same document.
 # The import date is today's for both; it is left out in case the runs straddle midnight.
 mkdir -p "$work/linux/abruf" "$work/linux/xml_temp"
-for map in "${maps[@]}"; do cp "$source_dir/install/$map" "$work/linux/abruf/"; done
+cp "$work"/abruf/*.txt "$work/linux/abruf/"
 printf '%s\n' 'REGEDIT4' '' '[HKEY_LOCAL_MACHINE\Software\Velqora\TAVO\ImportAPI\KORVALIX]' \
   "\"DownloadSrvUrl\"=\"http://127.0.0.1:$SIM_PORT/modules/tavo/onlinedatatransfer.php\"" \
   '"Timeout"="30"' "\"DataDir\"=\"$work/linux/abruf/\"" "\"ImportDB\"=\"$database\"" >"$work/linux.reg"

@@ -14,6 +14,12 @@
 #                                       $work/NAME.out (CR removed, runs of equal lines once),
 #                                       $work/NAME.err
 #   printable TEXT                      TEXT as kxrun_win prints it: every backslash doubled
+#   prepare_server_import LINUX_BIN SOURCE_DIR CUSTOMERS PROGRAM...
+#                                       an empty staging database through the Firebird server
+#                                       ($database), provider data of login 12345 / PIN geheim in
+#                                       $work/data, the maps in $work/abruf, $work/xml_temp, and
+#                                       the programs in $work/bin, the last one (the bridge
+#                                       gds32.dll.so) under the name the library loads
 
 checks=0
 failures=0
@@ -72,4 +78,29 @@ run_export() {
       startid1=815 startid2=4711 2>"$work/$name.err"
   ) | tr -d '\r' | uniq >"$work/$name.out" || true
   if [ -s "$work/$name.err" ]; then echo "     stderr of $name: $(cat "$work/$name.err")"; fi
+}
+
+prepare_server_import() {
+  local linux_bin=$1 source_dir=$2 customers=$3 map
+  shift 3
+  # The server opens the database as user firebird: the folder is its, and the way to it open.
+  chmod 755 "$work"
+  mkdir "$work/db"
+  if ! chown firebird:firebird "$work/db" || ! chmod 2770 "$work/db"; then
+    echo "FAIL cannot hand $work/db to user firebird (run as root, with firebird3.0-server installed)"
+    exit 1
+  fi
+  database="localhost:$work/db/KXDB.IDB"
+  if ! "$linux_bin/kxdb" create "$database"; then
+    echo "FAIL cannot create $database through the server (start it: scripts/firebird-server.sh start)"
+    exit 1
+  fi
+  # Provider data in the real formats: customers with depots, holdings and transactions, umlauts
+  # included, and start ids for the next import.
+  "$linux_bin/kxgen" --out "$work/data/12345" --customers "$customers" --seed 3 --start-ids 9001,77 >/dev/null
+  printf '12345;geheim\n' >"$work/data/accounts.txt"
+  mkdir -p "$work/abruf" "$work/xml_temp" "$work/bin"
+  for map in BESTAND.txt TRANSAKT.txt DBSTARTIDS.txt; do cp "$source_dir/install/$map" "$work/abruf/"; done
+  while [ $# -gt 1 ]; do cp "$1" "$work/bin/"; shift; done
+  cp "$1" "$work/bin/gds32.dll"
 }
