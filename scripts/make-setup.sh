@@ -36,23 +36,27 @@ build=$(realpath "${1:?usage: make-setup.sh BUILD_DIR VERSION}")
 version=${2:?usage: make-setup.sh BUILD_DIR VERSION}
 top=$(cd "$(dirname "$0")/.." && pwd)
 manual="$build/linux/manual/Die Schnittstelle zu KORVALIX.pdf"
-for file in "$build/win32/bin/ImpApiKorvalix.dll" "$build/win64/bin/ImpApiKorvalix.dll" "$manual" \
-  "$build/linux/bin/kxdb"; do
-  [ -e "$file" ] || { echo "make-setup: $file is missing; build the linux, win32 and win64 targets first" >&2; exit 1; }
-done
 
 signing=()
 if [ -n "${KX_SIGN_CERT:-}" ] && [ -n "${KX_SIGN_KEY:-}" ]; then
+  for file in "$KX_SIGN_CERT" "$KX_SIGN_KEY"; do
+    [ -r "$file" ] || { echo "make-setup: cannot read $file" >&2; exit 1; }
+  done
   KX_SIGN_CERT=$(realpath "$KX_SIGN_CERT") KX_SIGN_KEY=$(realpath "$KX_SIGN_KEY")
   export KX_SIGN_CERT KX_SIGN_KEY
   signing=("-DSIGNCOMMAND=bash \"$top/scripts/make-setup.sh\" --sign")
   echo "make-setup: signing the DLLs, installers and uninstaller with $KX_SIGN_CERT"
 elif [ -n "${KX_SIGN_CERT:-}${KX_SIGN_KEY:-}" ]; then
-  echo "make-setup: signing needs both KX_SIGN_CERT and KX_SIGN_KEY" >&2
+  # One of the two is a slip: an unsigned release must not pass for a signed one.
+  echo "make-setup: signing needs both KX_SIGN_CERT and KX_SIGN_KEY; only one is set" >&2
   exit 1
 else
   echo "make-setup: KX_SIGN_CERT and KX_SIGN_KEY are not set: nothing is signed"
 fi
+for file in "$build/win32/bin/ImpApiKorvalix.dll" "$build/win64/bin/ImpApiKorvalix.dll" "$manual" \
+  "$build/linux/bin/kxdb"; do
+  [ -e "$file" ] || { echo "make-setup: $file is missing; build the linux, win32 and win64 targets first" >&2; exit 1; }
+done
 
 # The DLLs go into the installers as copies, signed there, so the builds' own files stay as linked.
 stage=$build/win32/package/dlls
