@@ -71,10 +71,9 @@ lint: linux
 # The packages a real installation uses: the Debian package from the Linux build (CPack) and the
 # Windows installer (NSIS) from the Windows build's DLL.
 VERSION := $(shell grep -m1 -o 'ImpApiKorvalix VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
-package: linux win32
+package: linux win32 win64
 	cd $(BUILD)/linux && cpack -G DEB
 	bash scripts/make-setup.sh $(BUILD) $(VERSION)
-	$(WIN32_CONFIGURE)  # registers the installer's Wine test now that the installer exists
 
 # Installs the package, runs its programs and removes it again (as root; skipped otherwise).
 test-package: package

@@ -1,36 +1,51 @@
-; The Windows installer of the import plug-in: ImpApiKorvalix-<version>-setup.exe.
+; The Windows installer of the import plug-in, built twice from this script: as a 32-bit program
+; (ImpApiKorvalix-<version>-setup.exe, runs on every Windows) and as a 64-bit one
+; (ImpApiKorvalix-<version>-setup-x64.exe). Both carry both DLLs.
 ;
 ; It asks for the host application's program folder and installs
-;   <host>\ImportApi\ImpApiKorvalix.dll                          the plug-in the host loads
+;   <host>\ImportApi\ImpApiKorvalix.dll                          the plug-in of the host's width
 ;   <host>\ImportApi\KORVALIX\Die Schnittstelle zu KORVALIX.pdf   where the access-data dialog looks
 ;   <data directory>\BESTAND.txt, TRANSAKT.txt, DBSTARTIDS.txt    the column maps
 ;   <data directory>\KXDB.IDB                                     an empty staging database, kept on an update
-; and writes the library's settings key (strings only: the library reads no other type). The data
-; directory defaults to <host>\KORVALIX\, the one the library derives from the host's xml_temp.
+; and writes the library's settings key (strings only: the library reads no other type) in the
+; registry view of the DLL's width, the one the DLL reads (HostMachine.nsh says how the width is
+; found). The data directory defaults to <host>\KORVALIX\, the one the library derives from the
+; host's xml_temp.
 ;
-; Silent install: setup.exe /S /D=C:\Host [/URL=...] [/TIMEOUT=...] [/DEBUGMODE=...] [/IMPORTDB=...]
-; [/DATADIR=...]; a value not given keeps the one already set, else the default. Silent removal:
-; uninstall.exe /S [/PURGE] (/PURGE also removes the data directory's provider files and logs).
+; Silent install: setup.exe /S /D=C:\Host [/HOSTEXE=...] [/URL=...] [/TIMEOUT=...] [/DEBUGMODE=...]
+; [/IMPORTDB=...] [/DATADIR=...]; a value not given keeps the one already set, else the default.
+; Silent removal: uninstall.exe /S [/PURGE] (/PURGE also removes the data directory's provider
+; files and logs).
 ;
-; makensis -DVERSION=1.0.0 -DDLL=... -DMANUAL=... -DDATABASE=... -DINSTALL=<source>/install
-;          -DOUTFILE=... ImpApiKorvalix.nsi
+; makensis -DVERSION=1.0.0 -DTARGET=x86-unicode|amd64-unicode -DDLL32=... -DDLL64=... -DMANUAL=...
+;          -DDATABASE=... -DINSTALL=<source>/install -DOUTFILE=... -DSETUPNAME=<file name of OUTFILE>
+;          [-DSIGNCOMMAND=...] ImpApiKorvalix.nsi
+; SIGNCOMMAND, given, signs a file in place: the installer and the uninstaller once made.
 
-Unicode true
+Target ${TARGET}
 !include "MUI2.nsh"
 !include "nsDialogs.nsh"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!include "x64.nsh"
 
 !define SETTINGS_KEY "Software\Velqora\TAVO\ImportAPI\KORVALIX"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ImpApiKorvalix"
 !define DEFAULT_URL "https://provider.example/modules/tavo/onlinedatatransfer.php"
 !define UNINSTALLER "ImportApi\KORVALIX\uninstall-ImpApiKorvalix.exe"
+; The uninstall key stays in the 32-bit view, where every version wrote it; its SettingsView says
+; which view holds the settings (none: 32, as written before both widths).
+!define VIEW_VALUE "SettingsView"
 
 Name "ImpApiKorvalix ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\TAVO"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+!ifdef SIGNCOMMAND
+  !finalize '${SIGNCOMMAND} "%1"' = 0
+  !uninstfinalize '${SIGNCOMMAND} "%1"' = 0
+!endif
 
 Var Url
 Var Timeout
@@ -42,14 +57,27 @@ Var Field.Timeout
 Var Field.DebugMode
 Var Field.ImportDb
 Var Field.DataDir
+Var LoadedFor   ; the folder the values were read for
+Var PriorView   ; 32 or 64: the view of this folder's earlier installation, "" none
 
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Den Programmordner der Host-Anwendung wählen. Das Plug-in kommt in dessen Ordner ImportApi."
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom SettingsPage SettingsPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "German"
+
+; The version resource, so that Windows shows the installer's version.
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=${LANG_GERMAN} "ProductName" "ImpApiKorvalix"
+VIAddVersionKey /LANG=${LANG_GERMAN} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_GERMAN} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_GERMAN} "FileDescription" "Installation des Import-Plug-ins KORVALIX"
+VIAddVersionKey /LANG=${LANG_GERMAN} "OriginalFilename" "${SETUPNAME}"
+VIAddVersionKey /LANG=${LANG_GERMAN} "LegalCopyright" "Copyright (C) the ImpApiKorvalix developers"
 
 ; The value of "/NAME=value" in the command line $R0: up to the next " /" or the end, or between
 ; quotes. GetOptions is no use here: it splits at every "/", and addresses and paths hold them.
@@ -99,7 +127,8 @@ Function OptionValue
   Pop $0
 FunctionEnd
 
-; A value from the command line ("/NAME=value"), else the one set in the registry, else the default.
+; A value from the command line ("/NAME=value"), else the one set in the registry view chosen
+; before, else the default. In: $R0 the command line.
 !macro SettingValue Var Option Name Default
   ReadRegStr ${Var} HKLM "${SETTINGS_KEY}" "${Name}"
   ${If} ${Var} == ""
@@ -112,14 +141,69 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-Function .onInit
+; SetRegView takes no variable: the view of Bits (64, else 32).
+!macro UseView Bits
+  ${If} ${Bits} == 64
+    SetRegView 64
+  ${Else}
+    SetRegView 32
+  ${EndIf}
+!macroend
+
+!include "HostMachine.nsh"  ; beside this script: makensis works in its folder
+
+; The host's width and the values for the page and the section, once per chosen folder: each value
+; from the command line, else from the settings key in the view of the host's width, else (the
+; host changed its width since this folder was installed) from the key in the earlier view, else
+; the default. The error flag set when /HOSTEXE cannot be honoured ($HostNote says why).
+Function LoadSettings
+  ClearErrors
+  ${If} $LoadedFor == $INSTDIR
+    Return
+  ${EndIf}
+  ${GetParameters} $R0
+  Call FindHostBits
+  ${If} ${Errors}  ; the test clears the flag: set it again for the caller
+    SetErrors
+    Return
+  ${EndIf}
+  StrCpy $LoadedFor $INSTDIR
+
   SetRegView 32
+  StrCpy $PriorView ""
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    ReadRegStr $PriorView HKLM "${UNINSTALL_KEY}" "${VIEW_VALUE}"
+    ${If} $PriorView == ""
+      StrCpy $PriorView 32
+    ${EndIf}
+  ${EndIf}
+  !insertmacro UseView $HostBits
+  ClearErrors
+  EnumRegValue $0 HKLM "${SETTINGS_KEY}" 0
+  ${If} $0 == ""
+  ${AndIf} $PriorView != ""
+  ${AndIf} $PriorView != $HostBits
+    !insertmacro UseView $PriorView
+  ${EndIf}
+
   ${GetParameters} $R0
   !insertmacro SettingValue $Url URL DownloadSrvUrl "${DEFAULT_URL}"
   !insertmacro SettingValue $Timeout TIMEOUT Timeout "300"
   !insertmacro SettingValue $DebugMode DEBUGMODE DebugMode "0"
   !insertmacro SettingValue $ImportDb IMPORTDB ImportDB ""
   !insertmacro SettingValue $DataDir DATADIR DataDir ""
+  SetRegView 32
+  ClearErrors
+FunctionEnd
+
+; The host's width decides the settings' view, so the values are read once the folder is chosen.
+Function DirectoryLeave
+  Call LoadSettings
+  ${If} ${Errors}
+    MessageBox MB_ICONEXCLAMATION|MB_OK $HostNote
+    Abort
+  ${EndIf}
 FunctionEnd
 
 Function SettingsPage
@@ -145,6 +229,7 @@ Function SettingsPage
   ${NSD_CreateLabel} 0 92u 30% 12u "Datenverzeichnis"
   ${NSD_CreateText} 32% 92u 68% 12u $DataDir
   Pop $Field.DataDir
+  ${NSD_CreateLabel} 0 112u 100% 24u $HostNote
   nsDialogs::Show
 FunctionEnd
 
@@ -157,7 +242,13 @@ Function SettingsPageLeave
 FunctionEnd
 
 Section "ImpApiKorvalix"
-  SetRegView 32
+  Call LoadSettings  ; a silent installation shows no page: the values are read here
+  ${If} ${Errors}
+    DetailPrint $HostNote
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  DetailPrint $HostNote
   ${If} $DataDir == ""
     StrCpy $DataDir "$INSTDIR\KORVALIX\"
   ${EndIf}
@@ -168,7 +259,11 @@ Section "ImpApiKorvalix"
   ${EndIf}
 
   SetOutPath "$INSTDIR\ImportApi"
-  File "/oname=ImpApiKorvalix.dll" "${DLL}"
+  ${If} $HostBits == 64
+    File "/oname=ImpApiKorvalix.dll" "${DLL64}"
+  ${Else}
+    File "/oname=ImpApiKorvalix.dll" "${DLL32}"
+  ${EndIf}
   SetOutPath "$INSTDIR\ImportApi\KORVALIX"
   File "/oname=Die Schnittstelle zu KORVALIX.pdf" "${MANUAL}"
   SetOutPath "$DataDir"
@@ -179,27 +274,40 @@ Section "ImpApiKorvalix"
   File "/oname=KXDB.IDB" "${DATABASE}"
   SetOverwrite on
 
+  !insertmacro UseView $HostBits
   WriteRegStr HKLM "${SETTINGS_KEY}" "DownloadSrvUrl" $Url
   WriteRegStr HKLM "${SETTINGS_KEY}" "Timeout" $Timeout
   WriteRegStr HKLM "${SETTINGS_KEY}" "DebugMode" $DebugMode
   WriteRegStr HKLM "${SETTINGS_KEY}" "ImportDB" $ImportDb
   WriteRegStr HKLM "${SETTINGS_KEY}" "DataDir" $DataDir
+  ; The host changed its width: its values moved to the other view, the old key would only linger.
+  ; (A 32-bit Windows has one view: both are the same key there.)
+  ${If} $PriorView != ""
+  ${AndIf} $PriorView != $HostBits
+  ${AndIfNot} ${IsNativeIA32}
+    !insertmacro UseView $PriorView
+    DeleteRegKey HKLM "${SETTINGS_KEY}"
+  ${EndIf}
 
+  SetRegView 32
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "ImpApiKorvalix (Import KORVALIX)"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "${VIEW_VALUE}" $HostBits
 SectionEnd
 
 Function un.onInit
   SetRegView 32
+  ReadRegStr $PriorView HKLM "${UNINSTALL_KEY}" "${VIEW_VALUE}"
   ; The uninstaller lives in <host>\ImportApi\KORVALIX.
   GetFullPathName $INSTDIR "$INSTDIR\..\.."
 FunctionEnd
 
 Section "Uninstall"
+  !insertmacro UseView $PriorView  ; the settings' view, 32 when none was recorded
   ReadRegStr $DataDir HKLM "${SETTINGS_KEY}" "DataDir"
   Delete "$INSTDIR\ImportApi\ImpApiKorvalix.dll"
   Delete "$INSTDIR\ImportApi\KORVALIX\Die Schnittstelle zu KORVALIX.pdf"
@@ -221,5 +329,6 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   DeleteRegKey HKLM "${SETTINGS_KEY}"
+  SetRegView 32
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
