@@ -69,7 +69,7 @@ lint: linux
 	bash scripts/lint.sh $(BUILD)/linux $(BUILD)/win32
 
 # The packages a real installation uses: the Debian package from the Linux build (CPack) and the
-# Windows installer (NSIS) from the Windows build's DLL.
+# Windows installers (NSIS; setup.exe for every Windows, setup-x64.exe), each with both DLLs.
 VERSION := $(shell grep -m1 -o 'ImpApiKorvalix VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 package: linux win32 win64
 	cd $(BUILD)/linux && cpack -G DEB
