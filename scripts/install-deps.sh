@@ -42,7 +42,7 @@ windows=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   nsis osslsigncode  # the Windows installers and their signatures
   icoutils  # wrestool: the version resources read back
-  wine wine64
+  wine wine64 fonts-wine  # fonts-wine: the system fonts and title-bar glyphs windows are drawn with
   # The Wine tests' database client: a Wine builtin gds32.dll built with winegcc that forwards
   # to the Firebird client of the same width. The 64-bit winegcc builds both widths
   # (wine64-tools and wine32-tools:i386 conflict; only the first installs everywhere).

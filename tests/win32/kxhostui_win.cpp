@@ -15,7 +15,8 @@
 //
 // Exit code 0 when every run returned 0, the PIN prompt was answered in each, the progress window
 // was seen in each, and (with more runs than --settle) the GDI, USER and handle counts after the
-// last run are those after run --settle; 1 otherwise; 2 for a wrong command line.
+// last run are those after run --settle (kernel handles within two); 1 otherwise; 2 for a wrong
+// command line.
 #include <windows.h>
 
 #include <atomic>
@@ -34,6 +35,7 @@ namespace {
 
 constexpr const char* kPinPromptCaption = "KORVALIX Zugangsberechtigung";
 constexpr const char* kProgressCaption = "Info";
+constexpr unsigned long kHandleJitter = 2;
 
 struct Arguments {
   std::string DllPath;
@@ -214,8 +216,11 @@ int main(int argc, char** argv) {
       std::printf("resources after run %d: %s\n", run, now.Describe().c_str());
       if (run == args.Settle) settled = now;
       if (run == args.Runs && args.Runs > args.Settle) {
-        const bool flat =
-            now.Gdi == settled.Gdi && now.User == settled.User && now.Handles == settled.Handles;
+        // Equal, but for a kernel handle or two that come and go with the library's own doing
+        // (WinInet's connection cache, which keeps the last connection open for a while): a leak
+        // of one object per run would stand out by the number of runs.
+        const bool flat = now.Gdi == settled.Gdi && now.User == settled.User &&
+                          now.Handles <= settled.Handles + kHandleJitter;
         std::printf("%s resources flat from run %d to run %d\n", flat ? "ok  " : "FAIL", args.Settle, run);
         ok = ok && flat;
       }

@@ -47,11 +47,13 @@ write_settings "$data_dir" "$database"
 wine_host=$work/bin/$(basename "$host_exe")
 dll_path=$(timeout 30 "$wine" winepath -w "$dll")
 
-# NAME RUNS OPTION...: the host's runs, its output in $work/NAME.out (CR removed).
+# NAME RUNS OPTION...: the host's runs, its output in $work/NAME.out (CR removed). The host runs
+# inside a Wine virtual desktop: its windows are then no X windows of their own, and hiding one
+# does not wait for a window manager that is not there (2 s each time).
 host_runs() {
   local name=$1 count=$2
   shift 2
-  (cd "$work/bin" && timeout $((60 + 10 * count)) "$wine" "$wine_host" "--dll=$dll_path" \
+  (cd "$work/bin" && timeout $((60 + 10 * count)) "$wine" explorer "/desktop=kxhostui$$,800x600" "$wine_host" "--dll=$dll_path" \
     "--output=$wwork\\xml_temp" --pin=geheim "--runs=$count" "$@" 2>"$work/$name.err") |
     tr -d '\r' >"$work/$name.out" || true
 }
@@ -61,7 +63,9 @@ printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\InterBase\\Curre
   '"ServerDirectory"="C:\\IB\\bin\\"' >"$work/installed.reg"
 timeout 60 "$wine" regedit /s "$(timeout 30 "$wine" winepath -w "$work/installed.reg")"
 touch "$work/window.flag"
-(cd "$work/bin" && exec "$wine" "$(basename "$window_exe")" "$(timeout 30 "$wine" winepath -w "$work/window.flag")" \
+# In the host's desktop: FindWindowA looks for top-level windows of its own desktop only.
+(cd "$work/bin" && exec "$wine" explorer "/desktop=kxhostui$$,800x600" "$(basename "$window_exe")" \
+  "$(timeout 30 "$wine" winepath -w "$work/window.flag")" \
   >"$work/window.out" 2>&1) &
 for _ in $(seq 300); do grep -q ready "$work/window.out" 2>/dev/null && break; sleep 0.1; done
 host_runs default 1 UserLogin=12345 startid1=815 startid2=4711
