@@ -70,6 +70,17 @@ inline bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000) {
   return true;
 }
 
+// Whether the condition holds within timeoutMs: the window's thread takes input in its own time.
+template <typename Condition>
+bool Eventually(const Condition& condition, DWORD timeoutMs = 5000) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!condition()) {
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
 // The children of a window in creation order, which is their tab order.
 inline std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> children;
