@@ -28,12 +28,11 @@ int32_t Win32AccessDataDialog::ShowModal() {
 }
 
 INT_PTR CALLBACK Win32AccessDataDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
-    reinterpret_cast<Win32AccessDataDialog*>(lParam)->Create(window);
+  auto* self = DialogObject<Win32AccessDataDialog>(window, message, lParam);
+  if (self != nullptr && message == WM_INITDIALOG) {
+    self->Create(window);
     return FALSE;  // the focus is set: in the user name
   }
-  auto* self = reinterpret_cast<Win32AccessDataDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (self == nullptr || message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
   self->Command(window, LOWORD(wParam));
   return TRUE;

@@ -30,12 +30,11 @@ bool Win32PinPrompt::ShowModal() {
 }
 
 INT_PTR CALLBACK Win32PinPrompt::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
-    reinterpret_cast<Win32PinPrompt*>(lParam)->Create(window);
+  auto* self = DialogObject<Win32PinPrompt>(window, message, lParam);
+  if (self != nullptr && message == WM_INITDIALOG) {
+    self->Create(window);
     return FALSE;  // the focus is set: in the field
   }
-  auto* self = reinterpret_cast<Win32PinPrompt*>(GetWindowLongPtrA(window, DWLP_USER));
   if (self == nullptr || message != WM_COMMAND) return FALSE;
   self->Command(window, LOWORD(wParam), HIWORD(wParam));
   return TRUE;

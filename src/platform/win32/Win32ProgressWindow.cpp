@@ -43,12 +43,11 @@ Win32ProgressWindow::~Win32ProgressWindow() {
 }
 
 INT_PTR CALLBACK Win32ProgressWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
-    reinterpret_cast<Win32ProgressWindow*>(lParam)->Create(window);
+  auto* self = DialogObject<Win32ProgressWindow>(window, message, lParam);
+  if (self != nullptr && message == WM_INITDIALOG) {
+    self->Create(window);
     return FALSE;
   }
-  auto* self = reinterpret_cast<Win32ProgressWindow*>(GetWindowLongPtrA(window, DWLP_USER));
   if (self == nullptr) return FALSE;
   switch (message) {
     case WM_PAINT:

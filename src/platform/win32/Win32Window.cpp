@@ -30,10 +30,11 @@ HINSTANCE LibraryInstance() {
 HWND AddControl(HWND parent, const char* windowClass, std::string_view text, DWORD style, Layout layout,
                 int id, HFONT font, DWORD exStyle) {
   const std::string caption(text);
+  // A child window's "menu" is its control id.
+  auto* menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));  // NOLINT(performance-no-int-to-ptr)
   HWND control =
       CreateWindowExA(exStyle, windowClass, caption.c_str(), WS_CHILD | WS_VISIBLE | style, layout.Left,
-                      layout.Top, layout.Width, layout.Height, parent,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), LibraryInstance(), nullptr);
+                      layout.Top, layout.Width, layout.Height, parent, menu, LibraryInstance(), nullptr);
   if (control != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
 }
@@ -41,6 +42,7 @@ HWND AddControl(HWND parent, const char* windowClass, std::string_view text, DWO
 void FitLabelWidth(HWND label, int minimumWidth) {
   const std::string text = WindowText(label);
   HDC dc = GetDC(label);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the message answers with the handle as its number
   const auto font = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
   HGDIOBJ previous = SelectObject(dc, font);
   SIZE size{};

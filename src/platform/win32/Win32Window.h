@@ -40,6 +40,15 @@ struct alignas(4) EmptyDialogTemplate {
   explicit EmptyDialogTemplate(DWORD style) : Header{style, 0, 0, 0, 0, 0, 0} {}
 };
 
+// The object a dialog proc serves: handed over with WM_INITDIALOG and kept in the window's
+// DWLP_USER; null before that message.
+template <typename Window>
+Window* DialogObject(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(window, DWLP_USER, lParam);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the window keeps the pointer as its number
+  return reinterpret_cast<Window*>(GetWindowLongPtrA(window, DWLP_USER));
+}
+
 struct Layout {
   int Left, Top, Width, Height;
 };
