@@ -16,8 +16,10 @@
 // waiting, and the script's time-out ends it without that line.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -205,23 +207,64 @@ void RunPinCases() {
 
 // --- First-import notice ----------------------------------------------------------------------
 
-void RunNoticeCase() {
-  const char* name = "notice on a first import";
-  const int32_t result = HostCalls(
-      [] { return Export("EmbeddedIBServer=TRUE\r\nUserLogin=12345\r\nPassword=notice\r\n", 0.0); },
-      [name] {
-        HWND box = WaitForWindow("Information");
-        if (!gHost.Checks.Check(box != nullptr, std::string(name) + ": the box opens")) return;
-        const std::string text = TextOf(GetDlgItem(box, 0xFFFF));  // the box's text control
-        gHost.Checks.Check(
-            OwnedByDisabledHost(box) && text ==
-                                            "Der Erst-Import umfasst eine grosse Zahl von Depotdaten.\r"
-                                            "Dieser Vorgang kann eventuell einige Minuten dauern.",
-            std::string(name) + ": owned by the disabled host, text " + Quoted(text));
-        Shot("notice");
-        Click(ChildWithText(box, "OK"));
-      });
-  CheckResult(name, result, kUnknownLogin);
+// A window of another thread in front, so the host's thread has no active window.
+class WindowElsewhere {
+ public:
+  WindowElsewhere()
+      : thread_([this] {
+          HWND window =
+              CreateWindowExA(0, "KxTestHost", "KX anderes Fenster", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500,
+                              300, 280, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+          SetForegroundWindow(window);
+          id_ = GetCurrentThreadId();
+          MSG message;
+          while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+          DestroyWindow(window);
+        }) {
+    Eventually([this] { return id_ != 0; });
+    Dispatch(500);  // the host's thread takes its deactivation
+  }
+  ~WindowElsewhere() {
+    PostThreadMessageA(id_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  WindowElsewhere(const WindowElsewhere&) = delete;
+  WindowElsewhere& operator=(const WindowElsewhere&) = delete;
+
+ private:
+  std::atomic<DWORD> id_{0};
+  std::thread thread_;
+};
+
+void RunNoticeCases() {
+  struct Case {
+    const char* Name;
+    bool HostActive;  // else no owner: the box disables the thread's windows itself
+  };
+  for (const Case& c : {Case{"notice, the host's window active", true},
+                        Case{"notice, no active window on the host's thread", false}}) {
+    const int32_t result = HostCalls(
+        [&c] {
+          std::optional<WindowElsewhere> elsewhere;
+          if (!c.HostActive) elsewhere.emplace();
+          return Export("EmbeddedIBServer=TRUE\r\nUserLogin=12345\r\nPassword=notice\r\n", 0.0);
+        },
+        [&c] {
+          HWND box = WaitForWindow("Information");
+          if (!gHost.Checks.Check(box != nullptr, std::string(c.Name) + ": the box opens")) return;
+          const std::string text = TextOf(GetDlgItem(box, 0xFFFF));  // the box's text control
+          const HWND owner = c.HostActive ? gHost.Window : nullptr;
+          gHost.Checks.Check(GetWindow(box, GW_OWNER) == owner && !IsWindowEnabled(gHost.Window) &&
+                                 text ==
+                                     "Der Erst-Import umfasst eine grosse Zahl von Depotdaten.\r"
+                                     "Dieser Vorgang kann eventuell einige Minuten dauern.",
+                             std::string(c.Name) + (c.HostActive ? ": owned by the host" : ": no owner") +
+                                 ", the host's window disabled, text " + Quoted(text));
+          if (c.HostActive) Shot("notice");
+          Click(ChildWithText(box, "OK"));
+        });
+    CheckResult(c.Name, result, kUnknownLogin);
+  }
 }
 
 // --- Progress window --------------------------------------------------------------------------
@@ -600,7 +643,7 @@ int main(int argc, char** argv) {
   api.RegProgrCallback(&OnProgress);
 
   RunPinCases();
-  RunNoticeCase();
+  RunNoticeCases();
   RunProgressCases();
   RunAccessDataCases();
 
