@@ -290,61 +290,59 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool gUserActed = false;  // the progress window's user came to act
+
 // The user watches the bar for a few seconds, then cancels; the download stops after its chunk.
+// The clicks are taken while this callback dispatches, as a host's callback would take them.
 struct CancelUser {
   ULONGLONG Shown = 0;
   std::set<int> Positions;
-  HWND Button = nullptr;
-  bool Done = false;
 
   void operator()(HWND info) {
-    if (Done) return;
-    if (Button == nullptr) {
-      if (Shown == 0) Shown = GetTickCount64();
-      Positions.insert(BarLeft(info, GetSysColor(COLOR_HIGHLIGHT)));
-      if (GetTickCount64() - Shown < 4000) return;
-      std::string seen;
-      for (int p : Positions) seen += " " + std::to_string(p);
-      gHost.Checks.Check(Positions.size() >= 3 && !Positions.contains(-1) &&
-                             GetWindow(info, GW_OWNER) == nullptr && IsWindowEnabled(gHost.Window) &&
-                             ChildWithText(info, "Download l\xE4uft ...") != nullptr,
-                         "progress: modeless, \"Download l\\xE4uft ...\", the bar moves in steps of 10 "
-                         "(seen at" +
-                             seen + ")");
-      Shot("progress-running");
-      Button = ChildWithText(info, "Download abbrechen");
-      Click(Button);
-      return;
+    if (gUserActed) return;
+    if (Shown == 0) Shown = GetTickCount64();
+    Positions.insert(BarLeft(info, GetSysColor(COLOR_HIGHLIGHT)));
+    if (GetTickCount64() - Shown < 4000) return;
+    gUserActed = true;
+    std::string seen;
+    bool steps = true;  // of 10 pixels along the track
+    for (int p : Positions) {
+      seen += " " + std::to_string(p);
+      steps = steps && p % 10 == 0 && p <= 190;
     }
-    if (ChildWithText(info, "Download wird abgebrochen !") == nullptr) return;  // not dispatched yet
+    gHost.Checks.Check(
+        Positions.size() >= 3 && !Positions.contains(-1) && GetWindow(info, GW_OWNER) == nullptr &&
+            IsWindowEnabled(gHost.Window) && ChildWithText(info, "Download l\xE4uft ...") != nullptr,
+        "progress: modeless, \"Download l\\xE4uft ...\", the bar moves in steps of 10 (seen at" + seen + ")");
+    Shot("progress-running");
+    Click(ChildWithText(info, "Download abbrechen"));
+    Dispatch(500);
     const int red = BarLeft(info, RGB(255, 0, 0));
+    const bool cancelling = ChildWithText(info, "Download wird abgebrochen !") != nullptr;
     Shot("progress-cancelling");
     Dispatch(2500);  // a running timer would move the bar meanwhile
-    gHost.Checks.Check(red >= 0 && BarLeft(info, RGB(255, 0, 0)) == red,
-                       "progress: after the click the bar is red and stays at " + std::to_string(red));
-    Done = true;
+    gHost.Checks.Check(
+        cancelling && red >= 0 && BarLeft(info, RGB(255, 0, 0)) == red,
+        "progress: after the click \"Download wird abgebrochen !\" and the bar red, staying at " +
+            std::to_string(red));
   }
 };
 
 // The user closes the window with its close box: it goes out of sight, the transfer goes on.
 struct CloseBoxUser {
   ULONGLONG Shown = 0;
-  HWND Closed = nullptr;
 
   void operator()(HWND info) {
-    if (Closed != nullptr) {
-      if (info == Closed && gDispatchMs != 0) {
-        gHost.Checks.Check(!IsWindowVisible(info), "progress: the close box hides the window");
-        gDispatchMs = 0;  // the rest of the transfer need not be watched
-      }
-      return;
-    }
+    if (gUserActed) return;
     if (Shown == 0) Shown = GetTickCount64();
     if (GetTickCount64() - Shown < 1500) return;
+    gUserActed = true;
     POINT box{};
     gHost.Checks.Check(CloseBoxPoint(info, box), "progress: the window has a close box");
     ClickAt(box);
-    Closed = info;
+    Dispatch(500);
+    gHost.Checks.Check(IsWindow(info) && !IsWindowVisible(info), "progress: the close box hides the window");
+    gDispatchMs = 0;  // the rest of the transfer need not be watched
   }
 };
 
@@ -363,10 +361,12 @@ void RunProgressCases() {
   for (const Case& c : cases) {
     DeleteFileA((gHost.DataDir + "bestandsdaten.csv").c_str());
     gDispatchMs = 700;
+    gUserActed = false;
     gProgressUser = c.User;
     const int32_t result = HostCalls([] { return Export(kProgressOptions, 1.0); });
     gProgressUser = nullptr;
     gDispatchMs = 0;
+    gHost.Checks.Check(gUserActed, std::string(c.Name) + ": the window stayed up long enough to act");
     CheckResult(c.Name, result, c.Expected);
     const bool written = FileExists(gHost.DataDir + "bestandsdaten.csv");
     gHost.Checks.Check(
