@@ -290,6 +290,21 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The names in a folder, space-separated: a cancelled download must leave no file, not even a
+// temporary one.
+std::string FilesIn(const std::string& folder) {
+  std::string names;
+  WIN32_FIND_DATAA entry{};
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      names += (names.empty() ? "" : " ") + std::string(entry.cFileName);
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return names;
+}
+
 bool gUserActed = false;  // the progress window's user came to act
 
 // The user watches the bar for a few seconds, then cancels; the download stops after its chunk.
@@ -351,12 +366,12 @@ void RunProgressCases() {
     const char* Name;
     std::function<void(HWND)> User;
     int32_t Expected;
-    bool HoldingsWritten;
+    const char* DataFiles;  // in the data directory afterwards
   };
   const Case cases[] = {
-      {"progress: Download abbrechen", CancelUser{}, -1015, false},
+      {"progress: Download abbrechen", CancelUser{}, -1015, ""},
       // The holdings arrive; the provider has no transactions for 777 ("Fehler 30").
-      {"progress: close box", CloseBoxUser{}, -33, true},
+      {"progress: close box", CloseBoxUser{}, -33, "bestandsdaten.csv"},
   };
   for (const Case& c : cases) {
     DeleteFileA((gHost.DataDir + "bestandsdaten.csv").c_str());
@@ -368,10 +383,9 @@ void RunProgressCases() {
     gDispatchMs = 0;
     gHost.Checks.Check(gUserActed, std::string(c.Name) + ": the window stayed up long enough to act");
     CheckResult(c.Name, result, c.Expected);
-    const bool written = FileExists(gHost.DataDir + "bestandsdaten.csv");
-    gHost.Checks.Check(
-        written == c.HoldingsWritten,
-        std::string(c.Name) + (c.HoldingsWritten ? ": the holdings file is written" : ": no holdings file"));
+    const std::string files = FilesIn(gHost.DataDir);
+    gHost.Checks.Check(files == c.DataFiles, std::string(c.Name) + ": the data directory holds \"" + files +
+                                                 "\" (expected \"" + c.DataFiles + "\")");
   }
 }
 
@@ -388,8 +402,7 @@ struct Buffers {
 
 Buffers Filled() {
   auto filled = [](std::size_t size, std::string_view text) {
-    std::vector<char> buffer(size, '\xCC');
-    buffer.assign(text.begin(), text.end());
+    std::vector<char> buffer(text.begin(), text.end());
     buffer.resize(size, '\xCC');
     buffer[text.size()] = '\0';
     return buffer;
