@@ -38,12 +38,12 @@ printf '777;geheim\n' >"$work/data/accounts.txt"
 } >"$work/data/777/bestandsdaten.csv"
 sim_start "$simulator" "$work/data"
 
-# A display of our own: the first number without a server.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# A display of our own: Xvfb picks a free number and writes it once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=$(head -n 1 "$work/display")
+[ -n "$display" ] || { echo "FAIL Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
 
 data_dir="$(timeout 30 "$wine" winepath -w "$work/abruf")\\"
 write_settings "$data_dir"
