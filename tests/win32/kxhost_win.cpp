@@ -354,28 +354,6 @@ void CheckGetExportErrorMsg(Report& report, const ExportTable& exports) {
   CheckErrorText(report, exports, 1, std::nullopt);
 }
 
-// The dialog is not built yet: the call ends as a cancel and writes nothing.
-void CheckApiDataDialog(Report& report, const ExportTable& exports) {
-  auto filled = [](std::size_t size, std::string_view text) {
-    std::vector<char> buffer(size, '\xCC');
-    std::memcpy(buffer.data(), text.data(), text.size());
-    buffer[text.size()] = '\0';
-    return buffer;
-  };
-  std::vector<char> user = filled(KX_USER_NAME_BUFFER_SIZE, "berater01");
-  std::vector<char> password = filled(KX_PASSWORD_BUFFER_SIZE, "geheim");
-  std::vector<char> custom = filled(KX_CUSTOM_DATA_BUFFER_SIZE, "UserLogin=12345\r\n");
-  const std::vector<char> userBefore = user, passwordBefore = password, customBefore = custom;
-
-  const int32_t result =
-      Signed(CallExport(report, "ApiDataDialog(user, password, custom)", exports[kApiDataDialog],
-                        {Word(user.data()), Word(password.data()), Word(custom.data())}, 12));
-  const bool untouched = user == userBefore && password == passwordBefore && custom == customBefore;
-  report.Check(result == 2 && untouched, "ApiDataDialog == 2 and all three buffers untouched (got " +
-                                             std::to_string(result) +
-                                             (untouched ? ")" : ", buffers changed)"));
-}
-
 void Register(Report& report, const ExportTable& exports, ProgressCallback callback,
               const std::string& what) {
   const int32_t result =
@@ -511,7 +489,6 @@ int main(int argc, char** argv) {
     CheckAppVersionCheck(report, exports);
     CheckImportVersionInfo(report, exports);
     CheckGetExportErrorMsg(report, exports);
-    CheckApiDataDialog(report, exports);
     Register(report, exports, kRecordProgress, "recorder");
     CheckExportXML(report, exports, args.DataDir);
     CheckUnregistered(report, exports);

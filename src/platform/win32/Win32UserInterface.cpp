@@ -4,31 +4,55 @@
 
 #include <string>
 
-#include "util/Cp1252.h"
-#include "util/Error.h"
+#include "dialogs/ImpApi_Korvalix_Dlg.h"
+#include "dialogs/ImpApi_Korvalix_PwDlg.h"
+#include "platform/win32/Win32AccessDataDialog.h"
+#include "platform/win32/Win32PinPrompt.h"
+#include "platform/win32/Win32Window.h"
 
 namespace kx::win32 {
 
 void Win32UserInterface::ShowInformation(std::string_view caption, std::string_view text) {
   const std::string captionText(caption);
   const std::string bodyText(text);
-  MessageBoxA(nullptr, bodyText.c_str(), captionText.c_str(), MB_OK | MB_ICONINFORMATION);
+  // Owned by the host's window, which stays disabled until the box is closed; without one the
+  // box disables every window of the thread instead.
+  HWND owner = ModalOwner();
+  const UINT modality = owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL;
+  MessageBoxA(owner, bodyText.c_str(), captionText.c_str(), MB_OK | MB_ICONINFORMATION | modality);
 }
 
-// The PIN dialog comes with the library's dialogs; until then a run without a PIN fails plainly.
-bool Win32UserInterface::AskPin(std::string_view, std::string_view, std::string&) {
-  throw Error(
-      std::string("Die PIN-Abfrage ist in dieser Version nicht verfügbar. Bitte die PIN mit der Option "
-                  "Password übergeben."_cp1252));
+bool Win32UserInterface::AskPin(std::string_view providerText, std::string_view loginText,
+                                std::string& pinText) {
+  TImpApiPwDlg form;
+  form.ProviderText = std::string(providerText);
+  form.LoginText = std::string(loginText);
+  if (!Win32PinPrompt(form).ShowModal()) return false;
+  pinText = form.PinText;
+  return true;
 }
 
-// The access-data dialog comes with the library's dialogs; until then it is left as if the user
-// had cancelled, so the host's buffers stay untouched.
-int32_t Win32UserInterface::ShowAccessDataDialog(AccessData&, std::string_view) { return kModalCancel; }
+int32_t Win32UserInterface::ShowAccessDataDialog(AccessData& data, std::string_view importVersion) {
+  TdlgKorvalixDataEdit form;
+  form.UserText = data.UserText;
+  form.PasswordText = data.PasswordText;
+  form.CustomDataText = data.CustomDataText;
+  form.FormShow(importVersion);
+  const int32_t result = Win32AccessDataDialog(form).ShowModal();
+  form.FormClose(result);
+  if (result == kModalOk) data = {form.UserText, form.PasswordText, form.CustomDataText};
+  return result;
+}
 
-}  // namespace kx::win32
+void Win32UserInterface::ShowDownloadProgress() {
+  if (!progress_.Show()) return;
+  window_ = std::make_unique<Win32ProgressWindow>(*progress_.Window());
+}
 
-namespace kx::win32 {
+void Win32UserInterface::CloseDownloadProgress() {
+  window_.reset();
+  progress_.Close();
+}
 
 void Win32UserInterface::SetCursor(Cursor cursor) {
   ::SetCursor(LoadCursorA(nullptr, cursor == Cursor::Wait ? IDC_WAIT : IDC_APPSTARTING));

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <memory>
+
+#include "dialogs/ImpApiDownloadProgress.h"
 #include "platform/UserInterface.h"
+#include "platform/win32/Win32ProgressWindow.h"
 
 namespace kx::win32 {
 
+// The library's windows as Win32 windows; the behaviour of each is its form in dialogs/.
 class Win32UserInterface final : public UserInterface {
  public:
   void ShowInformation(std::string_view caption, std::string_view text) override;
@@ -14,12 +19,14 @@ class Win32UserInterface final : public UserInterface {
     return ProxyAnswer::Unavailable;
   }
 
-  // The progress window comes with the library's dialogs; until then the download runs without
-  // one and cannot be cancelled.
-  void ShowDownloadProgress() override {}
-  bool DownloadCancelled() override { return false; }
-  void CloseDownloadProgress() override {}
+  void ShowDownloadProgress() override;
+  bool DownloadCancelled() override { return progress_.Cancelled(); }
+  void CloseDownloadProgress() override;
   void SetCursor(Cursor cursor) override;
+
+ private:
+  DownloadProgress progress_;
+  std::unique_ptr<Win32ProgressWindow> window_;  // draws progress_'s form: destroyed first
 };
 
 }  // namespace kx::win32

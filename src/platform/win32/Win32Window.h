@@ -1,0 +1,72 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+// What the library's windows share: fonts, the owner of a modal window, an empty dialog template
+// whose controls are placed in pixels, and the placing itself. Layouts are pixels at 96 DPI and
+// are not scaled, as the forms were designed.
+namespace kx::win32 {
+
+struct FontDeleter {
+  void operator()(HFONT font) const { DeleteObject(font); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+// A font of the forms: face, character height in pixels, bold or not.
+FontHandle MakeFont(const char* face, int pixelHeight, bool bold);
+inline constexpr const char* kFormFace = "MS Sans Serif";
+inline constexpr int kFormFontHeight = 11;
+
+// The host's active window on the calling thread (its user-interface thread), or null. A modal
+// window of the library is owned by it, so the host stays disabled while the window waits.
+HWND ModalOwner();
+
+// The module the windows belong to: this library.
+HINSTANCE LibraryInstance();
+
+// A dialog template without controls and without a size: the dialog manager provides the modal
+// loop, Tab, Enter and Escape; the window proc makes the controls in WM_INITDIALOG in pixels.
+struct alignas(4) EmptyDialogTemplate {
+  DLGTEMPLATE Header;
+  WORD Menu = 0;
+  WORD WindowClass = 0;
+  WORD Title = 0;
+
+  explicit EmptyDialogTemplate(DWORD style) : Header{style, 0, 0, 0, 0, 0, 0} {}
+};
+
+// The object a dialog proc serves: handed over with WM_INITDIALOG and kept in the window's
+// DWLP_USER; null before that message.
+template <typename Window>
+Window* DialogObject(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(window, DWLP_USER, lParam);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the window keeps the pointer as its number
+  return reinterpret_cast<Window*>(GetWindowLongPtrA(window, DWLP_USER));
+}
+
+struct Layout {
+  int Left, Top, Width, Height;
+};
+
+// A child control at its pixel position with the given font; id 0 for labels.
+HWND AddControl(HWND parent, const char* windowClass, std::string_view text, DWORD style, Layout layout,
+                int id, HFONT font, DWORD exStyle = 0);
+// A label that fits its text, as a label that sizes itself does: its width follows the text.
+void FitLabelWidth(HWND label, int minimumWidth);
+
+// Gives the window the client size of the layout and centres it on the primary screen, or on
+// the whole desktop across every monitor.
+enum class Centre { Screen, Desktop };
+void PlaceWindow(HWND window, int clientWidth, int clientHeight, Centre centre);
+
+std::string WindowText(HWND window);
+
+// The folder of the host's program file, with its trailing backslash.
+std::string HostProgramFolder();
+
+}  // namespace kx::win32
