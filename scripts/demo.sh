@@ -2,7 +2,9 @@
 # The import as a user meets it, on this machine alone: a provider simulator over HTTPS with its
 # own test CA, generated provider data, an embedded staging database, and two runs of the
 # command-line host — a first import, then a follow-up that continues from its start ids.
-# Run by `make demo` after the build; running it again starts from a clean demo folder.
+# Run by `make demo` after the build; running it again starts from a clean demo folder. It leaves
+# what a run by hand needs: the settings, the test CA, a PIN file, and demo/simulator.sh, which
+# starts the simulator again on the port the settings name.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,6 +29,7 @@ cp "$top"/install/BESTAND.txt "$top"/install/TRANSAKT.txt "$top"/install/DBSTART
 "$bin/kxdb" create "$datadir/KXDB.IDB"
 "$bin/kxgen" --out "$demo/provider/$login" --customers "$customers" --seed 1 --summary > "$demo/provider/summary.txt"
 echo "$login;$pin" > "$demo/provider/accounts.txt"
+(umask 077 && echo "$pin" > "$demo/pin")  # the PIN file a run by hand reads with --pin-file
 echo "provider data: $(tr '\n' ' ' < "$demo/provider/summary.txt")"
 
 "$bin/kxprovider" --make-certs "$demo/certs" > /dev/null
@@ -41,6 +44,13 @@ for _ in $(seq 1 150); do
 done
 grep -qx ready "$demo/ports" || { echo "demo: the provider simulator did not get ready" >&2; exit 1; }
 port=$(awk '$1 == "https-port" {print $2}' "$demo/ports")
+cat > "$demo/simulator.sh" <<SIM
+#!/bin/sh
+# The demo's provider simulator, on the port demo/registry.reg names; ends with Ctrl+C.
+exec "$bin/kxprovider" --data "$demo/provider" --https-port $port --cert-dir "$demo/certs" \\
+  --log "$demo/provider-requests.log"
+SIM
+chmod +x "$demo/simulator.sh"
 echo "provider simulator: https://127.0.0.1:$port (test CA $demo/certs/ca.pem)"
 
 cat > "$demo/registry.reg" <<REG
@@ -57,8 +67,8 @@ export VELQORA_CA_FILE="$demo/certs/ca.pem"
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
 
 run_import() {
-  KX_PIN=$pin "$bin/kximport" --settings "$demo/registry.reg" --output-dir "$xmldir" --advisor DEMO-1 \
-    --login "$login" --embedded-server --no-message-boxes --summary "$@"
+  "$bin/kximport" --settings "$demo/registry.reg" --output-dir "$xmldir" --advisor DEMO-1 \
+    --login "$login" --pin-file "$demo/pin" --embedded-server --no-message-boxes --summary "$@"
 }
 
 echo
@@ -76,3 +86,9 @@ echo "import file:        $xmldir/KORVALIX.XML (the first import's: $xmldir/KORV
 echo "error logs:         $datadir/bst_error.log, tra_error.log, ids_error.log"
 echo "requests the provider simulator decoded:"
 sed 's/^/  /' "$demo/provider-requests.log"
+echo
+echo "To run it again by hand, start the simulator and give kximport the test CA:"
+echo "  $demo/simulator.sh &"
+echo "  VELQORA_CA_FILE=$demo/certs/ca.pem $bin/kximport --settings $demo/registry.reg \\"
+echo "    --output-dir $xmldir --advisor BR-77 --login $login --pin-file $demo/pin --embedded-server \\"
+echo "    --last-import 46000 --continue-from $xmldir/KORVALIX-first.XML --summary"

@@ -140,9 +140,11 @@ void ProviderSimulator::Configure(httplib::Server& server) {
 
 namespace {
 
-// Whether a fixed port can be bound by a socket without any reuse option. The HTTP library's
+// Whether a fixed port can be bound by a socket without SO_REUSEPORT. The HTTP library's
 // listening socket may carry SO_REUSEPORT whatever options are asked for, and then a second
-// simulator would share the port; probing first makes a port in use fail plainly.
+// simulator would share the port; probing first makes a port in use fail plainly. The probe has
+// SO_REUSEADDR, as the listener has: connections of an earlier simulator lingering in TIME_WAIT
+// do not keep the port, a listening socket does.
 bool PortIsFree(const std::string& address, int port) {
   sockaddr_in probe{};
   probe.sin_family = AF_INET;
@@ -150,6 +152,8 @@ bool PortIsFree(const std::string& address, int port) {
   if (inet_pton(AF_INET, address.c_str(), &probe.sin_addr) != 1) return false;
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   const bool free = bind(fd, reinterpret_cast<const sockaddr*>(&probe), sizeof probe) == 0;
   close(fd);
   return free;

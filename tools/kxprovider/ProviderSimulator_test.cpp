@@ -289,6 +289,19 @@ TEST_F(ProviderSimulatorTest, APortInUseIsRefused) {
   EXPECT_THROW(second.Start(), Error);
 }
 
+// The server closes its connections first, so they linger in TIME_WAIT on its port; a simulator
+// started again on that port (demo/simulator.sh does) must still get it.
+TEST_F(ProviderSimulatorTest, APortJustLeftCanBeTakenAgain) {
+  ASSERT_EQ(Holdings().Status(), 200);
+  const int port = Port();
+  simulator_->Stop();
+  SimulatorOptions options;
+  options.dataDir = data_.Path().string();
+  options.httpPort = port;
+  ProviderSimulator again(options);
+  EXPECT_NO_THROW(again.Start());
+}
+
 // HTTPS with the test certificates, made once for the suite.
 class ProviderSimulatorHttpsTest : public ::testing::Test {
  protected:
