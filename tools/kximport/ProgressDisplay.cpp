@@ -20,8 +20,11 @@ void ProgressDisplay::StartStage(const std::string& label) {
 }
 
 void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text) {
+  const std::lock_guard lock(mutex_);
+  if (kind != KX_PROGRESS_STATUS && kind != KX_PROGRESS_POSITION && !text.empty()) details_.push_back(text);
   switch (kind) {
     case KX_PROGRESS_STATUS:
+      details_.clear();
       if (value > 0) percent_ = value;
       label_ = text;
       StartStage(text);
@@ -74,7 +77,21 @@ void ProgressDisplay::ClearBar() {
   barShown_ = false;
 }
 
+void ProgressDisplay::Say(const std::string& line) {
+  const std::lock_guard lock(mutex_);
+  ClearBar();
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+std::vector<std::string> ProgressDisplay::Details() const {
+  const std::lock_guard lock(mutex_);
+  return details_;
+}
+
 void ProgressDisplay::Finish(bool succeeded) {
+  const std::lock_guard lock(mutex_);
   StartStage("");
   stages_.pop_back();
   if (succeeded) {
