@@ -79,6 +79,7 @@ sim_start "$bin/kxprovider" "$work/ctrlc" || fail "no simulator"
 trap 'sim_stop; rm -rf "$work"' EXIT
 sim_fault stall-body 4
 mkdir -p "$work/ctrlc-host/xml_temp" "$work/ctrlc-host/KORVALIX"
+cp "$top"/install/BESTAND.txt "$top"/install/TRANSAKT.txt "$top"/install/DBSTARTIDS.txt "$work/ctrlc-host/KORVALIX/"
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"DownloadSrvUrl"="http://127.0.0.1:%s/modules/tavo/onlinedatatransfer.php"\r\n' \
   "$SIM_PORT" >"$work/ctrlc.reg"
 "$bin/kximport" --settings "$work/ctrlc.reg" --output-dir "$work/ctrlc-host/xml_temp" --login 12345 --pin geheim \
@@ -94,7 +95,6 @@ grep -q 'während der Übertragung' "$work/err" || fail "Ctrl+C during the downl
 
 echo "== the PIN from a file, standard input or KX_PIN; a result the library has no text for"
 sim_reset
-cp "$top"/install/BESTAND.txt "$top"/install/TRANSAKT.txt "$top"/install/DBSTARTIDS.txt "$work/ctrlc-host/KORVALIX/"
 "$bin/kxdb" create "$work/ctrlc-host/KORVALIX/KXDB.IDB" >/dev/null
 printf '"ImportDB"="./KXDB.IDB"\r\n' >>"$work/ctrlc.reg"
 run_pin() {
