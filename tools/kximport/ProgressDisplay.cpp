@@ -21,7 +21,9 @@ void ProgressDisplay::StartStage(const std::string& label) {
 
 void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text) {
   const std::lock_guard lock(mutex_);
-  if (kind != KX_PROGRESS_STATUS && kind != KX_PROGRESS_POSITION && !text.empty()) details_.push_back(text);
+  // Error lines stand on the console already; a provider file that arrived ends its step.
+  if (kind == KX_PROGRESS_LOG && !text.empty()) details_.push_back(text);
+  if (kind == KX_PROGRESS_LOG && text.starts_with("Datendatei geladen")) details_.clear();
   switch (kind) {
     case KX_PROGRESS_STATUS:
       details_.clear();

@@ -22,8 +22,8 @@ class ProgressDisplay {
   // A line of kximport's own on standard error, the bar cleared first. Safe from another thread.
   void Say(const std::string& line);
 
-  // The log and error lines since the latest status line: what the failing step said about its
-  // cause (the transport's reason, the file or database it named).
+  // The log lines of the latest step: what the failing step said about its cause (the
+  // transport's reason, the file or database it named). The error lines were shown as they came.
   std::vector<std::string> Details() const;
 
   struct Stage {

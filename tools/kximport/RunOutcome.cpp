@@ -43,7 +43,13 @@ std::vector<std::string> FailureLines(int32_t result, const std::string& library
                                       const std::vector<std::string>& details,
                                       const std::string& checkCommand) {
   std::vector<std::string> lines = {OwnText(result, libraryText)};
-  for (const std::string& detail : details) lines.push_back("  " + detail);
+  for (std::string detail : details) {  // lines of one message indented alike
+    for (std::size_t p = detail.find('\n'); p != std::string::npos; p = detail.find('\n', p + 1)) {
+      detail.insert(p + 1, "  ");
+    }
+    std::erase(detail, '\r');
+    lines.push_back("  " + detail);
+  }
   if (std::find(kFoundByCheck.begin(), kFoundByCheck.end(), result) != kFoundByCheck.end()) {
     lines.push_back("→ " + checkCommand);
   } else if (result == kx::kDownloadDenied || result == kx::kProviderAccessDenied) {
