@@ -301,9 +301,8 @@ void PrintSummary(const Arguments& args, const kximport::ProgressDisplay& displa
 }
 
 // The data report of a data directory on the terminal and, when jsonPath is set, as JSON.
-void ReportData(const std::string& dataDir, const std::string& importDb, std::size_t maxPerKind,
+void ReportData(const std::vector<kximport::ProviderFileReport>& reports, std::size_t maxPerKind,
                 std::ostream& out, const std::string& jsonPath) {
-  const std::vector<kximport::ProviderFileReport> reports = kximport::AnalyzeDataDirectory(dataDir, importDb);
   kximport::PrintDataReport(reports, kximport::LanguageFromEnvironment(), maxPerKind, out);
   if (!jsonPath.empty()) {
     std::ofstream json(jsonPath, std::ios::binary | std::ios::trunc);
@@ -370,19 +369,20 @@ bool Preflight(const Arguments& args, const std::string& dataDir) {
 // the data report and the summary when asked. Returns the exit status.
 int AfterImport(const Arguments& args, const kximport::RunPlaces& places) {
   int status = 0;
+  std::vector<kximport::ProviderFileReport> reports;
   try {
-    const auto reports = kximport::AnalyzeDataDirectory(places.dataDir, places.importDb);
+    reports = kximport::AnalyzeDataDirectory(places.dataDir, places.importDb);
     if (kximport::PrintDropped(reports, places.dataDir, std::cout) > 0 && args.strict) status = kExitRefused;
     std::cout.flush();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "kximport: refused records not counted: %s\n", e.what());
     if (args.strict) status = kExitRefused;  // nobody can say that nothing was refused
   }
-  if (args.report) {
+  if (args.report && !reports.empty()) {
     const std::string& dataDir = places.dataDir;
     try {
       std::ofstream text(dataDir + "data_report.txt", std::ios::binary | std::ios::trunc);
-      ReportData(dataDir, places.importDb, SIZE_MAX, text, dataDir + "data_report.json");
+      ReportData(reports, SIZE_MAX, text, dataDir + "data_report.json");
       std::printf("Datenbericht: %sdata_report.txt\n", dataDir.c_str());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "kximport: no data report: %s\n", e.what());
@@ -527,7 +527,7 @@ int Check(int argc, char** argv) {
     if (dataDir.empty()) dataDir = places.dataDir;
     if (dataDir.empty()) throw UsageError("check --data needs DIR, --output-dir or a DataDir setting");
     if (!dataDir.ends_with('/')) dataDir += '/';
-    ReportData(dataDir, places.importDb, maxPerKind, std::cout, json);
+    ReportData(kximport::AnalyzeDataDirectory(dataDir, places.importDb), maxPerKind, std::cout, json);
     return 0;
   }
   if (const char* pin = std::getenv("KX_PIN"); options.pin.empty() && pin != nullptr)
