@@ -48,22 +48,30 @@ run --strict || fail "the first import failed"
 cp "$host/xml_temp/KORVALIX.XML" "$work/earlier.xml"
 cp "$data/bestandsdaten.csv" "$work/earlier-holdings.csv"
 
-echo "== Ctrl+C: one case per line: moment, simulator fault, the output line that starts the moment, the line"
-while IFS='|' read -r moment fault trigger said; do
+echo "== Ctrl+C: one case per line: moment, simulator fault, when (timeout's seconds, or the output line that starts the moment), the line"
+while IFS='|' read -r moment fault when said; do
   sim_reset
   # shellcheck disable=SC2086 # the fault is mode and value
   [ -z "$fault" ] || sim_fault $fault
   rm -f "$data/bestandsdaten.csv" && cp "$work/earlier-holdings.csv" "$data/bestandsdaten.csv"
-  "$bin/kximport" --settings "$work/sim.reg" --output-dir "$host/xml_temp" --login 12345 --pin geheim \
-    --embedded-server --no-message-boxes --last-import 1 >"$work/out" 2>"$work/err" &
-  importer=$!
-  for _ in $(seq 600); do grep -q "$trigger" "$work/out" && break; sleep 0.02; done
-  [ "$moment" != transfer ] || sleep 1  # the answer's head has come, the body stands still
-  sent=$(date +%s%N)
-  kill -INT "$importer"
+  seconds=0 && [[ ! $when =~ ^[0-9]+$ ]] || seconds=$when
+  import=("$bin/kximport" --settings "$work/sim.reg" --output-dir "$host/xml_temp" --login 12345 --pin geheim
+    --embedded-server --no-message-boxes --last-import 1)
+  if [ "$seconds" -gt 0 ]; then
+    # timeout(1) sends SIGINT to kximport and then to its own process group: kximport gets it twice.
+    timeout --preserve-status -s INT "${seconds}s" "${import[@]}" >"$work/out" 2>"$work/err" &
+    importer=$!
+    start=$(($(date +%s%N) + seconds * 1000000000))
+  else
+    "${import[@]}" >"$work/out" 2>"$work/err" &
+    importer=$!
+    for _ in $(seq 600); do grep -q "$when" "$work/out" && break; sleep 0.02; done
+    start=$(date +%s%N)
+    kill -INT "$importer"
+  fi
   got=0
   wait "$importer" || got=$?
-  ms=$((($(date +%s%N) - sent) / 1000000))
+  ms=$((($(date +%s%N) - start) / 1000000))
   [ "$got" -eq 130 ] || fail "$moment: exit $got, expected 130"
   [ "$ms" -lt 1000 ] || fail "$moment: ended $ms ms after Ctrl+C"
   grep -q "$said" "$work/err" || fail "$moment: no line '$said'"
@@ -73,8 +81,8 @@ while IFS='|' read -r moment fault trigger said; do
   ! ls "$data"/*.kxtmp "$host/xml_temp"/*.kx* >/dev/null 2>&1 || fail "$moment: a temporary file is left"
   echo "   $moment: $ms ms"
 done <<'CASES'
-answer|stall 30|Daten abrufen|bevor der Anbieter geantwortet hat
-transfer|stall-body 30|Daten abrufen|während der Übertragung
+answer|stall 30|2|bevor der Anbieter geantwortet hat
+transfer|stall-body 30|2|während der Übertragung
 load||Import .*transaktionsdaten|beim Laden in die Staging-Datenbank
 document||Erstelle XML-Datei|beim Schreiben von KORVALIX.XML
 CASES

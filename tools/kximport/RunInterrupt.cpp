@@ -52,6 +52,9 @@ void RunInterrupt::Watch() {
     std::unique_lock lock(mutex_);
     if (stopping_) return;
     const bool again = interrupted_.exchange(true);
+    // The run has returned after an interrupt: its thread says what ended. A second SIGINT
+    // (timeout(1) signals the child and then its process group) changes nothing.
+    if (again && runEnded_) continue;
     const RunStage stage = stage_;
     if (stage == RunStage::Transfer && !again && !runEnded_) {
       // The progress window's cancel: the run returns its cancel code and the run's thread ends
