@@ -279,7 +279,11 @@ kximport::RunInterrupt* gInterrupt = nullptr;
 
 void KX_CALL OnProgress(int32_t kind, int32_t value, const char* text) {
   const std::string shown = kx::Cp1252ToUtf8(text);
-  if (gInterrupt != nullptr) gInterrupt->Track(kind, value, text != nullptr ? text : "");
+  if (gInterrupt != nullptr) {
+    gInterrupt->Track(kind, value, text != nullptr ? text : "");
+    // After Ctrl+C the run's error lines only restate the cancel; the interrupt's line says it.
+    if (gInterrupt->Interrupted() && kind == KX_PROGRESS_ERROR) return;
+  }
   gDisplay->Show(kind, value, shown);
 }
 
