@@ -134,19 +134,21 @@ int32_t Downloader::ReadBody(HttpRequest& request, OutputStream& target, bool sh
     const HttpRequest::ReadResult read = request.Read(buffer.data(), kReadSize);
     // A transfer that breaks off is a failed transfer, never the end of the data: a partial
     // provider file must not pass for a complete one.
-    if (!read.ok) {
-      readFailed = true;
-      break;
+    // A transport may also end the transfer itself when the window's cancel is pressed while it
+    // waits for data: that read fails, and the cancel, not the failure, is the result.
+    readFailed = !read.ok;
+    if (read.ok && read.bytes == 0) break;
+    if (read.ok) {
+      target.Write(buffer.data(), read.bytes);
+      size += static_cast<int64_t>(read.bytes);
+      progress_.Send(KX_PROGRESS_POSITION, 5, "");
     }
-    if (read.bytes == 0) break;
-    target.Write(buffer.data(), read.bytes);
-    size += static_cast<int64_t>(read.bytes);
-    progress_.Send(KX_PROGRESS_POSITION, 5, "");
     if (window.Cancelled()) {
       Report("Download durch Benutzer abgebrochen");
       window.Close();
       return kDownloadCancelled;
     }
+    if (readFailed) break;
   }
   window.Close();
   if (readFailed || size == 0 || (expected > 0 && expected != size)) {

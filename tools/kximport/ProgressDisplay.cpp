@@ -20,8 +20,13 @@ void ProgressDisplay::StartStage(const std::string& label) {
 }
 
 void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text) {
+  const std::lock_guard lock(mutex_);
+  // Error lines stand on the console already; a provider file that arrived ends its step.
+  if (kind == KX_PROGRESS_LOG && !text.empty()) details_.push_back(text);
+  if (kind == KX_PROGRESS_LOG && text.starts_with("Datendatei geladen")) details_.clear();
   switch (kind) {
     case KX_PROGRESS_STATUS:
+      details_.clear();
       if (value > 0) percent_ = value;
       label_ = text;
       StartStage(text);
@@ -74,7 +79,21 @@ void ProgressDisplay::ClearBar() {
   barShown_ = false;
 }
 
+void ProgressDisplay::Say(const std::string& line) {
+  const std::lock_guard lock(mutex_);
+  ClearBar();
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+std::vector<std::string> ProgressDisplay::Details() const {
+  const std::lock_guard lock(mutex_);
+  return details_;
+}
+
 void ProgressDisplay::Finish(bool succeeded) {
+  const std::lock_guard lock(mutex_);
   StartStage("");
   stages_.pop_back();
   if (succeeded) {

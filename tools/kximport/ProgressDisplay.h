@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ class ProgressDisplay {
   void Show(int32_t kind, int32_t value, const std::string& text);
   // The end of the run: the bar reaches 100 % only when the import succeeded.
   void Finish(bool succeeded);
+  // A line of kximport's own on standard error, the bar cleared first. Safe from another thread.
+  void Say(const std::string& line);
+
+  // The log lines of the latest step: what the failing step said about its cause (the
+  // transport's reason, the file or database it named). The error lines were shown as they came.
+  std::vector<std::string> Details() const;
 
   struct Stage {
     std::string label;
@@ -30,12 +37,14 @@ class ProgressDisplay {
   void ClearBar();
   void StartStage(const std::string& label);
 
+  mutable std::mutex mutex_;  // Say() comes from the interrupt's thread
   bool terminal_;
   bool verbose_;
   int percent_ = 0;
   std::string label_;
   bool barShown_ = false;
   std::vector<Stage> stages_;
+  std::vector<std::string> details_;
   std::chrono::steady_clock::time_point stageStart_;
 };
 

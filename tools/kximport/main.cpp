@@ -1,6 +1,7 @@
 // kximport: a command-line host for the import plug-in on Linux. It loads the library the way
 // the host application does (dlopen, the exports by name), performs the handshake, shows the
 // progress messages and runs one import with ExportXML.
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -20,6 +21,9 @@
 #include "kximport/ImportDocument.h"
 #include "kximport/InstallationCheck.h"
 #include "kximport/ProgressDisplay.h"
+#include "kximport/RunInterrupt.h"
+#include "kximport/RunOutcome.h"
+#include "kximport/RunPreflight.h"
 #include "util/Cp1252.h"
 #include "util/ResultCodes.h"
 #include "util/WholeNumber.h"
@@ -28,6 +32,8 @@ namespace {
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 3;        // --strict: the import refused records
+constexpr int kExitInterrupted = 130;  // Ctrl+C, as a shell reports a process that SIGINT ended
 
 const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
        kximport access-data [--user NAME] [--password PIN] [--library PATH]
@@ -60,6 +66,7 @@ Options:
   --summary                after a successful import: what the file holds and the stages' times
   --report                 after the import: the data report of check --data, written beside the
                            error logs (data_report.txt, data_report.json)
+  --strict                 exit status 3 when the import refused records
   --help                   this text
 
 A progress bar is drawn when standard output is a terminal, plain lines otherwise. Error lines
@@ -90,9 +97,13 @@ code, records with too few fields, repeated transaction ids, a header that does 
 zero bytes and refused records, each with its line; then the counts. At most N lines per kind
 (--max, default 10); --json FILE writes every finding.
 
+After a successful import the records refused and the texts cut are counted per provider file.
+Ctrl+C ends a run at any moment with one line of what it interrupted; the previous KORVALIX.XML
+and provider files stay as they were.
+
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
 are printed), 2 for a wrong command line, a previous document that cannot be read (--continue-from)
-or a library that cannot be loaded.
+or a library that cannot be loaded, 3 with --strict when records were refused, 130 after Ctrl+C.
 
 Example:
   kximport --settings /etc/velqora/tavo/registry.reg --output-dir /srv/host/xml_temp \
@@ -114,6 +125,7 @@ struct Arguments {
   bool verbose = false;
   bool summary = false;
   bool report = false;
+  bool strict = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -222,6 +234,8 @@ Arguments ParseArguments(int argc, char** argv) {
       args.summary = true;
     } else if (arg == "--report") {
       args.report = true;
+    } else if (arg == "--strict") {
+      args.strict = true;
     } else {
       throw UsageError("unknown argument '" + arg + "' (see --help)");
     }
@@ -261,9 +275,16 @@ std::string ResultText(const kximport::HostLibrary& lib, int32_t result) {
 }
 
 std::unique_ptr<kximport::ProgressDisplay> gDisplay;
+kximport::RunInterrupt* gInterrupt = nullptr;
 
 void KX_CALL OnProgress(int32_t kind, int32_t value, const char* text) {
-  gDisplay->Show(kind, value, kx::Cp1252ToUtf8(text));
+  const std::string shown = kx::Cp1252ToUtf8(text);
+  if (gInterrupt != nullptr) {
+    gInterrupt->Track(kind, value, text != nullptr ? text : "");
+    // After Ctrl+C the run's error lines only restate the cancel; the interrupt's line says it.
+    if (gInterrupt->Interrupted() && kind == KX_PROGRESS_ERROR) return;
+  }
+  gDisplay->Show(kind, value, shown);
 }
 
 void PrintSummary(const Arguments& args, const kximport::ProgressDisplay& display) {
@@ -284,9 +305,8 @@ void PrintSummary(const Arguments& args, const kximport::ProgressDisplay& displa
 }
 
 // The data report of a data directory on the terminal and, when jsonPath is set, as JSON.
-void ReportData(const std::string& dataDir, const std::string& importDb, std::size_t maxPerKind,
+void ReportData(const std::vector<kximport::ProviderFileReport>& reports, std::size_t maxPerKind,
                 std::ostream& out, const std::string& jsonPath) {
-  const std::vector<kximport::ProviderFileReport> reports = kximport::AnalyzeDataDirectory(dataDir, importDb);
   kximport::PrintDataReport(reports, kximport::LanguageFromEnvironment(), maxPerKind, out);
   if (!jsonPath.empty()) {
     std::ofstream json(jsonPath, std::ios::binary | std::ios::trunc);
@@ -295,35 +315,78 @@ void ReportData(const std::string& dataDir, const std::string& importDb, std::si
   }
 }
 
-int Run(const Arguments& args) {
-  if (!args.settings.empty()) setenv("VELQORA_REGISTRY", args.settings.c_str(), 1);
-  const std::string options = OptionText(args);
-  const kximport::HostLibrary lib(args.library);
-  if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
-    throw UsageError("the library refuses this host version");
-  if (lib.VersionInfo() != KX_VERSION_INFO) throw UsageError("the library has another interface version");
+// The check that looks at what this run uses.
+std::string CheckCommand(const Arguments& args) {
+  std::string command = "kximport check";
+  if (!args.settings.empty()) command += " --settings " + args.settings;
+  return command + " --output-dir " + args.outputDir;
+}
 
-  gDisplay = std::make_unique<kximport::ProgressDisplay>(isatty(STDOUT_FILENO) != 0, args.verbose);
-  lib.RegProgrCallback(&OnProgress);
-  const std::string outputDir = ToLibraryText(args.outputDir);
-  const std::string advisor = ToLibraryText(args.advisor);
-  double lastImport = args.lastImport;
-  const int32_t result = lib.ExportXML(outputDir.c_str(), advisor.c_str(), 0, &lastImport,
-                                       args.noOptions ? nullptr : options.c_str());
-  lib.RegProgrCallback(nullptr);
-  gDisplay->Finish(result == 0);
-
-  if (result != 0) {
-    std::fprintf(stderr, "Import fehlgeschlagen, Ergebnis %d:\n%s\n", result,
-                 ResultText(lib, result).c_str());
-    return kExitFailed;
+// Ctrl+C outside a transfer, on the interrupt's thread: the line, no temporary file of this run
+// left behind (the finished files are replaced only when complete), and the end of the process
+// without running the database client's exit handlers in the middle of its work.
+void Abandon(const Arguments& args, const std::string& dataDir, const kximport::KeptDocument& earlier,
+             kximport::RunStage stage) {
+  if (stage != kximport::RunStage::After) earlier.Restore();
+  gDisplay->Say(kximport::RunInterrupt::Line(stage));
+  for (const char* file : {"bestandsdaten.csv", "transaktionsdaten.csv"}) {
+    unlink((dataDir + file + ".kxtmp").c_str());
   }
-  if (args.report) {
-    const kximport::RunPlaces places = kximport::PlacesOf(args.settings, args.outputDir);
+  unlink((args.outputDir + "/KORVALIX.XML.kxtmp").c_str());
+  _exit(kExitInterrupted);
+}
+
+// Whether the library would go on to the download: the checks it makes before that (the option
+// text, the login, a PIN or a terminal to ask for one) keep their own results.
+bool ReachesDownload(const Arguments& args) {
+  if (args.noOptions) return false;
+  bool login = false;
+  bool pin = false;
+  for (const std::vector<std::string>* lines : {&args.fileLines, &args.optionLines}) {
+    for (const std::string& line : *lines) {
+      login = login || (line.starts_with("UserLogin=") && line.size() > 10);
+      pin = pin || (line.starts_with("Password=") && line.size() > 9);
+    }
+  }
+  if (!pin) pin = access("/dev/tty", R_OK | W_OK) == 0 && isatty(STDIN_FILENO) != 0;
+  return login && pin;
+}
+
+// Before anything is fetched: a missing settings file is said, and maps the load would refuse
+// end the run here.
+bool Preflight(const Arguments& args, const std::string& dataDir) {
+  if (const std::string missing = kximport::MissingSettingsFile(args.settings); !missing.empty()) {
+    std::fprintf(stderr,
+                 "Warnung: Einstellungsdatei %s nicht gefunden; der Lauf nimmt die eingebaute "
+                 "Beispieladresse.\n",
+                 missing.c_str());
+  }
+  if (dataDir.empty() || !ReachesDownload(args)) return true;
+  const std::string fault = kximport::ColumnMapFault(dataDir);
+  if (fault.empty()) return true;
+  std::fprintf(stderr, "Import nicht begonnen, nichts heruntergeladen:\n%s\n→ %s\n", fault.c_str(),
+               CheckCommand(args).c_str());
+  return false;
+}
+
+// After a successful run: what the load refused and cut (read again with the run's own reader),
+// the data report and the summary when asked. Returns the exit status.
+int AfterImport(const Arguments& args, const kximport::RunPlaces& places) {
+  int status = 0;
+  std::vector<kximport::ProviderFileReport> reports;
+  try {
+    reports = kximport::AnalyzeDataDirectory(places.dataDir, places.importDb);
+    if (kximport::PrintDropped(reports, places.dataDir, std::cout) > 0 && args.strict) status = kExitRefused;
+    std::cout.flush();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kximport: refused records not counted: %s\n", e.what());
+    if (args.strict) status = kExitRefused;  // nobody can say that nothing was refused
+  }
+  if (args.report && !reports.empty()) {
     const std::string& dataDir = places.dataDir;
     try {
       std::ofstream text(dataDir + "data_report.txt", std::ios::binary | std::ios::trunc);
-      ReportData(dataDir, places.importDb, SIZE_MAX, text, dataDir + "data_report.json");
+      ReportData(reports, SIZE_MAX, text, dataDir + "data_report.json");
       std::printf("Datenbericht: %sdata_report.txt\n", dataDir.c_str());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "kximport: no data report: %s\n", e.what());
@@ -336,7 +399,57 @@ int Run(const Arguments& args) {
       std::fprintf(stderr, "kximport: no summary: %s\n", e.what());
     }
   }
-  return 0;
+  return status;
+}
+
+int Run(const Arguments& args) {
+  if (!args.settings.empty()) setenv("VELQORA_REGISTRY", args.settings.c_str(), 1);
+  const std::string options = OptionText(args);
+  const kximport::RunPlaces places = kximport::PlacesOf(args.settings, args.outputDir);
+  if (!Preflight(args, places.dataDir)) return kExitFailed;
+
+  gDisplay = std::make_unique<kximport::ProgressDisplay>(isatty(STDOUT_FILENO) != 0, args.verbose);
+  // Before the library and the database client are loaded: their threads inherit the blocked
+  // SIGINT.
+  const kximport::KeptDocument earlier(args.outputDir + "/KORVALIX.XML");
+  kximport::RunInterrupt interrupt(
+      [&](kximport::RunStage stage) { Abandon(args, places.dataDir, earlier, stage); });
+  const kximport::HostLibrary lib(args.library);
+  if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
+    throw UsageError("the library refuses this host version");
+  if (lib.VersionInfo() != KX_VERSION_INFO) throw UsageError("the library has another interface version");
+
+  gInterrupt = &interrupt;
+  lib.RegProgrCallback(&OnProgress);
+  const std::string outputDir = ToLibraryText(args.outputDir);
+  const std::string advisor = ToLibraryText(args.advisor);
+  double lastImport = args.lastImport;
+  const int32_t result = lib.ExportXML(outputDir.c_str(), advisor.c_str(), 0, &lastImport,
+                                       args.noOptions ? nullptr : options.c_str());
+  interrupt.RunEnded();
+  lib.RegProgrCallback(nullptr);
+  gInterrupt = nullptr;
+  gDisplay->Finish(result == 0);
+
+  if (interrupt.Interrupted()) {
+    // The watcher may be ending the process with its own line at this moment.
+    if (!interrupt.ClaimExit()) {
+      for (;;) pause();
+    }
+    const bool cancelled = result == kx::kDownloadCancelled;
+    gDisplay->Say(
+        kximport::RunInterrupt::Line(cancelled ? kximport::RunStage::Transfer : kximport::RunStage::After));
+    return kExitInterrupted;
+  }
+  if (result != 0) {
+    std::fprintf(stderr, "Import fehlgeschlagen, Ergebnis %d:\n", result);
+    for (const std::string& line :
+         kximport::FailureLines(result, ResultText(lib, result), gDisplay->Details(), CheckCommand(args))) {
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    return kExitFailed;
+  }
+  return AfterImport(args, places);
 }
 
 }  // namespace
@@ -418,7 +531,7 @@ int Check(int argc, char** argv) {
     if (dataDir.empty()) dataDir = places.dataDir;
     if (dataDir.empty()) throw UsageError("check --data needs DIR, --output-dir or a DataDir setting");
     if (!dataDir.ends_with('/')) dataDir += '/';
-    ReportData(dataDir, places.importDb, maxPerKind, std::cout, json);
+    ReportData(kximport::AnalyzeDataDirectory(dataDir, places.importDb), maxPerKind, std::cout, json);
     return 0;
   }
   if (const char* pin = std::getenv("KX_PIN"); options.pin.empty() && pin != nullptr)

@@ -163,6 +163,15 @@ class CurlRequest final : public HttpRequest {
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlRequest::OnData);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    // libcurl calls this at least once a second while the transfer waits: the progress window's
+    // cancel ends it then, also when the server sends nothing.
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CurlRequest::OnTransferInfo);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
+  }
+
+  static int OnTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CurlRequest*>(self)->ui_.DownloadCancelled() ? 1 : 0;
   }
 
   void Pump() {

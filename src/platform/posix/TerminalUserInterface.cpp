@@ -157,6 +157,19 @@ struct sigaction gPreviousInterrupt {};
 
 void OnInterrupt(int) { gInterrupted = 1; }
 
+// A host that decides about SIGINT itself blocks it in every thread and, while the download runs,
+// directs it at the thread that runs the import: there it waits, pending, and is taken here.
+bool InterruptPendingOnThisThread() {
+  sigset_t pending;
+  sigemptyset(&pending);
+  if (sigpending(&pending) != 0 || sigismember(&pending, SIGINT) != 1) return false;
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  const timespec now{};
+  return sigtimedwait(&interrupt, nullptr, &now) == SIGINT;
+}
+
 }  // namespace
 
 void TerminalUserInterface::ShowDownloadProgress() {
@@ -170,9 +183,13 @@ void TerminalUserInterface::ShowDownloadProgress() {
 
 bool TerminalUserInterface::DownloadCancelled() {
   if (TfrmDownloadProgress* window = progress_.Window();
-      window != nullptr && gInterrupted != 0 && !window->CancelRequested) {
+      window != nullptr && !window->CancelRequested &&
+      (gInterrupted != 0 || InterruptPendingOnThisThread())) {
     window->Button1Click();
-    std::fputs("Download wird abgebrochen !\n", stderr);
+    // A host's progress bar may stand on the terminal's last line: the line is cleared first.
+    std::fputs(isatty(STDERR_FILENO) != 0 ? "\r\033[KDownload wird abgebrochen !\n"
+                                          : "Download wird abgebrochen !\n",
+               stderr);
   }
   return progress_.Cancelled();
 }

@@ -15,7 +15,7 @@ class TerminalUserInterface final : public UserInterface {
   ProxyAnswer AskProxyCredentials(std::string_view url, ProxyCredentials& credentials) override;
 
   // The progress window has no form on a terminal; while it would be shown, Ctrl+C (SIGINT)
-  // is its cancel button, and the download stops after its chunk.
+  // is its cancel button, and the download stops within a poll of the transfer, data or not.
   void ShowDownloadProgress() override;
   bool DownloadCancelled() override;
   void CloseDownloadProgress() override;

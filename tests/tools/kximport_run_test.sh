@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# A kximport run as its user meets it: Ctrl+C at four moments, failures with their cause on the
+# console, and what the load dropped. The provider simulator over HTTP, an embedded database.
+# Usage: kximport_run_test.sh BUILD_BIN_DIR SOURCE_DIR
+set -euo pipefail
+
+bin=${1:?usage: kximport_run_test.sh BUILD_BIN_DIR SOURCE_DIR}
+top=${2:?usage: kximport_run_test.sh BUILD_BIN_DIR SOURCE_DIR}
+work=$(mktemp -d "${TMPDIR:-/tmp}/kximport-run-XXXXXX")
+# shellcheck source=../support/provider_simulator.sh
+. "$top/tests/support/provider_simulator.sh"
+tls=
+trap 'sim_stop; [ -z "$tls" ] || kill "$tls" 2>/dev/null || true; rm -rf "$work"' EXIT
+export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  sed 's/^/  stdout: /' "$work/out" >&2 2>/dev/null || true
+  sed 's/^/  stderr: /' "$work/err" >&2 2>/dev/null || true
+  failures=$((failures + 1))
+}
+
+host=$work/host
+data=$host/KORVALIX
+mkdir -p "$host/xml_temp" "$data" "$work/provider/12345"
+cp "$top"/install/BESTAND.txt "$top"/install/TRANSAKT.txt "$top"/install/DBSTARTIDS.txt "$data/"
+"$bin/kxdb" create "$data/KXDB.IDB" >/dev/null
+# Enough data that the load and the document each last a few hundred milliseconds at least.
+"$bin/kxgen" --out "$work/provider/12345" --customers 1500 --seed 7 >/dev/null
+echo "12345;geheim" >"$work/provider/accounts.txt"
+sim_start "$bin/kxprovider" "$work/provider" || exit 1
+settings() {  # settings URL [more lines]: the settings file of this host
+  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"DownloadSrvUrl"="%s"\r\n"ImportDB"="./KXDB.IDB"\r\n' "$1"
+  shift
+  printf '%s\r\n' "$@"
+}
+url=http://127.0.0.1:$SIM_PORT/modules/tavo/onlinedatatransfer.php
+settings "$url" >"$work/sim.reg"
+run() {  # run [options]: one import into the host, output in $work/out and $work/err
+  "$bin/kximport" --settings "$work/sim.reg" --output-dir "$host/xml_temp" --login 12345 --pin geheim \
+    --embedded-server --no-message-boxes "$@" >"$work/out" 2>"$work/err"
+}
+
+echo "== the earlier document (nothing dropped: --strict keeps 0, no line about dropped data)"
+run --strict || fail "the first import failed"
+! grep -q 'Nicht übernommen' "$work/out" || fail "a complete import reports dropped data"
+cp "$host/xml_temp/KORVALIX.XML" "$work/earlier.xml"
+cp "$data/bestandsdaten.csv" "$work/earlier-holdings.csv"
+
+echo "== Ctrl+C: one case per line: moment, simulator fault, when (timeout's seconds, or the output line that starts the moment), the line"
+while IFS='|' read -r moment fault when said; do
+  sim_reset
+  # shellcheck disable=SC2086 # the fault is mode and value
+  [ -z "$fault" ] || sim_fault $fault
+  rm -f "$data/bestandsdaten.csv" && cp "$work/earlier-holdings.csv" "$data/bestandsdaten.csv"
+  seconds=0 && [[ ! $when =~ ^[0-9]+$ ]] || seconds=$when
+  import=("$bin/kximport" --settings "$work/sim.reg" --output-dir "$host/xml_temp" --login 12345 --pin geheim
+    --embedded-server --no-message-boxes --last-import 1)
+  if [ "$seconds" -gt 0 ]; then
+    # timeout(1) sends SIGINT to kximport and then to its own process group: kximport gets it twice.
+    timeout --preserve-status -s INT "${seconds}s" "${import[@]}" >"$work/out" 2>"$work/err" &
+    importer=$!
+    start=$(($(date +%s%N) + seconds * 1000000000))
+  else
+    "${import[@]}" >"$work/out" 2>"$work/err" &
+    importer=$!
+    for _ in $(seq 600); do grep -q "$when" "$work/out" && break; sleep 0.02; done
+    start=$(date +%s%N)
+    kill -INT "$importer"
+  fi
+  got=0
+  wait "$importer" || got=$?
+  ms=$((($(date +%s%N) - start) / 1000000))
+  [ "$got" -eq 130 ] || fail "$moment: exit $got, expected 130"
+  [ "$ms" -lt 1000 ] || fail "$moment: ended $ms ms after Ctrl+C"
+  grep -q "$said" "$work/err" || fail "$moment: no line '$said'"
+  [ "$(grep -c 'Abgebrochen' "$work/err")" -eq 1 ] || fail "$moment: not exactly one line of what was interrupted"
+  cmp -s "$work/earlier.xml" "$host/xml_temp/KORVALIX.XML" || fail "$moment: the earlier document changed"
+  cmp -s "$work/earlier-holdings.csv" "$data/bestandsdaten.csv" || fail "$moment: the holdings file is not whole"
+  ! ls "$data"/*.kxtmp "$host/xml_temp"/*.kx* >/dev/null 2>&1 || fail "$moment: a temporary file is left"
+  echo "   $moment: $ms ms"
+done <<'CASES'
+answer|stall 30|2|bevor der Anbieter geantwortet hat
+transfer|stall-body 30|2|während der Übertragung
+load||Import .*transaktionsdaten|beim Laden in die Staging-Datenbank
+document||Erstelle XML-Datei|beim Schreiben von KORVALIX.XML
+CASES
+sim_reset
+
+echo "== failures with their cause: case, settings, options, what stderr must say (each pattern)"
+sim_free_port "$bin/kxprovider"
+settings "http://127.0.0.1:$KX_FREE_PORT/x.php" >"$work/refused.reg"
+"$bin/kxprovider" --data "$work/provider" --https-port 0 --cert-dir "$work/certs" --port-file "$work/tls-ports" \
+  --die-with-parent >/dev/null 2>&1 &
+tls=$!
+for _ in $(seq 150); do grep -qx ready "$work/tls-ports" 2>/dev/null && break; sleep 0.1; done
+settings "https://127.0.0.1:$(awk '$1 == "https-port" {print $2}' "$work/tls-ports")/x.php" >"$work/untrusted.reg"
+settings "$url" '"ImportDB"="./MISSING.IDB"' | sed '/KXDB.IDB/d' >"$work/nodb.reg"
+mkdir -p "$work/nomaps/xml_temp" "$work/nomaps/KORVALIX"
+while IFS='|' read -r case reg options patterns; do
+  got=0
+  # shellcheck disable=SC2086 # the options are words
+  setsid -w "$bin/kximport" --settings "$reg" --output-dir "$host/xml_temp" --embedded-server \
+    --no-message-boxes $options >"$work/out" 2>"$work/err" </dev/null || got=$?
+  [ "$got" -eq 1 ] || fail "$case: exit $got, expected 1"
+  IFS=';' read -ra wanted <<<"$patterns"
+  for pattern in "${wanted[@]}"; do grep -q -- "$pattern" "$work/err" || fail "$case: no '$pattern'"; done
+done <<CASES
+mistyped --settings|$work/typo.reg|--login 12345 --pin geheim|Einstellungsdatei $work/typo.reg nicht gefunden;Ergebnis -3;provider.example;→ kximport check --settings
+connection refused|$work/refused.reg|--login 12345 --pin geheim|Ergebnis -3;Failed to connect\|Connection refused\|Verbindung;→ kximport check
+untrusted certificate|$work/untrusted.reg|--login 12345 --pin geheim|Ergebnis -3;certificate\|Zertifikat;→ kximport check
+database missing|$work/nodb.reg|--login 12345 --pin geheim|Ergebnis -29;MISSING.IDB;→ kximport check
+no login|$work/sim.reg||Ergebnis -12;--login
+no PIN, no terminal|$work/sim.reg|--login 12345|Ergebnis -15;--pin-file;KX_PIN
+CASES
+# Without maps the run stops before it asks the provider anything.
+sim_reset
+got=0
+"$bin/kximport" --settings "$work/sim.reg" --output-dir "$work/nomaps/xml_temp" --login 12345 --pin geheim \
+  --embedded-server --no-message-boxes >"$work/out" 2>"$work/err" || got=$?
+[ "$got" -eq 1 ] && grep -q 'BESTAND.txt' "$work/err" && grep -q 'nichts heruntergeladen' "$work/err" ||
+  fail "missing maps: exit $got"
+[ -z "$(sim_log)" ] && [ ! -e "$work/nomaps/KORVALIX/bestandsdaten.csv" ] || fail "missing maps: the provider was asked"
+
+echo "== what the load dropped: one refused record, texts cut; --strict"
+"$bin/kxgen" --out "$work/provider/12345" --customers 5 --seed 3 --duplicate-traid --overlong >/dev/null
+for strict in '' --strict; do
+  got=0
+  run --last-import 1 $strict || got=$?
+  want=0 && [ -z "$strict" ] || want=3
+  [ "$got" -eq "$want" ] || fail "dropped data $strict: exit $got, expected $want"
+  grep -q "^Nicht übernommen aus transaktionsdaten.csv: 1 Datensatz abgewiesen ($data/tra_error.log)" "$work/out" ||
+    fail "dropped data $strict: no refused record counted"
+  grep -q "^Nicht übernommen aus bestandsdaten.csv: [0-9]* Texte auf ihre Spalte gekürzt" "$work/out" ||
+    fail "dropped data $strict: no cut texts counted"
+done
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo PASS

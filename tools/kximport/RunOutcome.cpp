@@ -1,0 +1,81 @@
+#include "kximport/RunOutcome.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "util/ResultCodes.h"
+
+namespace kximport {
+namespace {
+
+// Results whose cause kximport check names: the settings, the provider's address (name,
+// connection, certificate, proxy), the data directory, the maps and the database.
+constexpr std::array<int32_t, 8> kFoundByCheck = {
+    kx::kDownloadUnknown,     kx::kDownloadNoSession, kx::kDownloadOpenFailed, kx::kDownloadNotFound,
+    kx::kDownloadOtherStatus, kx::kDownloadProxyAuth, kx::kImportFileFailed,   kx::kDownloadOverloaded};
+
+// The library's texts for these two address the host's user (its advisor administration, a
+// cancel button); on the command line the access data come from options.
+std::string OwnText(int32_t result, const std::string& libraryText) {
+  if (result == kx::kNoLogin) return "Keine Login-ID: mit --login ID angeben.";
+  if (result == kx::kPinCancelled) {
+    return "Keine PIN: mit --pin-file DATEI (\"-\": Standardeingabe) oder der Umgebungsvariablen KX_PIN "
+           "angeben; ohne Terminal kann sie nicht erfragt werden.";
+  }
+  return libraryText;
+}
+
+std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// The error log of the load that reads this provider file.
+std::string ErrorLogOf(const std::string& path) {
+  return FileName(path).starts_with("bestand") ? "bst_error.log" : "tra_error.log";
+}
+
+std::string Count(int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::vector<std::string> FailureLines(int32_t result, const std::string& libraryText,
+                                      const std::vector<std::string>& details,
+                                      const std::string& checkCommand) {
+  std::vector<std::string> lines = {OwnText(result, libraryText)};
+  for (std::string detail : details) {  // lines of one message indented alike
+    for (std::size_t p = detail.find('\n'); p != std::string::npos; p = detail.find('\n', p + 1)) {
+      detail.insert(p + 1, "  ");
+    }
+    std::erase(detail, '\r');
+    lines.push_back("  " + detail);
+  }
+  if (std::find(kFoundByCheck.begin(), kFoundByCheck.end(), result) != kFoundByCheck.end()) {
+    lines.push_back("→ " + checkCommand);
+  } else if (result == kx::kDownloadDenied || result == kx::kProviderAccessDenied) {
+    lines.push_back("→ " + checkCommand + " --deep --login ID");
+  }
+  return lines;
+}
+
+int64_t PrintDropped(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
+                     std::ostream& out) {
+  int64_t refused = 0;
+  for (const ProviderFileReport& report : reports) {
+    int64_t cuts = 0;
+    for (const auto& [column, n] : report.cutsByColumn) cuts += n;
+    refused += report.refused;
+    if (report.refused == 0 && cuts == 0) continue;
+    out << "Nicht übernommen aus " << FileName(report.path) << ": ";
+    if (report.refused > 0) {
+      out << Count(report.refused, "Datensatz abgewiesen", "Datensätze abgewiesen") << " (" << dataDir
+          << ErrorLogOf(report.path) << ")";
+    }
+    if (report.refused > 0 && cuts > 0) out << ", ";
+    if (cuts > 0) out << Count(cuts, "Text", "Texte") << " auf ihre Spalte gekürzt (kximport check --data)";
+    out << "\n";
+  }
+  return refused;
+}
+
+}  // namespace kximport

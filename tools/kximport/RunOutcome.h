@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "kximport/DataReport.h"
+
+namespace kximport {
+
+// What a failed run prints below its result line: the library's text (or kximport's own where
+// the library's speaks to the host's user), the failing step's detail lines, and the check that
+// finds the cause. checkCommand is the "kximport check ..." line for this run's settings and
+// folder. Texts in UTF-8.
+std::vector<std::string> FailureLines(int32_t result, const std::string& libraryText,
+                                      const std::vector<std::string>& details,
+                                      const std::string& checkCommand);
+
+// Per provider file, what the run refused and cut, with the log that lists the refusals; nothing
+// when nothing was dropped. Returns the number of refused records.
+int64_t PrintDropped(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
+                     std::ostream& out);
+
+}  // namespace kximport
