@@ -19,7 +19,7 @@ std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(err
 
 AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)), temporary_(path_ + ".kxtmp") {
   errno = 0;
-  file_ = std::fopen(temporary_.c_str(), "wb");
+  file_ = OpenPrivateFile(temporary_);  // renamed into place with its rights: owner only
   // Messages name the file the user knows, not its temporary twin.
   if (file_ == nullptr) throw FileError("Cannot create file " + path_ + Reason(), path_);
 }

@@ -3,6 +3,7 @@
 // The seams between the portable core and the operating system. Each is a small interface with
 // one adapter per platform (posix/, win32/) and doubles in the tests.
 #include "platform/DesCbc.h"
+#include "platform/FileLock.h"
 #include "platform/HttpTransport.h"
 #include "platform/RegionalSettings.h"
 #include "platform/ServerControl.h"
@@ -27,6 +28,7 @@ struct Platform {
   HttpTransport& Http;
   RegionalSettings& Regional;
   ServerControl& Server;
+  FileLocker& Locks;
 };
 
 Platform& DefaultPlatform();

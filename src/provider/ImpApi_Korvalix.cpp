@@ -71,7 +71,7 @@ int32_t RunImport(ProgressSink& progress, const char* outputDir, const char* adv
   ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
   XMLGenImportGenerator generator({progress, platform.Clock, platform.Regional});
   RunServices services{Provider(),   progress, platform.Settings, platform.Ui, platform.Clock,
-                       platform.Des, server,   fetcher,           generator};
+                       platform.Des, server,   fetcher,           generator,   platform.Locks};
   return RunImportWith(services, {outputDir, advisorRef, reserved, lastImport, optionText});
 }
 

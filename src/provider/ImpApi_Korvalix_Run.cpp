@@ -1,5 +1,8 @@
 #include "provider/ImpApi_Korvalix_Run.h"
 
+#include <memory>
+
+#include "db/DatabaseError.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
 #include "util/Cp1252.h"
@@ -22,6 +25,12 @@ RunInputs ReadRunOptions(const char* optionText) {
 
 namespace {
 
+// The database file is open in another engine (the server, or another process's embedded engine):
+// the client reports -902 with an I/O error of its "lock" operation.
+bool HeldByAnotherProgram(const db::DatabaseError& error) {
+  return error.SqlCode() == -902 && std::string_view(error.what()).find("\"lock\"") != std::string_view::npos;
+}
+
 // Steps of one run after the options are read; each returns 0 to go on or the run's result.
 class ImportRun {
  public:
@@ -39,6 +48,16 @@ class ImportRun {
     }
     if (in_.Login.empty()) return kNoLogin;
     if (in_.Pin.empty() && !s_.Ui.AskPin(kProviderName, in_.Login, in_.Pin)) return kPinCancelled;
+
+    // Taken after the checks above, so that they answer as before whether or not the directory
+    // exists, and before anything is shown, fetched or written, so that a refused run touches
+    // nothing. Held until the document is written, released on every way out.
+    const std::unique_ptr<FileLock> lock = s_.Locks.TryLock(dataDir_ + std::string(kImportLockFile));
+    if (!lock) {
+      s_.Progress.Send(KX_PROGRESS_ERROR, 0,
+                       "Im Datenverzeichnis " + dataDir_ + std::string(" läuft bereits ein Import."_cp1252));
+      return kImportFileFailed;
+    }
 
     const bool firstImport = *args_.LastImport == 0.0;
     if (firstImport) {
@@ -100,7 +119,17 @@ class ImportRun {
     generate.LastImport = *args_.LastImport;
     generate.OutputDir = args_.OutputDir;
     generate.AdvisorRef = args_.AdvisorRef;
-    return s_.Generator.GenerateImport(generate);
+    try {
+      return s_.Generator.GenerateImport(generate);
+    } catch (const db::DatabaseError& error) {
+      if (!HeldByAnotherProgram(error)) throw;
+      // The client's English text says "I/O error"; the user needs to hear whom to close.
+      throw db::DatabaseError(
+          std::string("Die Datenbank ist gesperrt: ein anderes Programm hält sie geöffnet "
+                      "(der Datenbank-Server oder ein zweiter Import).\n"_cp1252) +
+              error.what(),
+          error.SqlCode(), error.IscCode());
+    }
   }
 
   RunServices& s_;

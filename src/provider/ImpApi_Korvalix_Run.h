@@ -46,6 +46,7 @@ struct RunServices {
   ServerStarter& Server;
   ProviderFileFetcher& Fetcher;
   ImportGenerator& Generator;
+  FileLocker& Locks;
 };
 
 // The host's five arguments of ExportXML.
@@ -74,7 +75,13 @@ RunInputs ReadRunOptions(const char* optionText);
 // (case ignored), followed by "KORVALIX" and the path delimiter.
 std::string DefaultDataDir(std::string_view outputDir);
 
-// One import run: settings, options, server, login, PIN, notice, both requests, generation.
+// The lock file in the data directory that one run holds from before its first provider file
+// until its document is written: two runs on one data directory would overwrite each other's
+// provider files and write one advisor's customers under the other's reference.
+inline constexpr std::string_view kImportLockFile = "import.lock";
+
+// One import run: settings, options, server, login, PIN, the data directory's lock, notice, both
+// requests, generation.
 int32_t RunImportWith(RunServices& services, const RunArguments& args);
 
 }  // namespace kx

@@ -6,10 +6,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 
+#include "platform/FileSystem.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 #include "util/LineReader.h"
@@ -151,13 +153,17 @@ class TCsvImport::ErrorLogFile {
       std::error_code ignored;
       std::filesystem::create_directories(file.parent_path(), ignored);
     }
-    out_.open(path, std::ios::binary | std::ios::trunc);
+    // The log quotes customer records: readable by its owner only.
+    out_.reset(OpenPrivateFile(path));
     if (!out_) throw FileError("Cannot create error log " + path, path);
   }
-  void Write(std::string_view text) { out_.write(text.data(), static_cast<std::streamsize>(text.size())); }
+  void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), out_.get()); }
 
  private:
-  std::ofstream out_;
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> out_;
 };
 
 std::vector<std::string> SplitDelimitedLine(std::string_view line, char comma, char quote) {

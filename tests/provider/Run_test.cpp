@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "db/DatabaseError.h"
 #include "net/ImpApiINet.h"
 #include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix_Request.h"
@@ -29,7 +30,7 @@ class RunTest : public ::testing::Test {
  protected:
   int32_t Run(const char* options, double lastImport = 1.0, const char* outputDir = "/host/xml_temp") {
     lastImport_ = lastImport;
-    RunServices services{values, progress, settings, ui, clock, des, server, fetcher, generator};
+    RunServices services{values, progress, settings, ui, clock, des, server, fetcher, generator, locks};
     return RunImportWith(services, {outputDir, "  BR-77 ", 0, &lastImport_, options});
   }
 
@@ -60,6 +61,7 @@ class RunTest : public ::testing::Test {
   FakeServer server{events};
   ScriptedFetcher fetcher{events};
   RecordingGenerator generator{events};
+  FakeLocker locks;
 
   void SetUp() override { des.failFromCall = 1000; }
 
@@ -357,6 +359,96 @@ INSTANTIATE_TEST_SUITE_P(Cases, DefaultDataDirTest,
                          [](const auto& info) {
                            return testsupport::CaseName(info.index, info.param.outputDir);
                          });
+
+// --- One run per data directory ----------------------------------------------------------------
+
+constexpr const char* kDefaultLock = "/host/KORVALIX/import.lock";
+
+// A run that finds the lock taken shows nothing and fetches nothing: the PIN (asked before) and
+// the line naming the directory, -29. The lock file follows the provider files' prefix rule.
+TEST_F(RunTest, RunFindingTheDataDirectoryLockedEndsAtOnceWithItsLine) {
+  struct Case {
+    const char* dataDir;
+    const char* lockFile;
+    const char* line;
+  } cases[] = {
+      {"", kDefaultLock, "Im Datenverzeichnis /host/KORVALIX/ l\xE4uft bereits ein Import."},
+      {"/data/kx", "/data/kximport.lock", "Im Datenverzeichnis /data/kx l\xE4uft bereits ein Import."},
+  };
+  for (const Case& c : cases) {
+    settings.values["DataDir"] = c.dataDir;
+    locks.held = {c.lockFile};
+    events.clear();
+    ui.pinEntry = "1";
+    EXPECT_EQ(Run("EmbeddedIBServer=TRUE\nUserLogin=12345", 0.0), -29) << c.dataDir;
+    std::vector<std::string> expected = {"pin KORVALIX 12345", std::string("progress 4,0 ") + c.line};
+    if (*c.dataDir != 0)
+      expected.insert(expected.begin(), std::string("progress 3,0 DataDir = ") + c.dataDir);
+    EXPECT_EQ(events, expected) << c.dataDir;
+  }
+}
+
+// Held while the files are fetched and the document is written, released on every way out.
+TEST_F(RunTest, LockIsHeldFromTheFirstFetchToTheDocumentAndReleasedOnEveryPath) {
+  struct Case {
+    std::vector<int32_t> fetchResults;
+    const char* generatorThrows;
+  } cases[] = {{{}, ""}, {{-31}, ""}, {{0, -3}, ""}, {{}, "database gone"}};
+  for (const Case& c : cases) {
+    fetcher.results = c.fetchResults;
+    fetcher.calls.clear();
+    generator.throwText = c.generatorThrows;
+    fetcher.onFetch = [this] { EXPECT_TRUE(locks.held.contains(kDefaultLock)); };
+    generator.onGenerate = [this] { EXPECT_TRUE(locks.held.contains(kDefaultLock)); };
+    try {
+      Run(kFullOptions);
+    } catch (const Error&) {
+    }
+    EXPECT_TRUE(locks.held.empty()) << c.fetchResults.size() << c.generatorThrows;
+  }
+}
+
+// A host may call ExportXML again from a click while the first run lets its messages run.
+TEST_F(RunTest, SecondCallDuringTheRunIsRefusedAndTheFirstGoesOn) {
+  int32_t nested = 0;
+  generator.onGenerate = [&] {
+    generator.onGenerate = nullptr;
+    nested = Run(kFullOptions);
+  };
+  EXPECT_EQ(Run(kFullOptions), 0);
+  EXPECT_EQ(nested, -29);
+  EXPECT_EQ(fetcher.calls.size(), 2u);
+  EXPECT_EQ(generator.received.size(), 1u);
+}
+
+// The staging database open in another engine gets a German line before the client's text;
+// every other database failure passes unchanged.
+TEST_F(RunTest, DatabaseHeldByAnotherProgramIsSaidInGerman) {
+  constexpr const char* kHeld =
+      "Die Datenbank ist gesperrt: ein anderes Programm h\xE4lt sie ge\xF6"
+      "ffnet";
+  struct Case {
+    int32_t sqlCode;
+    const char* clientText;
+    bool explained;
+  } cases[] = {
+      {-902, "I/O error during \"lock\" operation for file \"/host/KORVALIX/KXDB.IDB\"", true},
+      {-902, "I/O error during \"open\" operation for file \"/host/KORVALIX/KXDB.IDB\"", false},
+      {-901, "lock conflict on no wait transaction", false},
+  };
+  for (const Case& c : cases) {
+    generator.onGenerate = [&c] { throw db::DatabaseError(c.clientText, c.sqlCode); };
+    try {
+      Run(kFullOptions);
+      ADD_FAILURE() << "no error";
+    } catch (const db::DatabaseError& e) {
+      const std::string text = e.what();
+      EXPECT_EQ(text.starts_with(kHeld), c.explained) << text;
+      EXPECT_TRUE(text.ends_with(c.clientText)) << text;
+      EXPECT_EQ(e.SqlCode(), c.sqlCode);
+    }
+  }
+}
 
 // --- Independent check of the wire form ---------------------------------------------------------
 

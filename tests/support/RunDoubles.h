@@ -4,6 +4,8 @@
 // shared event list where the order across collaborators matters.
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -168,15 +170,43 @@ class RecordingGenerator final : public ImportGenerator {
   int32_t GenerateImport(const GenerateImportArgs& args) override {
     events_.push_back("generate");
     received.push_back(args);
+    if (onGenerate) onGenerate();
     if (!throwText.empty()) throw Error(throwText);
     return result;
   }
   int32_t result = 0;
   std::string throwText;
   std::vector<GenerateImportArgs> received;
+  std::function<void()> onGenerate;
 
  private:
   EventLog& events_;
+};
+
+// Locks by path within the test: a path in held is taken (by another run, or by one of this test
+// still going on), and a lock given out holds its path until it is destroyed.
+class FakeLocker final : public FileLocker {
+ public:
+  std::unique_ptr<FileLock> TryLock(const std::string& path) override {
+    asked.push_back(path);
+    if (!held.insert(path).second) return nullptr;
+    return std::make_unique<Lock>(held, path);
+  }
+  std::set<std::string> held;
+  std::vector<std::string> asked;
+
+ private:
+  class Lock final : public FileLock {
+   public:
+    Lock(std::set<std::string>& held, std::string path) : held_(held), path_(std::move(path)) {}
+    ~Lock() override { held_.erase(path_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+   private:
+    std::set<std::string>& held_;
+    std::string path_;
+  };
 };
 
 }  // namespace kx::test

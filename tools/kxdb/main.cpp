@@ -4,10 +4,14 @@
 //   kxdb check PATH                    attaches and prints each staging table with its row count
 //
 // PATH is a plain path (the engine inside this process) or "host:path" (through that server).
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -19,6 +23,7 @@
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"
 #include "db/DatabaseError.h"
+#include "db/DatabaseName.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
 #include "kxdb/SqlScript.h"
@@ -53,6 +58,40 @@ std::string ReadScript(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The file of a database reached through the server on this machine ("localhost:/srv/KXDB.IDB",
+// "127.0.0.1/3050:/srv/KXDB.IDB"); empty for another host, whose files this program cannot reach.
+std::string LocalServerFile(const std::string& name) {
+  const std::size_t colon = name.find(':');
+  if (colon == std::string::npos) return {};
+  std::string host = name.substr(0, name.find_first_of("/:"));
+  for (const char* local : {"localhost", "127.0.0.1"}) {
+    if (host == local) return name.substr(colon + 1);
+  }
+  return {};
+}
+
+// The database holds customer data: readable by its owner only, or, when the server opens it, by
+// the server's group too (the server runs as its own user). Raises when the rights stay wider.
+void RestrictAccess(const std::string& name) {
+  const bool server = kx::db::GoesThroughServer(name);
+  const std::string file = server ? LocalServerFile(name) : name;
+  if (file.empty()) return;
+  const mode_t mode = server ? 0660 : 0600;
+  if (server) {
+    // Files the server creates belong to it; root can hand them to its group all the same.
+    if (const group* firebird = getgrnam("firebird")) {
+      [[maybe_unused]] const int handedOver = chown(file.c_str(), static_cast<uid_t>(-1), firebird->gr_gid);
+    }
+  }
+  if (chmod(file.c_str(), mode) == 0) return;
+  const int error = errno;
+  struct stat info {};
+  // A file of the server's that this user may not change is fine while others have no access.
+  if (stat(file.c_str(), &info) == 0 && (info.st_mode & S_IRWXO) == 0) return;
+  throw kx::Error(file +
+                  " is readable by other users and its rights cannot be changed: " + std::strerror(error));
+}
+
 // The first line of a statement, to say which one failed.
 std::string Headline(const std::string& statement) { return statement.substr(0, statement.find('\n')); }
 
@@ -60,6 +99,7 @@ int Create(const std::string& path, const std::string& schemaPath) {
   const std::vector<std::string> statements = kx::kxdb::SplitSqlScript(ReadScript(schemaPath));
   const kx::db::ClientLibrary client;
   kx::db::CreateDatabase(client, path);
+  RestrictAccess(path);
   kx::db::Connection connection(client, path);
   kx::db::Transaction transaction(connection);
   for (std::size_t i = 0; i < statements.size(); ++i) {

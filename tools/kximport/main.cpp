@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "kximport/RunInterrupt.h"
 #include "kximport/RunOutcome.h"
 #include "kximport/RunPreflight.h"
+#include "platform/FileSystem.h"
 #include "util/Cp1252.h"
 #include "util/ResultCodes.h"
 #include "util/WholeNumber.h"
@@ -304,11 +306,20 @@ void PrintSummary(const Arguments& args, const kximport::ProgressDisplay& displa
   }
 }
 
+// An empty file readable by its owner only, which std::ofstream then fills: a stream opened on an
+// existing file keeps its rights. The data report quotes customer records.
+void CreatePrivateFile(const std::string& path) {
+  std::FILE* file = kx::OpenPrivateFile(path);
+  if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  std::fclose(file);
+}
+
 // The data report of a data directory on the terminal and, when jsonPath is set, as JSON.
 void ReportData(const std::vector<kximport::ProviderFileReport>& reports, std::size_t maxPerKind,
                 std::ostream& out, const std::string& jsonPath) {
   kximport::PrintDataReport(reports, kximport::LanguageFromEnvironment(), maxPerKind, out);
   if (!jsonPath.empty()) {
+    CreatePrivateFile(jsonPath);
     std::ofstream json(jsonPath, std::ios::binary | std::ios::trunc);
     kximport::WriteDataReportJson(reports, json);
     if (!json) throw std::runtime_error("cannot write " + jsonPath);
@@ -385,6 +396,7 @@ int AfterImport(const Arguments& args, const kximport::RunPlaces& places) {
   if (args.report && !reports.empty()) {
     const std::string& dataDir = places.dataDir;
     try {
+      CreatePrivateFile(dataDir + "data_report.txt");
       std::ofstream text(dataDir + "data_report.txt", std::ios::binary | std::ios::trunc);
       ReportData(reports, SIZE_MAX, text, dataDir + "data_report.json");
       std::printf("Datenbericht: %sdata_report.txt\n", dataDir.c_str());

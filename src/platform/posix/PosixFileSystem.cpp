@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,6 +39,19 @@ void MoveReplacing(const std::string& from, const std::string& to) {
     throw FileError("Cannot replace file " + to + ": " + std::strerror(errno), to);
   }
   SyncFolderOf(to);
+}
+
+std::FILE* OpenPrivateFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0600);
+  if (fd < 0) return nullptr;
+  // O_CREAT's mode applies only to a new file: one left behind by an earlier run keeps its own.
+  std::FILE* file = fchmod(fd, 0600) == 0 ? fdopen(fd, "wb") : nullptr;
+  if (file == nullptr) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+  }
+  return file;
 }
 
 void RemoveFileIfExists(const std::string& path) noexcept { std::remove(path.c_str()); }

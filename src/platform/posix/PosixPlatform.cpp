@@ -4,6 +4,7 @@
 #include "platform/posix/LocaleRegionalSettings.h"
 #include "platform/posix/NettleDes.h"
 #include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixFileLocker.h"
 #include "platform/posix/PosixSettingsStore.h"
 #include "platform/posix/TerminalUserInterface.h"
 
@@ -17,7 +18,8 @@ Platform& DefaultPlatform() {
   static posix::CurlTransport http(ui);
   static posix::LocaleRegionalSettings regional;
   static posix::FirebirdServerControl server(settings);
-  static Platform platform{settings, des, ui, clock, http, regional, server};
+  static posix::PosixFileLocker locks;
+  static Platform platform{settings, des, ui, clock, http, regional, server, locks};
   return platform;
 }
 

@@ -24,6 +24,8 @@ void MoveReplacing(const std::string& from, const std::string& to) {
   }
 }
 
+std::FILE* OpenPrivateFile(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+
 void RemoveFileIfExists(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
 
 }  // namespace kx

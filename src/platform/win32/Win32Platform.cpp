@@ -2,6 +2,7 @@
 #include "platform/win32/CryptoApiDes.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/Win32Clock.h"
+#include "platform/win32/Win32FileLocker.h"
 #include "platform/win32/Win32RegionalSettings.h"
 #include "platform/win32/Win32ServerControl.h"
 #include "platform/win32/Win32UserInterface.h"
@@ -17,7 +18,8 @@ Platform& DefaultPlatform() {
   static win32::WinInetTransport http;
   static win32::Win32RegionalSettings regional;
   static win32::Win32ServerControl server(settings);
-  static Platform platform{settings, des, ui, clock, http, regional, server};
+  static win32::Win32FileLocker locks;
+  static Platform platform{settings, des, ui, clock, http, regional, server, locks};
   return platform;
 }
 
