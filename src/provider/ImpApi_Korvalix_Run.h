@@ -74,6 +74,11 @@ RunInputs ReadRunOptions(const char* optionText);
 // (case ignored), followed by "KORVALIX" and the path delimiter.
 std::string DefaultDataDir(std::string_view outputDir);
 
+// The data directory of a run: the DataDir setting as it stands (a prefix of the file names, no
+// delimiter added), or DefaultDataDir(outputDir) when the setting is empty. kximport check shows
+// this same text, so what it reports is what the run writes to.
+std::string RunDataDir(std::string_view dataDirSetting, std::string_view outputDir);
+
 // One import run: settings, options, server, login, PIN, notice, both requests, generation.
 int32_t RunImportWith(RunServices& services, const RunArguments& args);
 
