@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/StagingColumns.h"
 #include "staging/TableInserter.h"
 #include "util/Cp1252.h"
 #include "util/ProviderIdentity.h"
@@ -270,26 +272,16 @@ std::string CheckDataDirectory(const SettingsInUse& settings, const std::string&
   return dir;
 }
 
-// The column names an insert statement lists between its first parentheses.
-std::vector<std::string> InsertColumns(std::string_view insert) {
-  std::vector<std::string> columns;
-  const std::string_view list = insert.substr(insert.find('(') + 1, insert.find(')') - insert.find('(') - 1);
-  std::size_t start = 0;
-  while (start < list.size()) {
-    const std::size_t comma = std::min(list.find(',', start), list.size());
-    columns.emplace_back(kx::TrimControl(list.substr(start, comma - start)));
-    start = comma + 1;
-  }
-  return columns;
-}
-
+// Each column map with the staging columns it may name and the insert that fills them.
 struct MapFile {
   std::string_view file;
-  std::string_view insert;
+  std::span<const std::string_view> columns;
+  const std::string& (*insert)();
 };
-constexpr std::array<MapFile, 3> kMaps = {MapFile{"BESTAND.txt", kx::staging_sql::kInsertBestand},
-                                          MapFile{"TRANSAKT.txt", kx::staging_sql::kInsertTransakt},
-                                          MapFile{"DBSTARTIDS.txt", kx::staging_sql::kInsertDBstartids}};
+constexpr std::array<MapFile, 3> kMaps = {
+    MapFile{"BESTAND.txt", kx::staging_columns::kBestaende, &kx::staging_sql::InsertBestand},
+    MapFile{"TRANSAKT.txt", kx::staging_columns::kTransaktionen, &kx::staging_sql::InsertTransakt},
+    MapFile{"DBSTARTIDS.txt", kx::staging_columns::kDbStartIds, &kx::staging_sql::InsertDBstartids}};
 
 void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
   const std::string path = dataDir + std::string(map.file);
@@ -301,7 +293,7 @@ void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
            r.Say("Die Datei aus dem Installationsordner kopieren.", "Copy the file from the installation."));
     return;
   }
-  const std::vector<std::string> columns = InsertColumns(map.insert);
+  const std::span<const std::string_view> columns = map.columns;
   bool good = !lines.empty();
   if (lines.empty()) {
     r.Fail(path + r.Say(": leer", ": empty"),
@@ -312,9 +304,8 @@ void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
     const std::size_t equals = line.find('=');
     const std::string name = line.substr(0, equals);
     const std::string where = path + r.Say(", Zeile ", ", line ") + std::to_string(i + 1);
-    const bool known = std::any_of(columns.begin(), columns.end(), [&name](const std::string& c) {
-      return kx::EqualsIgnoreCase1252(c, name);
-    });
+    const bool known = std::any_of(columns.begin(), columns.end(),
+                                   [&name](std::string_view c) { return kx::EqualsIgnoreCase1252(c, name); });
     if (!known) {
       r.Fail(
           where + r.Say(": Spalte \"" + Utf8(name) + "\" gibt es in der Staging-Datenbank nicht",
@@ -384,7 +375,7 @@ void CheckDatabase(const SettingsInUse& settings, const std::string& dataDir, Ch
     transaction.Start();
     for (const MapFile& map : kMaps) {
       try {
-        const kx::db::Statement insert(transaction, map.insert);
+        const kx::db::Statement insert(transaction, map.insert());
       } catch (const std::exception& e) {
         r.Fail(r.Say("Staging-Datenbank: Schema unvollständig: ", "Staging database: schema incomplete: ") +
                    OneLine(e.what()),
@@ -540,7 +531,7 @@ std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
     spec.map = kx::ReadMap(dataDir + (transactions ? "TRANSAKT.txt" : "BESTAND.txt"));
     // The fields as the load's inserter sees them; nothing is inserted.
     const kx::TableInserter inserter(
-        transaction, transactions ? kx::staging_sql::kInsertTransakt : kx::staging_sql::kInsertBestand);
+        transaction, transactions ? kx::staging_sql::InsertTransakt() : kx::staging_sql::InsertBestand());
     spec.fields = inserter.Fields();
     spec.transactions = transactions;
     reports.push_back(AnalyzeProviderFile(spec, formats));

@@ -83,13 +83,15 @@ that the library asks for it on the terminal.
 
 const char* const kCheckText =
     R"(check looks at an installation the way a run would use it and prints one line per item, with
-what to do where something is wrong: the settings file and every value read, the data directory,
-the three column maps against the staging database's columns, the database (client library,
-reachable, schema complete), the proxy and CA file in use, and the provider's address (name,
-connection, certificate; no request is sent). The texts are English when the locale (LC_ALL,
-LC_MESSAGES, LANG) is English, German otherwise. With --deep it also sends one holdings request
-with the access data (the PIN as for an import) and reports the provider's answer without
-storing it. Exit status 0 when nothing failed, 1 otherwise, 2 for a wrong command line (--deep needs --login).
+what to do where something is wrong: the settings file and every value the library read, the
+folder of --output-dir, the data directory exactly as the run derives it (a DataDir without its
+final "/" fails), the three column maps against the staging columns, the database (client
+library, reachable, schema complete), the proxy and CA file in use, and the provider's address
+(name, connection, certificate: one GET of the bare address). Without --output-dir it says what
+stays unchecked. The texts are English when the locale (LC_ALL, LC_MESSAGES, LANG) is English,
+German otherwise. With --deep it also sends one holdings request with the access data (the PIN as
+for an import) and reports the provider's answer without storing it. Exit status 0 when nothing
+failed, 1 otherwise, 2 for a wrong command line (--deep needs --login).
 
 check --data reads the provider files of the data directory (DIR, or the one the settings and
 --output-dir lead to) with the installed column maps, the staging database's column types and
