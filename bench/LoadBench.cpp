@@ -44,9 +44,9 @@ std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, co
   transaction.Start();
   const Clock::time_point converting = Clock::now();
   const ConvertedRows holdings =
-      ConvertLikeTheImporter(transaction, staging_sql::kInsertBestand, (data / "bestandsdaten.csv").string(),
+      ConvertLikeTheImporter(transaction, staging_sql::InsertBestand(), (data / "bestandsdaten.csv").string(),
                              (data / "BESTAND.txt").string(), false);
-  const ConvertedRows transactions = ConvertLikeTheImporter(transaction, staging_sql::kInsertTransakt,
+  const ConvertedRows transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
                                                             (data / "transaktionsdaten.csv").string(),
                                                             (data / "TRANSAKT.txt").string(), true);
   if (holdings.Rows() != counts.holdingsRows || transactions.Rows() != counts.acceptedTransactionRows) {
@@ -56,10 +56,10 @@ std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, co
 
   const double cpu = ProcessCpuSeconds();
   const Clock::time_point start = Clock::now();
-  InsertRows(transaction, staging_sql::kInsertBestand, holdings);
+  InsertRows(transaction, staging_sql::InsertBestand(), holdings);
   const double holdingsSeconds = SecondsSince(start);
   const Clock::time_point middle = Clock::now();
-  InsertRows(transaction, staging_sql::kInsertTransakt, transactions);
+  InsertRows(transaction, staging_sql::InsertTransakt(), transactions);
   transaction.Commit();
   const double transactionsSeconds = SecondsSince(middle);
   return {{"holdings_s", holdingsSeconds},

@@ -112,14 +112,14 @@ std::map<std::string, double> MeasureFloors(const std::filesystem::path& work, c
     db::Transaction transaction(connection);
     transaction.Start();
     const ConvertedRows holdings = ConvertLikeTheImporter(
-        transaction, staging_sql::kInsertBestand, (debug / "bestandsdaten.csv").string(),
+        transaction, staging_sql::InsertBestand(), (debug / "bestandsdaten.csv").string(),
         (debug.parent_path() / "BESTAND.txt").string(), false);
     const ConvertedRows transactions = ConvertLikeTheImporter(
-        transaction, staging_sql::kInsertTransakt, (debug / "transaktionsdaten.csv").string(),
+        transaction, staging_sql::InsertTransakt(), (debug / "transaktionsdaten.csv").string(),
         (debug.parent_path() / "TRANSAKT.txt").string(), true);
     const Clock::time_point start = Clock::now();
-    InsertRows(transaction, staging_sql::kInsertBestand, holdings);
-    InsertRows(transaction, staging_sql::kInsertTransakt, transactions);
+    InsertRows(transaction, staging_sql::InsertBestand(), holdings);
+    InsertRows(transaction, staging_sql::InsertTransakt(), transactions);
     transaction.Commit();
     loadSeconds = SecondsSince(start);
   }

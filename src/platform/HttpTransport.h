@@ -9,6 +9,11 @@
 
 namespace kx {
 
+// Names a CA file (PEM) that replaces the system's trust store where the adapter reads one (the
+// POSIX one), for installations and tests with their own certificate authority. Verification
+// itself is never switched off.
+inline constexpr const char* kCaFileVariable = "VELQORA_CA_FILE";
+
 // One request opened on a session: the GET has been sent and the answer's head has arrived.
 // Destruction closes the request.
 class HttpRequest {

@@ -151,19 +151,18 @@ std::string DefaultDataDir(std::string_view outputDir) {
   return dir;
 }
 
+std::string RunDataDir(std::string_view dataDirSetting, std::string_view outputDir) {
+  return dataDirSetting.empty() ? DefaultDataDir(outputDir) : std::string(dataDirSetting);
+}
+
 int32_t RunImportWith(RunServices& services, const RunArguments& args) {
   ProviderValues& values = services.Values;
   values.serviceUrl = std::string(kDefaultServiceUrl);
   values.DebugMode = 0;
 
   const std::string dataDirSetting = ReadImportSettings(services.Settings, values);
-  std::string dataDir;
-  if (!dataDirSetting.empty()) {
-    dataDir = dataDirSetting;
-    services.Progress.Send(KX_PROGRESS_LOG, 0, "DataDir = " + dataDir);
-  } else {
-    dataDir = DefaultDataDir(args.OutputDir);
-  }
+  std::string dataDir = RunDataDir(dataDirSetting, args.OutputDir);
+  if (!dataDirSetting.empty()) services.Progress.Send(KX_PROGRESS_LOG, 0, "DataDir = " + dataDir);
   if (args.OptionText == nullptr) return kNoOptionText;
   return ImportRun(services, args, std::move(dataDir)).Run(ReadRunOptions(args.OptionText));
 }

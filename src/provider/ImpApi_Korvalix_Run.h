@@ -80,6 +80,11 @@ std::string DefaultDataDir(std::string_view outputDir);
 // provider files and write one advisor's customers under the other's reference.
 inline constexpr std::string_view kImportLockFile = "import.lock";
 
+// The data directory of a run: the DataDir setting as it stands (a prefix of the file names, no
+// delimiter added), or DefaultDataDir(outputDir) when the setting is empty. kximport check shows
+// this same text, so what it reports is what the run writes to.
+std::string RunDataDir(std::string_view dataDirSetting, std::string_view outputDir);
+
 // One import run: settings, options, server, login, PIN, the data directory's lock, notice, both
 // requests, generation.
 int32_t RunImportWith(RunServices& services, const RunArguments& args);

@@ -23,18 +23,32 @@ int32_t ToIntOr(const std::optional<std::string>& text, int32_t fallback) {
 
 }  // namespace
 
-std::string ReadImportSettings(SettingsStore& store, ProviderValues& values) {
-  std::string dataDir;
+SettingsReading ReadImportSettingsReporting(SettingsStore& store, ProviderValues& values) {
+  SettingsReading reading;
+  std::string_view name;
+  // Each value read is noted, so that the check shows what the run got and where it stopped.
+  auto read = [&](std::string_view valueName) {
+    name = valueName;
+    std::optional<std::string> value = ReadValue(store, valueName);
+    if (value) reading.read.emplace_back(valueName, *value);
+    return value;
+  };
   try {
-    values.serviceUrl = ReadValue(store, "DownloadSrvUrl").value_or(std::string(kDefaultServiceUrl));
-    values.Timeout = ToIntOr(ReadValue(store, "Timeout"), 300);
-    values.DebugMode = ToIntOr(ReadValue(store, "DebugMode"), 0);
-    values.ImportDB = ReadValue(store, "ImportDB").value_or(std::string());
-    dataDir = ReadValue(store, "DataDir").value_or(std::string());
-  } catch (const std::exception&) {
+    values.serviceUrl = read("DownloadSrvUrl").value_or(std::string(kDefaultServiceUrl));
+    values.Timeout = ToIntOr(read("Timeout"), 300);
+    values.DebugMode = ToIntOr(read("DebugMode"), 0);
+    values.ImportDB = read("ImportDB").value_or(std::string());
+    reading.dataDir = read("DataDir").value_or(std::string());
+  } catch (const std::exception& e) {
     values.serviceUrl = std::string(kDefaultServiceUrl);
+    reading.stoppedAt = name;
+    reading.stopReason = e.what();
   }
-  return dataDir;
+  return reading;
+}
+
+std::string ReadImportSettings(SettingsStore& store, ProviderValues& values) {
+  return ReadImportSettingsReporting(store, values).dataDir;
 }
 
 RunOptions::RunOptions(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,21 @@ namespace kx {
 // DebugMode to 0. A failing value stops the reading: serviceUrl falls back to its default and the
 // values not yet read keep what they held.
 std::string ReadImportSettings(SettingsStore& store, ProviderValues& values);
+
+// The values ReadImportSettings reads, in its order.
+inline constexpr std::array<std::string_view, 5> kSettingNames = {"DownloadSrvUrl", "Timeout", "DebugMode",
+                                                                  "ImportDB", "DataDir"};
+
+// What one reading of the settings met, for kximport check: the values read as stored (absent
+// ones left out), and where and why it stopped (a value that is no string, a store that cannot
+// be read). The module values come out as a run gets them.
+struct SettingsReading {
+  std::vector<std::pair<std::string, std::string>> read;
+  std::string stoppedAt;  // the value being read when the reading stopped; empty when it did not
+  std::string stopReason;
+  std::string dataDir;
+};
+SettingsReading ReadImportSettingsReporting(SettingsStore& store, ProviderValues& values);
 
 // The host's option text: lines of Name=Value. A key takes the value of the first line whose
 // part before its first "=" equals the key without regard to case; values are trimmed.

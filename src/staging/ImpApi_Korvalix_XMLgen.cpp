@@ -66,10 +66,10 @@ void TXML_Gen::LoadProviderFiles(const std::string& dataDir) {
   // Through a server every execute is a round trip: rows go kBatchRows at a time there. Inside the
   // process one insert per row is as fast (bench/README.md).
   const int batchRows = db::GoesThroughServer(databaseName_) ? kBatchRows : 0;
-  TableInserter dsBestand(*IBTransaction1, staging_sql::kInsertBestand, {}, batchRows);
-  TableInserter dsTransakt(*IBTransaction1, staging_sql::kInsertTransakt, {}, batchRows);
+  TableInserter dsBestand(*IBTransaction1, staging_sql::InsertBestand(), {}, batchRows);
+  TableInserter dsTransakt(*IBTransaction1, staging_sql::InsertTransakt(), {}, batchRows);
   // RECORDID is a column of the start-id table, not a field a map can name.
-  TableInserter dsDBstartids(*IBTransaction1, staging_sql::kInsertDBstartids, {"RECORDID"});
+  TableInserter dsDBstartids(*IBTransaction1, staging_sql::InsertDBstartids(), {"RECORDID"});
 
   TCsvImport csvimpBestand(dsBestand, context_.Clock);
   TCsvImport csvimpTransakt(dsTransakt, context_.Clock);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "db/Statement.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
+#include "staging/StagingColumns.h"
 
 // The statements of the staging database, under the names the import refers to them by.
 namespace kx::staging_sql {
@@ -12,35 +14,20 @@ inline constexpr std::string_view kClearBestand = "delete from BESTAENDE";
 inline constexpr std::string_view kClearTransakt = "delete from TRANSAKTIONEN";
 inline constexpr std::string_view kClearDBstartids = "delete from DBSTARTIDS";
 
-inline constexpr std::string_view kInsertBestand =
-    "insert into BESTAENDE ("
-    "VERBERNR, VERNR, VERUNTER, DEPSTNR, DEPEINR, INHKDNR1, INHANREDE1, INHTITELTXT1, INHGESCH1, "
-    "INHNACHNAME1, INHVORNAME1, INHPOSTERG1, INHSTRASSE1, INHPLZ1, INHORT1, INHLANDTXT1, INHTEL1, "
-    "INHFAX1, INHEMAIL1, INHGEBTAG1, INHKDNR2, INHANREDE2, INHTITELTXT2, INHGESCH2, INHNACHNAME2, "
-    "INHVORNAME2, INHPOSTERG2, INHSTRASSE2, INHPLZ2, INHORT2, INHLANDTXT2, INHTEL2, INHFAX2, INHEMAIL2, "
-    "INHGEBTAG2, FONWKNEXT, FONISIN, FONNAMELANG, FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, "
-    "BESTSTK, BESTWERT_EUR, DEPRABATT, DEPGEBPROZ, DEPKTOART, DEPUNTERKTO, HAS_TRANS"
-    ") values ("
-    ":VERBERNR, :VERNR, :VERUNTER, :DEPSTNR, :DEPEINR, :INHKDNR1, :INHANREDE1, :INHTITELTXT1, "
-    ":INHGESCH1, :INHNACHNAME1, :INHVORNAME1, :INHPOSTERG1, :INHSTRASSE1, :INHPLZ1, :INHORT1, "
-    ":INHLANDTXT1, :INHTEL1, :INHFAX1, :INHEMAIL1, :INHGEBTAG1, :INHKDNR2, :INHANREDE2, :INHTITELTXT2, "
-    ":INHGESCH2, :INHNACHNAME2, :INHVORNAME2, :INHPOSTERG2, :INHSTRASSE2, :INHPLZ2, :INHORT2, "
-    ":INHLANDTXT2, :INHTEL2, :INHFAX2, :INHEMAIL2, :INHGEBTAG2, :FONWKNEXT, :FONISIN, :FONNAMELANG, "
-    ":FONRUECKPREIS, :FONPREISDAT, :FONWAEHR, :DEVKURS, :DEVDAT, :BESTSTK, :BESTWERT_EUR, :DEPRABATT, "
-    ":DEPGEBPROZ, :DEPKTOART, :DEPUNTERKTO, :HAS_TRANS"
-    ")";
-
-inline constexpr std::string_view kInsertTransakt =
-    "insert into TRANSAKTIONEN (TRAID, VERBERNR, VERNR, VERUNTER, DEPSTNR, TRATYPKZ, TRATYPKZTXT, TRADAT, "
-    "FONPREISDAT, TRABETRAG, TRABETRAGEUR, TRAWAEHR, FONPREIS, FONRPREIS, TRABONPZ, FONAUSGABE, TRASTK, "
-    "FONWKNEXT, "
-    "FONISIN, TRAZWISCHGEW1, DEPKTOART, DEPUNTERKTO) values (:TRAID, :VERBERNR, :VERNR, :VERUNTER, :DEPSTNR, "
-    ":TRATYPKZ, :TRATYPKZTXT, :TRADAT, :FONPREISDAT, :TRABETRAG, :TRABETRAGEUR, :TRAWAEHR, :FONPREIS, "
-    ":FONRPREIS, "
-    ":TRABONPZ, :FONAUSGABE, :TRASTK, :FONWKNEXT, :FONISIN, :TRAZWISCHGEW1, :DEPKTOART, :DEPUNTERKTO)";
-
-inline constexpr std::string_view kInsertDBstartids =
-    "insert into DBSTARTIDS (RECORDID, STARTID1, STARTID2) values (:RECORDID, :STARTID1, :STARTID2)";
+// The inserts of the load, built once from the one table of staging columns.
+inline const std::string& InsertBestand() {
+  static const std::string text = staging_columns::InsertText("BESTAENDE", staging_columns::kBestaende);
+  return text;
+}
+inline const std::string& InsertTransakt() {
+  static const std::string text =
+      staging_columns::InsertText("TRANSAKTIONEN", staging_columns::kTransaktionen);
+  return text;
+}
+inline const std::string& InsertDBstartids() {
+  static const std::string text = staging_columns::InsertText("DBSTARTIDS", staging_columns::kDbStartIds);
+  return text;
+}
 
 inline constexpr std::string_view kSelectDBstartids = "select RECORDID, STARTID1, STARTID2 from DBSTARTIDS";
 

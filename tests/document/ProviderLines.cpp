@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "staging/StagingColumns.h"
+
 namespace kx::documenttest {
 namespace {
 
@@ -21,25 +23,14 @@ std::string FileOf(const std::vector<std::string_view>& columns, const std::vect
 }  // namespace
 
 const std::vector<std::string_view>& HoldingsColumns() {
-  static const std::vector<std::string_view> columns = {
-      "VERBERNR",     "VERNR",        "VERUNTER",      "DEPSTNR",      "DEPEINR",      "INHKDNR1",
-      "INHANREDE1",   "INHTITELTXT1", "INHGESCH1",     "INHNACHNAME1", "INHVORNAME1",  "INHPOSTERG1",
-      "INHSTRASSE1",  "INHPLZ1",      "INHORT1",       "INHLANDTXT1",  "INHTEL1",      "INHFAX1",
-      "INHEMAIL1",    "INHGEBTAG1",   "INHKDNR2",      "INHANREDE2",   "INHTITELTXT2", "INHGESCH2",
-      "INHNACHNAME2", "INHVORNAME2",  "INHPOSTERG2",   "INHSTRASSE2",  "INHPLZ2",      "INHORT2",
-      "INHLANDTXT2",  "INHTEL2",      "INHFAX2",       "INHEMAIL2",    "INHGEBTAG2",   "FONWKNEXT",
-      "FONISIN",      "FONNAMELANG",  "FONRUECKPREIS", "FONPREISDAT",  "FONWAEHR",     "DEVKURS",
-      "DEVDAT",       "BESTSTK",      "BESTWERT_EUR",  "DEPRABATT",    "DEPGEBPROZ",   "DEPKTOART",
-      "DEPUNTERKTO",  "HAS_TRANS"};
+  static const std::vector<std::string_view> columns(staging_columns::kBestaende.begin(),
+                                                     staging_columns::kBestaende.end());
   return columns;
 }
 
 const std::vector<std::string_view>& TransactionsColumns() {
-  static const std::vector<std::string_view> columns = {
-      "TRAID",       "VERBERNR",      "VERNR",       "VERUNTER",    "DEPSTNR",      "TRATYPKZ",
-      "TRATYPKZTXT", "TRADAT",        "FONPREISDAT", "TRABETRAG",   "TRABETRAGEUR", "TRAWAEHR",
-      "FONPREIS",    "FONRPREIS",     "TRABONPZ",    "FONAUSGABE",  "TRASTK",       "FONWKNEXT",
-      "FONISIN",     "TRAZWISCHGEW1", "DEPKTOART",   "DEPUNTERKTO", "STARTID1",     "STARTID2"};
+  static const std::vector<std::string_view> columns(staging_columns::kTransactionsFileFields.begin(),
+                                                     staging_columns::kTransactionsFileFields.end());
   return columns;
 }
 

@@ -72,6 +72,29 @@ grep -q '^✓ Der Anbieter liefert Bestandsdaten: ' "$work/out" || fail "no prov
 LANG=en_GB.UTF-8 check --settings "$work/good.reg"
 grep -q '^✓ Staging database: schema complete' "$work/out" || fail "no English texts: $(cat "$work/out")"
 
+echo "== the data directory as the run derives it"
+mkdir -p "$work/host/out" "$work/host/outKORVALIX"
+cp "$data"/*.txt "$data/KXDB.IDB" "$work/host/outKORVALIX/"
+# DataDir setting | --output-dir | exit status | a line the output holds
+while IFS='|' read -r dataDir outputDir status line; do
+  settings "$good_port" ${dataDir:+"\"DataDir\"=\"$dataDir\""} >"$work/dd.reg"
+  code=0
+  "$bin/kximport" check --settings "$work/dd.reg" ${outputDir:+--output-dir "$outputDir"} >"$work/out" 2>&1 || code=$?
+  [ "$code" = "$status" ] || fail "DataDir '$dataDir', output '$outputDir': exit $code: $(cat "$work/out")"
+  grep -qF -- "$line" "$work/out" || fail "DataDir '$dataDir', output '$outputDir': no '$line': $(cat "$work/out")"
+done <<EOF
+|$work/host/xml_temp|0|✓ Datenverzeichnis $work/host/KORVALIX/ (beschreibbar)
+$data/|$work/host/xml_temp|0|✓ Datenverzeichnis $data/ (beschreibbar)
+$data/||0|⚠ Ordner der Importdatei ungeprüft
+$data|$work/host/xml_temp|1|✗ DataDir = $data endet nicht mit "/": der Import schreibt ${data}bestandsdaten.csv
+|$work/host/out|0|⚠ Der Ordner der Importdatei enthält kein "xml_temp": das Datenverzeichnis ist $work/host/outKORVALIX/
+||0|⚠ Datenverzeichnis unbekannt
+|$work/host/missing|1|✗ Ordner der Importdatei $work/host/missing fehlt
+EOF
+code=0
+check --settings "$work/good.reg" --deep >/dev/null 2>&1 || code=$?
+[ "$code" = 2 ] || fail "--deep without --login: exit $code, not 2"
+
 # expect_fault NAME PATTERN CHECK-ARGUMENTS...: exit status 1 and a ✗ line matching PATTERN.
 expect_fault() {
   local name=$1 pattern=$2

@@ -340,25 +340,28 @@ TEST_F(RunTest, DebugModeIsResetAtTheStartOfEveryRun) {
 }
 
 struct DataDirCase {
+  const char* setting;
   const char* outputDir;
   const char* dataDir;
 };
 
-class DefaultDataDirTest : public ::testing::TestWithParam<DataDirCase> {};
+class RunDataDirTest : public ::testing::TestWithParam<DataDirCase> {};
 
-TEST_P(DefaultDataDirTest, RemovesTheFirstXmlTempAndAppendsTheProviderFolder) {
-  EXPECT_EQ(DefaultDataDir(GetParam().outputDir), GetParam().dataDir);
+// kximport check shows RunDataDir's text, so these cases are also what it reports.
+TEST_P(RunDataDirTest, SettingAsPrefixElseOutputDirWithoutXmlTempPlusProviderFolder) {
+  EXPECT_EQ(RunDataDir(GetParam().setting, GetParam().outputDir), GetParam().dataDir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DefaultDataDirTest,
-                         ::testing::Values(DataDirCase{"/host/xml_temp", "/host/KORVALIX/"},
-                                           DataDirCase{"/host/XML_TEMP", "/host/KORVALIX/"},
-                                           DataDirCase{"/out", "/outKORVALIX/"},
-                                           DataDirCase{"/a/xml_temp/b/xml_temp", "/a//b/xml_tempKORVALIX/"},
-                                           DataDirCase{"", "KORVALIX/"}),
-                         [](const auto& info) {
-                           return testsupport::CaseName(info.index, info.param.outputDir);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunDataDirTest,
+    ::testing::Values(DataDirCase{"", "/host/xml_temp", "/host/KORVALIX/"},
+                      DataDirCase{"", "/host/XML_TEMP", "/host/KORVALIX/"},
+                      DataDirCase{"", "/out", "/outKORVALIX/"},
+                      DataDirCase{"", "/a/xml_temp/b/xml_temp", "/a//b/xml_tempKORVALIX/"},
+                      DataDirCase{"", "", "KORVALIX/"},
+                      DataDirCase{"/data/kx/", "/host/xml_temp", "/data/kx/"},
+                      DataDirCase{"/data/kx", "/host/xml_temp", "/data/kx"}),
+    [](const auto& info) { return testsupport::CaseName(info.index, info.param.outputDir); });
 
 // --- One run per data directory ----------------------------------------------------------------
 

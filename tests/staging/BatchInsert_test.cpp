@@ -82,10 +82,10 @@ TEST_P(BatchInsertTest, WideRowsTakeAsManyRowsAsOneStatementHolds) {
   transaction_->Commit();
   ApplyStagingSchema(*connection_);
   transaction_->Start();
-  const TableInserter holdings(*transaction_, staging_sql::kInsertBestand, {}, 20);
+  const TableInserter holdings(*transaction_, staging_sql::InsertBestand(), {}, 20);
   EXPECT_TRUE(holdings.Defers());
-  EXPECT_LE(BatchInsertSql(staging_sql::kInsertBestand,
-                           db::Statement(*transaction_, staging_sql::kInsertBestand), holdings.BatchRows())
+  EXPECT_LE(BatchInsertSql(staging_sql::InsertBestand(),
+                           db::Statement(*transaction_, staging_sql::InsertBestand()), holdings.BatchRows())
                 .size(),
             65535u);
   EXPECT_GT(holdings.BatchRows(), 1);

@@ -14,6 +14,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -183,6 +184,19 @@ std::string DepotKey(const Table& t, const std::vector<std::string>& row) {
 std::string PositionKey(const Table& t, const std::vector<std::string>& row) {
   const std::string& isin = t.Get(row, "FONISIN");
   return DepotKey(t, row) + "|" + (IsNull(isin) ? t.Get(row, "FONWKNEXT") : isin);
+}
+
+// The one table of staging columns (inserts, check, kxgen's headers) against the schema script.
+TEST(StagingColumns, EveryColumnIsInTheSchemasTable) {
+  const std::vector<std::pair<std::string, std::span<const std::string_view>>> tables = {
+      {"BESTAENDE", kx::staging_columns::kBestaende},
+      {"TRANSAKTIONEN", kx::staging_columns::kTransaktionen},
+      {"DBSTARTIDS", kx::staging_columns::kDbStartIds}};
+  for (const auto& [table, columns] : tables) {
+    const std::map<std::string, Column> schema = ReadSchema(table);
+    for (const std::string_view column : columns)
+      EXPECT_EQ(schema.count(std::string(column)), 1u) << table << "." << column;
+  }
 }
 
 TEST(KxGen, SameSeedGivesSameBytesOtherSeedOthers) {

@@ -16,9 +16,11 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"
@@ -46,9 +48,17 @@ std::string DefaultSchema() {
   return KX_DEFAULT_SCHEMA;
 }
 
+constexpr const char* kHelp = R"(Usage: kxdb create PATH [--schema FILE]
+       kxdb check PATH
+
+create makes a new staging database PATH from the schema script (default: the installed KXDB.sql);
+check attaches to PATH and prints each staging table with its row count. PATH is a plain path (the
+engine inside this process) or "host:path" (through that server).
+Exit status: 0 done, 1 a failure, 2 a wrong command line.
+)";
+
 int Usage() {
-  std::cerr << "usage: kxdb create PATH [--schema FILE]\n"
-               "       kxdb check PATH\n";
+  std::cerr << "kxdb: wrong command line (kxdb --help shows it)\n";
   return 2;
 }
 
@@ -137,6 +147,8 @@ int Check(const std::string& path) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const std::optional<int> answered = kx::tools::AnswerHelpOrVersion(argc, argv, 1, "kxdb", kHelp))
+    return *answered;
   if (args.empty()) return Usage();
   try {
     if (args.size() == 2 && args[0] == "check") return Check(args[1]);

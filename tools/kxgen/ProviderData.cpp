@@ -2,28 +2,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 
 #include "kxgen/Names.h"
 #include "kxgen/ProviderData_Generator.h"
+#include "staging/StagingColumns.h"
 #include "util/Error.h"
 
 namespace kx::gen {
 namespace {
 
-constexpr std::string_view kHoldingsHeader =
-    "VERBERNR;VERNR;VERUNTER;DEPSTNR;DEPEINR;"
-    "INHKDNR1;INHANREDE1;INHTITELTXT1;INHGESCH1;INHNACHNAME1;INHVORNAME1;INHPOSTERG1;INHSTRASSE1;"
-    "INHPLZ1;INHORT1;INHLANDTXT1;INHTEL1;INHFAX1;INHEMAIL1;INHGEBTAG1;"
-    "INHKDNR2;INHANREDE2;INHTITELTXT2;INHGESCH2;INHNACHNAME2;INHVORNAME2;INHPOSTERG2;INHSTRASSE2;"
-    "INHPLZ2;INHORT2;INHLANDTXT2;INHTEL2;INHFAX2;INHEMAIL2;INHGEBTAG2;"
-    "FONWKNEXT;FONISIN;FONNAMELANG;FONRUECKPREIS;FONPREISDAT;FONWAEHR;DEVKURS;DEVDAT;BESTSTK;"
-    "BESTWERT_EUR;DEPRABATT;DEPGEBPROZ;DEPKTOART;DEPUNTERKTO;HAS_TRANS\r\n";
+// The header line of a provider file: the staging columns its records fill, ";"-separated.
+std::string HeaderLine(std::span<const std::string_view> columns) {
+  std::string line;
+  for (const std::string_view column : columns) line += (line.empty() ? "" : ";") + std::string(column);
+  return line + "\r\n";
+}
 
-constexpr std::string_view kTransactionsHeader =
-    "TRAID;VERBERNR;VERNR;VERUNTER;DEPSTNR;TRATYPKZ;TRATYPKZTXT;TRADAT;FONPREISDAT;TRABETRAG;"
-    "TRABETRAGEUR;TRAWAEHR;FONPREIS;FONRPREIS;TRABONPZ;FONAUSGABE;TRASTK;FONWKNEXT;FONISIN;"
-    "TRAZWISCHGEW1;DEPKTOART;DEPUNTERKTO;STARTID1;STARTID2\r\n";
+std::string HoldingsHeader() { return HeaderLine(staging_columns::kBestaende); }
+std::string TransactionsHeader() { return HeaderLine(staging_columns::kTransactionsFileFields); }
 
 // Holder fields, in file order.
 enum HolderField {
@@ -198,8 +196,8 @@ Counts Generator::Run() {
 }
 
 void Generator::WriteHeaders() {
-  writer_.Holdings(kHoldingsHeader);
-  writer_.Transactions(kTransactionsHeader);
+  writer_.Holdings(HoldingsHeader());
+  writer_.Transactions(TransactionsHeader());
 }
 
 std::array<std::string, 15> Generator::MakeHolder(Random& rng, int64_t number, int gender, bool overlong) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "staging/StagingColumns.h"
+
 // Deterministic provider files (bestandsdaten.csv, transaktionsdaten.csv) for tests, the demo
 // and benchmarks. The same sizes and seed give the same bytes on every machine.
 namespace kx::gen {
@@ -70,7 +72,7 @@ std::pair<std::string, std::string> DefaultStartIds(uint64_t seed);
 std::string SummaryText(const Counts& counts);
 
 // Fields of every record of the two files.
-inline constexpr std::size_t kHoldingsColumns = 50;
-inline constexpr std::size_t kTransactionColumns = 24;
+inline constexpr std::size_t kHoldingsColumns = staging_columns::kBestaende.size();
+inline constexpr std::size_t kTransactionColumns = staging_columns::kTransactionsFileFields.size();
 
 }  // namespace kx::gen

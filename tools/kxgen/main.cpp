@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "CommandLine.h"
 #include "kxgen/ProviderData.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
@@ -35,6 +37,7 @@ Options:
   --overlong                        one 70-character surname and one 25-character ISIN
   --summary                         print the counts as key=value lines
   --help                            this text
+  --version                         the version
 
 The means may have decimals (2.5); each customer, depot and position gets its own count around
 the mean, and the totals are the products rounded down.
@@ -143,10 +146,7 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
       return false;
     };
     bool ok = true;
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      std::exit(0);
-    } else if (arg == "--out") {
+    if (arg == "--out") {
       ok = next();
       args.out = value;
     } else if (arg == "--seed") {
@@ -191,6 +191,8 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> answered = kx::tools::AnswerHelpOrVersion(argc, argv, 1, "kxgen", kUsage))
+    return *answered;
   Arguments args;
   if (!ParseArguments(argc, argv, args)) return kExitUsage;
   try {

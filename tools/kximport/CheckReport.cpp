@@ -1,19 +1,8 @@
 #include "kximport/CheckReport.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <string_view>
 
 namespace kximport {
-
-Language LanguageFromEnvironment() {
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') continue;
-    return std::string_view(value).starts_with("en") ? Language::English : Language::German;
-  }
-  return Language::German;
-}
 
 bool CheckReport::HasFailures() const {
   return std::any_of(lines_.begin(), lines_.end(), [](const Line& l) { return l.level == Level::Failure; });

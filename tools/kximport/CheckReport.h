@@ -4,12 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace kximport {
+#include "kximport/Language.h"
 
-// The language of the check's texts: English when the terminal's locale says so (LC_ALL,
-// LC_MESSAGES, LANG, the first one set), German otherwise.
-enum class Language { German, English };
-Language LanguageFromEnvironment();
+namespace kximport {
 
 // The lines of `kximport check`: one per item, with what to do where something is wrong.
 class CheckReport {
@@ -19,7 +16,7 @@ class CheckReport {
   explicit CheckReport(Language language) : language_(language) {}
 
   // The text in the report's language.
-  const std::string& Say(const std::string& german, const std::string& english) const {
+  std::string Say(const std::string& german, const std::string& english) const {
     return language_ == Language::English ? english : german;
   }
 

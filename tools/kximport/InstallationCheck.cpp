@@ -1,6 +1,5 @@
 #include "kximport/InstallationCheck.h"
 
-#include <curl/curl.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,18 +20,17 @@
 #include "db/Transaction.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/platform.h"
-#include "platform/posix/CurlTransport.h"
-#include "platform/posix/PosixSettingsStore.h"
-#include "platform/posix/RegistryFile.h"
 #include "provider/ImpApi_Korvalix.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
 #include "provider/ImpApi_Korvalix_Messages.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Run.h"
+#include "provider/ImpApi_Korvalix_Settings.h"
 #include "staging/ImpApiIBSrv.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/StagingColumns.h"
 #include "staging/TableInserter.h"
 #include "util/Cp1252.h"
 #include "util/ProviderIdentity.h"
@@ -42,9 +41,7 @@
 namespace kximport {
 namespace {
 
-using kx::posix::RegistryFile;
-
-// What the library takes from the settings, as ReadImportSettings reads them.
+// What the library takes from the settings, read by its own reader.
 struct SettingsInUse {
   std::string url = std::string(kx::kDefaultServiceUrl);
   int32_t timeout = 300;
@@ -61,187 +58,230 @@ std::string OneLine(std::string_view cp1252) {
   return Utf8(text);
 }
 
-// The number of the line that sets the value name, for the messages.
-int LineOf(std::string_view text, std::string_view name) {
+// The line of the settings file that sets the value name: its number (0: none) and the type
+// written after "=" ("dword" for "dword:0000012c"), for the messages.
+struct SettingsLine {
+  int number = 0;
+  std::string type;
+};
+SettingsLine LineOf(std::string_view text, std::string_view name) {
   const std::vector<std::string> lines = kx::TextLines(text);
   const std::string quoted = kx::ToLower1252("\"" + std::string(name) + "\"=");
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (kx::ToLower1252(lines[i]).starts_with(quoted)) return static_cast<int>(i) + 1;
+    if (!kx::ToLower1252(lines[i]).starts_with(quoted)) continue;
+    const std::string rest = lines[i].substr(quoted.size());
+    const std::size_t colon = rest.find(':');
+    return {static_cast<int>(i) + 1,
+            rest.starts_with("\"") || colon == std::string::npos ? "string" : rest.substr(0, colon)};
   }
-  return 0;
+  return {};
 }
 
-std::string TypeName(RegistryFile::Type type) {
-  switch (type) {
-    case RegistryFile::Type::String:
-      return "string";
-    case RegistryFile::Type::ExpandString:
-      return "hex(2)";
-    case RegistryFile::Type::Dword:
-      return "dword";
-    case RegistryFile::Type::Binary:
-      return "hex";
-    default:
-      return "hex(n)";
+std::string LineText(CheckReport& r, int line) {
+  return line == 0 ? std::string() : r.Say("Zeile ", "line ") + std::to_string(line) + ": ";
+}
+
+// The settings file itself: there, readable, holding the key. False when the run gets none of it.
+bool CheckSettingsSource(kx::SettingsStore& store, const std::string& useDefaults, CheckReport& r) {
+  const std::string path = store.Location();
+  if (!path.empty() && !std::filesystem::exists(path)) {
+    r.Fail(r.Say("Einstellungsdatei " + path + " nicht gefunden", "Settings file " + path + " not found"),
+           r.Say("Datei anlegen oder mit --settings nennen. ", "Create it or name it with --settings. ") +
+               useDefaults);
+    return false;
+  }
+  try {
+    if (store.OpenLocalMachineKey(kx::kSettingsKey) == nullptr) {
+      const std::string key = "[HKEY_LOCAL_MACHINE\\" + std::string(kx::kSettingsKey) + "]";
+      r.Fail(r.Say("Einstellungsdatei " + path + ": Schlüssel " + key + " fehlt",
+                   "Settings file " + path + ": key " + key + " is missing"),
+             r.Say("Den Schlüssel mit den Werten anlegen (Schreibweise prüfen). ",
+                   "Add the key with its values (check the spelling). ") +
+                 useDefaults);
+      return false;
+    }
+  } catch (const std::exception& e) {
+    r.Fail(
+        r.Say("Einstellungsdatei " + path + " nicht lesbar: ", "Settings file " + path + " not readable: ") +
+            Utf8(e.what()),
+        r.Say("Rechte und die genannte Zeile prüfen. ", "Check the permissions and the line named. ") +
+            useDefaults);
+    return false;
+  }
+  r.Ok(r.Say("Einstellungsdatei ", "Settings file ") + path);
+  return true;
+}
+
+// Value names in the key that the library does not read (a misspelt name is a value left unset).
+void CheckUnknownNames(kx::SettingsStore& store, const std::string& text, CheckReport& r) {
+  const std::unique_ptr<kx::SettingsKey> key = store.OpenLocalMachineKey(kx::kSettingsKey);
+  for (const std::string& name : key->ValueNames()) {
+    const bool known = std::any_of(kx::kSettingNames.begin(), kx::kSettingNames.end(),
+                                   [&name](std::string_view k) { return kx::EqualsIgnoreCase1252(k, name); });
+    if (known) continue;
+    r.Warn(
+        LineText(r, LineOf(text, name).number) + r.Say("unbekannter Wert ", "unknown value ") + Utf8(name),
+        r.Say(
+            "Schreibweise prüfen; die Bibliothek liest DownloadSrvUrl, Timeout, DebugMode, ImportDB, "
+            "DataDir.",
+            "Check the spelling; the library reads DownloadSrvUrl, Timeout, DebugMode, ImportDB, DataDir."));
   }
 }
 
+// The settings as the library's reader takes them: every value it read, and where it stopped.
 SettingsInUse CheckSettings(CheckReport& r) {
+  kx::SettingsStore& store = kx::DefaultPlatform().Settings;
   SettingsInUse use;
-  const std::string path = kx::posix::PosixSettingsStore::FilePath();
   const std::string useDefaults =
       r.Say("Ohne Einstellungen gilt die eingebaute Beispieladresse " + use.url + ".",
             "Without settings the built-in example address " + use.url + " is used.");
+  if (!CheckSettingsSource(store, useDefaults, r)) return use;
   std::string text;
   try {
-    if (!std::filesystem::exists(path)) {
-      r.Fail(r.Say("Einstellungsdatei " + path + " nicht gefunden", "Settings file " + path + " not found"),
-             r.Say("Datei anlegen oder mit --settings nennen. ", "Create it or name it with --settings. ") +
-                 useDefaults);
-      return use;
-    }
-    text = kx::ReadWholeFile(path);
-  } catch (const std::exception& e) {
-    r.Fail(r.Say("Einstellungsdatei nicht lesbar: ", "Settings file not readable: ") + Utf8(e.what()),
-           r.Say("Rechte der Datei prüfen.", "Check the file's permissions."));
-    return use;
+    if (!store.Location().empty()) text = kx::ReadWholeFile(store.Location());
+  } catch (const std::exception&) {
   }
-  std::optional<RegistryFile> registry;
-  try {
-    registry = RegistryFile::Parse(text);
-  } catch (const std::exception& e) {
-    r.Fail(r.Say("Einstellungsdatei " + path + " ist kein REGEDIT4-Export: ",
-                 "Settings file " + path + " is no REGEDIT4 export: ") +
-               Utf8(e.what()),
-           r.Say("Die genannte Zeile berichtigen.", "Correct the line named."));
-    return use;
-  }
-  const std::string keyPath = "HKEY_LOCAL_MACHINE\\" + std::string(kx::kSettingsKey);
-  const RegistryFile::Values* values = registry->Key(keyPath);
-  if (values == nullptr) {
-    r.Fail(r.Say("Einstellungsdatei " + path + ": Schlüssel [" + keyPath + "] fehlt",
-                 "Settings file " + path + ": key [" + keyPath + "] is missing"),
-           r.Say("Den Schlüssel mit den Werten anlegen (Schreibweise prüfen). ",
-                 "Add the key with its values (check the spelling). ") +
-               useDefaults);
-    return use;
-  }
-  r.Ok(r.Say("Einstellungsdatei ", "Settings file ") + path);
-
-  // The library reads these values in this order and stops at the first that is no string.
-  static constexpr std::array<std::string_view, 5> kKnown = {"DownloadSrvUrl", "Timeout", "DebugMode",
-                                                             "ImportDB", "DataDir"};
-  bool stopped = false;
-  std::map<std::string, std::string, RegistryFile::NoCase> read;
-  for (const std::string_view name : kKnown) {
-    const auto found = values->find(std::string(name));
-    if (found == values->end() || stopped) continue;
-    const int line = LineOf(text, name);
-    if (found->second.type != RegistryFile::Type::String) {
-      r.Fail(r.Say("Zeile " + std::to_string(line) + ": " + std::string(name) + " ist vom Typ " +
-                       TypeName(found->second.type) + ", gelesen werden nur Zeichenketten",
-                   "line " + std::to_string(line) + ": " + std::string(name) + " has the type " +
-                       TypeName(found->second.type) + "; only strings are read"),
-             r.Say("Als Zeichenkette schreiben: \"" + std::string(name) +
-                       "\"=\"...\". Bis dahin bricht das Lesen "
-                       "hier ab, und die eingebaute Beispieladresse gilt.",
-                   "Write it as a string: \"" + std::string(name) +
-                       "\"=\"...\". Until then reading stops here "
-                       "and the built-in example address is used."));
-      stopped = true;
-      use = SettingsInUse{};
-      continue;
-    }
-    const std::string value = found->second.data.substr(0, found->second.data.find('\0'));
-    read[std::string(name)] = value;
+  kx::ProviderValues values;
+  const kx::SettingsReading reading = kx::ReadImportSettingsReporting(store, values);
+  for (const auto& [name, value] : reading.read) {
+    const std::string shown = Utf8(value.substr(0, value.find('\0')));
     if ((name == "Timeout" || name == "DebugMode") && !kx::ParseInt32(value)) {
       r.Warn(
-          r.Say("Zeile " + std::to_string(line) + ": " + std::string(name) + " = \"" + Utf8(value) +
-                    "\" ist keine ganze Zahl",
-                "line " + std::to_string(line) + ": " + std::string(name) + " = \"" + Utf8(value) +
-                    "\" is no whole number"),
+          LineText(r, LineOf(text, name).number) + name + " = \"" + shown +
+              r.Say("\" ist keine ganze Zahl", "\" is no whole number"),
           r.Say("Eine Zahl eintragen; bis dahin gilt die Vorgabe.", "Enter a number; the default applies."));
     } else {
-      r.Ok(std::string(name) + " = " + Utf8(value));
+      r.Ok(name + " = " + shown);
     }
   }
-  for (const auto& entry : *values) {
-    const std::string& name = entry.first;
-    const bool known = std::any_of(kKnown.begin(), kKnown.end(),
-                                   [&name](std::string_view k) { return kx::EqualsIgnoreCase1252(k, name); });
-    if (!known) {
-      r.Warn(r.Say("Zeile " + std::to_string(LineOf(text, name)) + ": unbekannter Wert " + Utf8(name),
-                   "line " + std::to_string(LineOf(text, name)) + ": unknown value " + Utf8(name)),
-             r.Say("Schreibweise prüfen; die Bibliothek liest DownloadSrvUrl, Timeout, DebugMode, ImportDB, "
-                   "DataDir.",
-                   "Check the spelling; the library reads DownloadSrvUrl, Timeout, DebugMode, ImportDB, "
-                   "DataDir."));
-    }
+  const SettingsLine line = LineOf(text, reading.stoppedAt);
+  if (!reading.stoppedAt.empty() && line.number == 0) {
+    r.Fail(r.Say("Lesen der Einstellungen abgebrochen bei ", "Reading the settings stopped at ") +
+               reading.stoppedAt + ": " + Utf8(reading.stopReason),
+           useDefaults);
+  } else if (!reading.stoppedAt.empty()) {
+    r.Fail(
+        LineText(r, line.number) +
+            r.Say(reading.stoppedAt + " ist vom Typ " + line.type + ", gelesen werden nur Zeichenketten",
+                  reading.stoppedAt + " has the type " + line.type + "; only strings are read"),
+        r.Say("Als Zeichenkette schreiben: \"" + reading.stoppedAt +
+                  "\"=\"...\". Bis dahin bricht das Lesen hier ab, und die eingebaute Beispieladresse gilt.",
+              "Write it as a string: \"" + reading.stoppedAt +
+                  "\"=\"...\". Until then reading stops here and the built-in example address is used."));
   }
-  if (stopped) return use;
-  if (read.count("DownloadSrvUrl") == 0) {
+  CheckUnknownNames(store, text, r);
+  const bool urlRead = std::any_of(reading.read.begin(), reading.read.end(),
+                                   [](const auto& entry) { return entry.first == "DownloadSrvUrl"; });
+  if (!urlRead && reading.stoppedAt.empty()) {
     r.Warn(r.Say("Keine Adresse des Anbieters gesetzt (DownloadSrvUrl)",
                  "No provider address set (DownloadSrvUrl)"),
            useDefaults);
-  } else {
-    use.url = read["DownloadSrvUrl"];
   }
-  use.timeout = kx::ParseInt32(read["Timeout"]).value_or(use.timeout);
-  use.importDb = read["ImportDB"];
-  use.dataDir = read["DataDir"];
+  use.url = values.serviceUrl;
+  use.timeout = values.Timeout;
+  use.importDb = values.ImportDB;
+  use.dataDir = reading.dataDir;
   return use;
 }
 
-std::string CheckDataDirectory(const SettingsInUse& settings, const std::string& outputDir, CheckReport& r) {
-  std::string dir = settings.dataDir;
-  if (dir.empty()) {
-    if (outputDir.empty()) {
-      r.Warn(r.Say("Datenverzeichnis unbekannt: kein DataDir gesetzt und kein --output-dir genannt",
-                   "Data directory unknown: no DataDir set and no --output-dir given"),
-             r.Say("Mit --output-dir den Ordner der Importdatei nennen.",
-                   "Name the import file's folder with --output-dir."));
-      return {};
-    }
-    dir = kx::DefaultDataDir(outputDir);  // as the run derives it from the host's folder
+// Whether the database name depends on the data directory (an empty ImportDB, or one that starts
+// with the data directory's placeholder), asked of the library's own rule.
+bool DatabaseNeedsDataDir(const std::string& importDb) {
+  return kx::TXML_Gen::DatabaseName(importDb, "") != kx::TXML_Gen::DatabaseName(importDb, "/-/");
+}
+
+// What the check cannot see without the host's folder for the document.
+void SayWhatIsUnknown(const SettingsInUse& settings, const std::string& outputDir, CheckReport& r) {
+  if (!outputDir.empty()) return;
+  if (settings.dataDir.empty()) {
+    r.Warn(
+        r.Say("Datenverzeichnis unbekannt: kein DataDir gesetzt und kein --output-dir genannt",
+              "Data directory unknown: no DataDir set and no --output-dir given"),
+        r.Say("Mit --output-dir den Ordner der Importdatei nennen: ohne ihn bleiben dieser Ordner, das "
+              "Datenverzeichnis, die Spaltenzuordnungen" +
+                  std::string(DatabaseNeedsDataDir(settings.importDb) ? " und die Staging-Datenbank" : "") +
+                  " ungeprüft.",
+              "Name the import file's folder with --output-dir: without it that folder, the data "
+              "directory, the column maps" +
+                  std::string(DatabaseNeedsDataDir(settings.importDb) ? " and the staging database" : "") +
+                  " stay unchecked."));
+  } else {
+    r.Warn(r.Say("Ordner der Importdatei ungeprüft: kein --output-dir genannt",
+                 "The import file's folder is unchecked: no --output-dir given"),
+           r.Say("Mit --output-dir den Ordner nennen, in den der Host KORVALIX.XML schreiben lässt.",
+                 "Name the folder the host has KORVALIX.XML written to with --output-dir."));
   }
-  if (!dir.ends_with('/')) dir += '/';
+}
+
+void CheckOutputDirectory(const std::string& outputDir, CheckReport& r) {
+  if (outputDir.empty()) return;
+  if (!std::filesystem::is_directory(outputDir)) {
+    r.Fail(r.Say("Ordner der Importdatei " + outputDir + " fehlt",
+                 "Import file folder " + outputDir + " is missing"),
+           r.Say("Den Ordner anlegen, den der Host nennt.", "Create the folder the host names."));
+  } else if (access(outputDir.c_str(), W_OK) != 0) {
+    r.Fail(
+        r.Say("Ordner der Importdatei " + outputDir + " ist nicht beschreibbar",
+              "Import file folder " + outputDir + " is not writable"),
+        r.Say("Schreibrecht für den Benutzer des Imports geben.", "Give the importing user write access."));
+  } else {
+    r.Ok(r.Say("Ordner der Importdatei ", "Import file folder ") + outputDir +
+         r.Say(" (beschreibbar)", " (writable)"));
+  }
+}
+
+// The data directory exactly as the run derives it; empty when it is unknown or unusable.
+std::string CheckDataDirectory(const SettingsInUse& settings, const std::string& outputDir, CheckReport& r) {
+  if (settings.dataDir.empty() && outputDir.empty()) return {};
+  const std::string dir = kx::RunDataDir(settings.dataDir, outputDir);
+  const std::string delimiter(1, kx::kPathDelimiter);
+  if (!dir.ends_with(kx::kPathDelimiter)) {
+    // The run puts the file names right after the setting, so the files land beside the folder.
+    r.Fail(r.Say("DataDir = " + Utf8(dir) + " endet nicht mit \"" + delimiter + "\": der Import schreibt " +
+                     Utf8(dir) + std::string(kx::kHoldingsFile),
+                 "DataDir = " + Utf8(dir) + " does not end with \"" + delimiter + "\": the import writes " +
+                     Utf8(dir) + std::string(kx::kHoldingsFile)),
+           r.Say("\"" + delimiter + "\" ans Ende von DataDir setzen.",
+                 "Put \"" + delimiter + "\" at the end of DataDir."));
+    return {};
+  }
+  if (settings.dataDir.empty() && kx::FindIgnoreCase1252(outputDir, "xml_temp") == std::string::npos) {
+    r.Warn(r.Say("Der Ordner der Importdatei enthält kein \"xml_temp\": das Datenverzeichnis ist " +
+                     Utf8(dir) + " (der Ordner mit KORVALIX" + delimiter + " angehängt)",
+                 "The import file's folder holds no \"xml_temp\": the data directory is " + Utf8(dir) +
+                     " (the folder with KORVALIX" + delimiter + " appended)"),
+           r.Say("So gewollt, oder den Ordner xml_temp nennen (das Datenverzeichnis ist dann KORVALIX" +
+                     delimiter + " daneben) oder DataDir setzen.",
+                 "Intended, or name the folder xml_temp (the data directory is then KORVALIX" + delimiter +
+                     " beside it) or set DataDir."));
+  }
   if (!std::filesystem::is_directory(dir)) {
-    r.Fail(r.Say("Datenverzeichnis " + dir + " fehlt", "Data directory " + dir + " is missing"),
+    r.Fail(r.Say("Datenverzeichnis " + Utf8(dir) + " fehlt", "Data directory " + Utf8(dir) + " is missing"),
            r.Say("Verzeichnis anlegen (mit den drei Spaltenzuordnungen).",
                  "Create it (with the three column maps)."));
     return {};
   }
   if (access(dir.c_str(), W_OK) != 0) {
     r.Fail(
-        r.Say("Datenverzeichnis " + dir + " ist nicht beschreibbar",
-              "Data directory " + dir + " is not writable"),
+        r.Say("Datenverzeichnis " + Utf8(dir) + " ist nicht beschreibbar",
+              "Data directory " + Utf8(dir) + " is not writable"),
         r.Say("Schreibrecht für den Benutzer des Imports geben.", "Give the importing user write access."));
     return dir;
   }
-  r.Ok(r.Say("Datenverzeichnis ", "Data directory ") + dir + r.Say(" (beschreibbar)", " (writable)"));
+  r.Ok(r.Say("Datenverzeichnis ", "Data directory ") + Utf8(dir) + r.Say(" (beschreibbar)", " (writable)"));
   return dir;
 }
 
-// The column names an insert statement lists between its first parentheses.
-std::vector<std::string> InsertColumns(std::string_view insert) {
-  std::vector<std::string> columns;
-  const std::string_view list = insert.substr(insert.find('(') + 1, insert.find(')') - insert.find('(') - 1);
-  std::size_t start = 0;
-  while (start < list.size()) {
-    const std::size_t comma = std::min(list.find(',', start), list.size());
-    columns.emplace_back(kx::TrimControl(list.substr(start, comma - start)));
-    start = comma + 1;
-  }
-  return columns;
-}
-
+// Each column map with the staging columns it may name and the insert that fills them.
 struct MapFile {
   std::string_view file;
-  std::string_view insert;
+  std::span<const std::string_view> columns;
+  const std::string& (*insert)();
 };
-constexpr std::array<MapFile, 3> kMaps = {MapFile{"BESTAND.txt", kx::staging_sql::kInsertBestand},
-                                          MapFile{"TRANSAKT.txt", kx::staging_sql::kInsertTransakt},
-                                          MapFile{"DBSTARTIDS.txt", kx::staging_sql::kInsertDBstartids}};
+constexpr std::array<MapFile, 3> kMaps = {
+    MapFile{"BESTAND.txt", kx::staging_columns::kBestaende, &kx::staging_sql::InsertBestand},
+    MapFile{"TRANSAKT.txt", kx::staging_columns::kTransaktionen, &kx::staging_sql::InsertTransakt},
+    MapFile{"DBSTARTIDS.txt", kx::staging_columns::kDbStartIds, &kx::staging_sql::InsertDBstartids}};
 
 void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
   const std::string path = dataDir + std::string(map.file);
@@ -253,7 +293,7 @@ void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
            r.Say("Die Datei aus dem Installationsordner kopieren.", "Copy the file from the installation."));
     return;
   }
-  const std::vector<std::string> columns = InsertColumns(map.insert);
+  const std::span<const std::string_view> columns = map.columns;
   bool good = !lines.empty();
   if (lines.empty()) {
     r.Fail(path + r.Say(": leer", ": empty"),
@@ -264,9 +304,8 @@ void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
     const std::size_t equals = line.find('=');
     const std::string name = line.substr(0, equals);
     const std::string where = path + r.Say(", Zeile ", ", line ") + std::to_string(i + 1);
-    const bool known = std::any_of(columns.begin(), columns.end(), [&name](const std::string& c) {
-      return kx::EqualsIgnoreCase1252(c, name);
-    });
+    const bool known = std::any_of(columns.begin(), columns.end(),
+                                   [&name](std::string_view c) { return kx::EqualsIgnoreCase1252(c, name); });
     if (!known) {
       r.Fail(
           where + r.Say(": Spalte \"" + Utf8(name) + "\" gibt es in der Staging-Datenbank nicht",
@@ -336,7 +375,7 @@ void CheckDatabase(const SettingsInUse& settings, const std::string& dataDir, Ch
     transaction.Start();
     for (const MapFile& map : kMaps) {
       try {
-        const kx::db::Statement insert(transaction, map.insert);
+        const kx::db::Statement insert(transaction, map.insert());
       } catch (const std::exception& e) {
         r.Fail(r.Say("Staging-Datenbank: Schema unvollständig: ", "Staging database: schema incomplete: ") +
                    OneLine(e.what()),
@@ -357,8 +396,25 @@ void CheckDatabase(const SettingsInUse& settings, const std::string& dataDir, Ch
   }
 }
 
+// The fix for a transport failure, by what its text says.
+std::string AddressFix(const std::string& reason, CheckReport& r) {
+  const std::string lower = kx::ToLower1252(reason);
+  if (lower.find("certificate") != std::string::npos || lower.find("ssl") != std::string::npos) {
+    return r.Say("Das Zertifikat des Anbieters wird nicht anerkannt: Systemzeit und CA-Datei (" +
+                     std::string(kx::kCaFileVariable) + ") prüfen.",
+                 "The provider's certificate is not trusted: check the system time and the CA file (" +
+                     std::string(kx::kCaFileVariable) + ").");
+  }
+  if (lower.find("resolve") != std::string::npos) {
+    return r.Say("Der Name wird nicht aufgelöst: Schreibweise der Adresse und DNS prüfen.",
+                 "The name does not resolve: check the address's spelling and DNS.");
+  }
+  return r.Say("Adresse in DownloadSrvUrl und die Netzverbindung prüfen.",
+               "Check the address in DownloadSrvUrl and the network connection.");
+}
+
 // Name resolution, connection and, for https, the TLS handshake with the certificate verified,
-// through libcurl as the download does; no request is sent.
+// through the transport the download uses: one GET of the bare address, its answer not read.
 void CheckProviderAddress(const SettingsInUse& settings, CheckReport& r) {
   for (const char* variable :
        {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
@@ -367,50 +423,36 @@ void CheckProviderAddress(const SettingsInUse& settings, CheckReport& r) {
       break;
     }
   }
-  const char* caFile = std::getenv(kx::posix::kCaFileVariable);
+  const char* caFile = std::getenv(kx::kCaFileVariable);
   if (caFile != nullptr && *caFile != '\0') {
     if (std::filesystem::is_regular_file(caFile)) {
-      r.Ok(r.Say("CA-Datei ", "CA file ") + caFile + " (" + kx::posix::kCaFileVariable + ")");
+      r.Ok(r.Say("CA-Datei ", "CA file ") + caFile + " (" + kx::kCaFileVariable + ")");
     } else {
       r.Fail(r.Say("CA-Datei " + std::string(caFile) + " fehlt",
                    "CA file " + std::string(caFile) + " is missing"),
-             r.Say(std::string(kx::posix::kCaFileVariable) + " berichtigen oder entfernen.",
-                   "Correct or remove " + std::string(kx::posix::kCaFileVariable) + "."));
+             r.Say(std::string(kx::kCaFileVariable) + " berichtigen oder entfernen.",
+                   "Correct or remove " + std::string(kx::kCaFileVariable) + "."));
       return;
     }
   }
-  const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
-  if (!curl) return;
-  char error[CURL_ERROR_SIZE] = {};
-  curl_easy_setopt(curl.get(), CURLOPT_URL, Utf8(settings.url).c_str());
-  curl_easy_setopt(curl.get(), CURLOPT_CONNECT_ONLY, 1L);
-  curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, 15L);
-  curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, error);
-  if (caFile != nullptr && *caFile != '\0') curl_easy_setopt(curl.get(), CURLOPT_CAINFO, caFile);
-  const CURLcode code = curl_easy_perform(curl.get());
-  if (code == CURLE_OK) {
-    const bool https = settings.url.starts_with("https:");
-    r.Ok(r.Say("Anbieter ", "Provider ") + Utf8(settings.url) +
-         (https ? r.Say(" erreichbar, Zertifikat geprüft", " reachable, certificate verified")
-                : r.Say(" erreichbar (ohne TLS)", " reachable (without TLS)")));
-    return;
-  }
-  const std::string reason = *error != '\0' ? error : curl_easy_strerror(code);
-  std::string fix = r.Say("Adresse in DownloadSrvUrl und die Netzverbindung prüfen.",
-                          "Check the address in DownloadSrvUrl and the network connection.");
-  if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE) {
-    fix = r.Say("Das Zertifikat des Anbieters wird nicht anerkannt: Systemzeit und CA-Datei (" +
-                    std::string(kx::posix::kCaFileVariable) + ") prüfen.",
-                "The provider's certificate is not trusted: check the system time and the CA file (" +
-                    std::string(kx::posix::kCaFileVariable) + ").");
-  } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
-    fix = r.Say("Der Name wird nicht aufgelöst: Schreibweise der Adresse und DNS prüfen.",
-                "The name does not resolve: check the address's spelling and DNS.");
+  std::string reason;
+  const std::unique_ptr<kx::HttpSession> session =
+      kx::DefaultPlatform().Http.OpenSession(kx::kUserAgent, reason);
+  if (session) {
+    session->SetTimeouts(15);
+    if (session->OpenUrl(settings.url, "") != nullptr) {
+      const bool https = kx::ToLower1252(settings.url).starts_with("https:");
+      r.Ok(r.Say("Anbieter ", "Provider ") + Utf8(settings.url) +
+           (https ? r.Say(" erreichbar, Zertifikat geprüft", " reachable, certificate verified")
+                  : r.Say(" erreichbar (ohne TLS)", " reachable (without TLS)")));
+      return;
+    }
+    reason = session->LastErrorText();
   }
   r.Fail(r.Say("Anbieter " + Utf8(settings.url) + " nicht erreichbar: ",
                "Provider " + Utf8(settings.url) + " not reachable: ") +
-             reason,
-         fix);
+             OneLine(reason),
+         AddressFix(reason, r));
 }
 
 class NoProgress final : public kx::ProgressSink {
@@ -422,11 +464,9 @@ class NoProgress final : public kx::ProgressSink {
 // memory and is only described.
 void CheckProviderAnswer(const SettingsInUse& settings, const InstallationCheckOptions& options,
                          CheckReport& r) {
-  if (options.login.empty() || options.pin.empty()) {
-    r.Warn(r.Say("--deep ohne Zugangsdaten: keine Anfrage gesendet",
-                 "--deep without access data: no request sent"),
-           r.Say("--login und die PIN (--pin-file oder KX_PIN) angeben.",
-                 "Give --login and the PIN (--pin-file or KX_PIN)."));
+  if (options.pin.empty()) {
+    r.Warn(r.Say("--deep ohne PIN: keine Anfrage gesendet", "--deep without a PIN: no request sent"),
+           r.Say("Die PIN mit --pin-file oder KX_PIN angeben.", "Give the PIN with --pin-file or KX_PIN."));
     return;
   }
   kx::Platform& platform = kx::DefaultPlatform();
@@ -470,11 +510,8 @@ RunPlaces PlacesOf(const std::string& settingsFile, const std::string& outputDir
   CheckReport quiet(Language::English);
   const SettingsInUse settings = CheckSettings(quiet);
   RunPlaces places{{}, settings.importDb};
-  if (!settings.dataDir.empty()) {
-    places.dataDir = settings.dataDir.ends_with('/') ? settings.dataDir : settings.dataDir + "/";
-  } else if (!outputDir.empty()) {
-    places.dataDir = kx::DefaultDataDir(outputDir);
-  }
+  if (!settings.dataDir.empty() || !outputDir.empty())
+    places.dataDir = kx::RunDataDir(settings.dataDir, outputDir);
   return places;
 }
 
@@ -494,7 +531,7 @@ std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
     spec.map = kx::ReadMap(dataDir + (transactions ? "TRANSAKT.txt" : "BESTAND.txt"));
     // The fields as the load's inserter sees them; nothing is inserted.
     const kx::TableInserter inserter(
-        transaction, transactions ? kx::staging_sql::kInsertTransakt : kx::staging_sql::kInsertBestand);
+        transaction, transactions ? kx::staging_sql::InsertTransakt() : kx::staging_sql::InsertBestand());
     spec.fields = inserter.Fields();
     spec.transactions = transactions;
     reports.push_back(AnalyzeProviderFile(spec, formats));
@@ -505,11 +542,13 @@ std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
 void CheckInstallation(const InstallationCheckOptions& options, CheckReport& report) {
   if (!options.settings.empty()) setenv("VELQORA_REGISTRY", options.settings.c_str(), 1);
   const SettingsInUse settings = CheckSettings(report);
+  SayWhatIsUnknown(settings, options.outputDir, report);
+  CheckOutputDirectory(options.outputDir, report);
   const std::string dataDir = CheckDataDirectory(settings, options.outputDir, report);
   if (!dataDir.empty()) {
     for (const MapFile& map : kMaps) CheckMap(dataDir, map, report);
   }
-  CheckDatabase(settings, dataDir, report);
+  if (!dataDir.empty() || !DatabaseNeedsDataDir(settings.importDb)) CheckDatabase(settings, dataDir, report);
   CheckProviderAddress(settings, report);
   if (options.deep) CheckProviderAnswer(settings, options, report);
 }

@@ -1,13 +1,15 @@
 #include "kximport/RunPreflight.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
-#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/StagingColumns.h"
 #include "util/Cp1252.h"
 #include "util/TextLines.h"
 #include "util/WholeNumber.h"
@@ -20,25 +22,19 @@ constexpr std::string_view kDefaultSettingsFile = "/etc/velqora/tavo/registry.re
 
 struct MapOfTable {
   std::string_view file;
-  std::string_view insert;  // the load's insert statement: its column list is the table's
+  std::span<const std::string_view> columns;  // the staging columns the load fills
 };
-constexpr std::array<MapOfTable, 3> kMaps = {
-    MapOfTable{"BESTAND.txt", kx::staging_sql::kInsertBestand},
-    MapOfTable{"TRANSAKT.txt", kx::staging_sql::kInsertTransakt},
-    MapOfTable{"DBSTARTIDS.txt", kx::staging_sql::kInsertDBstartids}};
+const std::array<MapOfTable, 3> kMaps = {MapOfTable{"BESTAND.txt", kx::staging_columns::kBestaende},
+                                         MapOfTable{"TRANSAKT.txt", kx::staging_columns::kTransaktionen},
+                                         MapOfTable{"DBSTARTIDS.txt", kx::staging_columns::kDbStartIds}};
 
-bool InsertNamesColumn(std::string_view insert, std::string_view name) {
-  std::string_view list = insert.substr(insert.find('(') + 1);
-  list = list.substr(0, list.find(')'));
-  while (!list.empty()) {
-    const std::size_t comma = std::min(list.find(','), list.size());
-    if (!name.empty() && kx::EqualsIgnoreCase1252(kx::TrimControl(list.substr(0, comma)), name)) return true;
-    list.remove_prefix(std::min(comma + 1, list.size()));
-  }
-  return false;
+bool NamesColumn(std::span<const std::string_view> columns, std::string_view name) {
+  return std::any_of(columns.begin(), columns.end(), [&](std::string_view column) {
+    return !name.empty() && kx::EqualsIgnoreCase1252(column, kx::TrimControl(name));
+  });
 }
 
-std::string MapFault(const std::string& path, std::string_view insert) {
+std::string MapFault(const std::string& path, std::span<const std::string_view> columns) {
   std::vector<std::string> lines;
   try {
     lines = kx::ReadMap(path);
@@ -50,7 +46,7 @@ std::string MapFault(const std::string& path, std::string_view insert) {
     const std::string_view line = lines[i];
     const std::size_t equals = line.find('=');
     const std::string where = path + ", Zeile " + std::to_string(i + 1) + ": ";
-    if (!InsertNamesColumn(insert, line.substr(0, equals))) {
+    if (!NamesColumn(columns, line.substr(0, equals))) {
       return where + "Spalte \"" + kx::Cp1252ToUtf8(line.substr(0, equals)) +
              "\" gibt es in der Staging-Datenbank nicht" + (line.empty() ? " (Leerzeile)." : ".");
     }
@@ -74,7 +70,7 @@ std::string MissingSettingsFile(const std::string& settingsOption) {
 
 std::string ColumnMapFault(const std::string& dataDir) {
   for (const MapOfTable& map : kMaps) {
-    if (std::string fault = MapFault(dataDir + std::string(map.file), map.insert); !fault.empty())
+    if (std::string fault = MapFault(dataDir + std::string(map.file), map.columns); !fault.empty())
       return fault;
   }
   return {};

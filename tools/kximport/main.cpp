@@ -17,10 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "kximport/CheckReport.h"
 #include "kximport/HostLibrary.h"
 #include "kximport/ImportDocument.h"
 #include "kximport/InstallationCheck.h"
+#include "kximport/Language.h"
 #include "kximport/ProgressDisplay.h"
 #include "kximport/RunInterrupt.h"
 #include "kximport/RunOutcome.h"
@@ -37,7 +39,14 @@ constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;        // --strict: the import refused records
 constexpr int kExitInterrupted = 130;  // Ctrl+C, as a shell reports a process that SIGINT ended
 
-const char* const kUsage = R"(Usage: kximport --output-dir DIR [options]
+// The help of the import, of check and of access-data; "kximport --help" shows all three.
+const char* const kCheckUsage =
+    "Usage: kximport check [--settings FILE] [--output-dir DIR] [--deep --login ID [--pin-file FILE]]\n"
+    "       kximport check --data [DIR] [--settings FILE] [--output-dir DIR] [--json FILE] [--max N]\n\n";
+const char* const kAccessDataUsage =
+    "Usage: kximport access-data [--user NAME] [--password PIN] [--library PATH]\n\n";
+
+const char* const kRunHelp = R"(Usage: kximport --output-dir DIR [options]
        kximport access-data [--user NAME] [--password PIN] [--library PATH]
        kximport check [--settings FILE] [--output-dir DIR] [--deep --login ID [--pin-file FILE]]
        kximport check --data [DIR] [--settings FILE] [--output-dir DIR] [--json FILE] [--max N]
@@ -70,26 +79,28 @@ Options:
                            error logs (data_report.txt, data_report.json)
   --strict                 exit status 3 when the import refused records
   --help                   this text
+  --version                the version
 
 A progress bar is drawn when standard output is a terminal, plain lines otherwise. Error lines
 and the final message go to standard error. Texts are converted between the terminal's UTF-8
 and the library's Windows-1252 here.
 
-access-data shows the library's access-data dialog (ApiDataDialog; on a terminal: the user name,
-the password without echo, then the confirmation) with the given values and prints the dialog's
-result and what came back, the password as asterisks.
-
 Without --pin-file or --pin the PIN comes from the environment variable KX_PIN, and without
 that the library asks for it on the terminal.
 
-check looks at an installation the way a run would use it and prints one line per item, with
-what to do where something is wrong: the settings file and every value read, the data directory,
-the three column maps against the staging database's columns, the database (client library,
-reachable, schema complete), the proxy and CA file in use, and the provider's address (name,
-connection, certificate; no request is sent). The texts are English when the locale (LC_ALL,
-LC_MESSAGES, LANG) is English, German otherwise. With --deep it also sends one holdings request
-with the access data (the PIN as for an import) and reports the provider's answer without
-storing it. Exit status 0 when nothing failed, 1 otherwise.
+)";
+
+const char* const kCheckText =
+    R"(check looks at an installation the way a run would use it and prints one line per item, with
+what to do where something is wrong: the settings file and every value the library read, the
+folder of --output-dir, the data directory exactly as the run derives it (a DataDir without its
+final "/" fails), the three column maps against the staging columns, the database (client
+library, reachable, schema complete), the proxy and CA file in use, and the provider's address
+(name, connection, certificate: one GET of the bare address). Without --output-dir it says what
+stays unchecked. The texts are English when the locale (LC_ALL, LC_MESSAGES, LANG) is English,
+German otherwise. With --deep it also sends one holdings request with the access data (the PIN as
+for an import) and reports the provider's answer without storing it. Exit status 0 when nothing
+failed, 1 otherwise, 2 for a wrong command line (--deep needs --login).
 
 check --data reads the provider files of the data directory (DIR, or the one the settings and
 --output-dir lead to) with the installed column maps, the staging database's column types and
@@ -99,7 +110,17 @@ code, records with too few fields, repeated transaction ids, a header that does 
 zero bytes and refused records, each with its line; then the counts. At most N lines per kind
 (--max, default 10); --json FILE writes every finding.
 
-After a successful import the records refused and the texts cut are counted per provider file.
+)";
+
+const char* const kAccessDataText =
+    R"(access-data shows the library's access-data dialog (ApiDataDialog; on a terminal: the user name,
+the password without echo, then the confirmation) with the given values and prints the dialog's
+result and what came back, the password as asterisks.
+
+)";
+
+const char* const kExitText =
+    R"(After a successful import the records refused and the texts cut are counted per provider file.
 Ctrl+C ends a run at any moment with one line of what it interrupted; the previous KORVALIX.XML
 and provider files stay as they were.
 
@@ -112,6 +133,10 @@ Example:
            --advisor BR-77 --login 12345 --pin-file ~/.kx-pin --embedded-server \
            --last-import 45990 --continue-from /srv/host/xml_temp/KORVALIX.XML
 )";
+
+const std::string kHelp = std::string(kRunHelp) + kAccessDataText + kCheckText + kExitText;
+const std::string kCheckHelp = std::string(kCheckUsage) + kCheckText;
+const std::string kAccessDataHelp = std::string(kAccessDataUsage) + kAccessDataText;
 
 struct Arguments {
   std::string library;
@@ -134,6 +159,17 @@ class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+using kximport::Say;
+
+std::string NeedsValue(const std::string& arg) {
+  return Say(arg + " braucht einen Wert", arg + " needs a value");
+}
+
+std::string Unknown(const std::string& arg, const std::string& help) {
+  return Say("unbekanntes Argument '" + arg + "' (siehe " + help + ")",
+             "unknown argument '" + arg + "' (see " + help + ")");
+}
 
 std::string ExecutableDir() {
   char path[PATH_MAX];
@@ -163,19 +199,21 @@ std::string ReadPinFile(const std::string& path) {
   std::ifstream file;
   if (path != "-") {
     file.open(path, std::ios::binary);
-    if (!file) throw UsageError("cannot read PIN file " + path);
+    if (!file) throw UsageError(Say("PIN-Datei " + path + " nicht lesbar", "cannot read PIN file " + path));
   }
   std::istream& in = path == "-" ? std::cin : file;
   std::string line;
   if (!std::getline(in, line) && line.empty())
-    throw UsageError("no PIN in " + (path == "-" ? "standard input" : path));
+    throw UsageError(path == "-" ? Say("keine PIN in der Standardeingabe", "no PIN in standard input")
+                                 : Say("keine PIN in " + path, "no PIN in " + path));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
 std::vector<std::string> ReadOptionsFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError("cannot read options file " + path);
+  if (!in)
+    throw UsageError(Say("Optionsdatei " + path + " nicht lesbar", "cannot read options file " + path));
   std::vector<std::string> lines;
   std::string line;
   while (std::getline(in, line)) {
@@ -190,13 +228,10 @@ Arguments ParseArguments(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+      if (i + 1 >= argc) throw UsageError(NeedsValue(arg));
       return argv[++i];
     };
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      std::exit(0);
-    } else if (arg == "--output-dir") {
+    if (arg == "--output-dir") {
       args.outputDir = value();
     } else if (arg == "--advisor") {
       args.advisor = value();
@@ -210,7 +245,9 @@ Arguments ParseArguments(int argc, char** argv) {
       const std::string text = value();
       char* end = nullptr;
       args.lastImport = std::strtod(text.c_str(), &end);
-      if (text.empty() || *end != '\0') throw UsageError("--last-import needs a number, not '" + text + "'");
+      if (text.empty() || *end != '\0')
+        throw UsageError(Say("--last-import braucht eine Zahl, nicht '" + text + "'",
+                             "--last-import needs a number, not '" + text + "'"));
     } else if (arg == "--login") {
       args.optionLines.push_back("UserLogin=" + ToLibraryText(value()));
     } else if (arg == "--pin") {
@@ -224,7 +261,8 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (arg == "--option") {
       const std::string line = value();
       if (line.find('=') == std::string::npos)
-        throw UsageError("--option needs NAME=VALUE, not '" + line + "'");
+        throw UsageError(Say("--option braucht NAME=WERT, nicht '" + line + "'",
+                             "--option needs NAME=VALUE, not '" + line + "'"));
       args.optionLines.push_back(ToLibraryText(line));
     } else if (arg == "--options-file") {
       args.fileLines = ReadOptionsFile(value());
@@ -239,10 +277,11 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (arg == "--strict") {
       args.strict = true;
     } else {
-      throw UsageError("unknown argument '" + arg + "' (see --help)");
+      throw UsageError(Unknown(arg, "kximport --help"));
     }
   }
-  if (args.outputDir.empty()) throw UsageError("--output-dir is required (see --help)");
+  if (args.outputDir.empty())
+    throw UsageError(Say("--output-dir fehlt (siehe --help)", "--output-dir is required (see --help)"));
   if (args.library.empty()) args.library = DefaultLibrary();
   if (const char* pin = std::getenv("KX_PIN"); args.pin.empty() && pin != nullptr)
     args.pin = ToLibraryText(pin);
@@ -428,8 +467,11 @@ int Run(const Arguments& args) {
       [&](kximport::RunStage stage) { Abandon(args, places.dataDir, earlier, stage); });
   const kximport::HostLibrary lib(args.library);
   if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
-    throw UsageError("the library refuses this host version");
-  if (lib.VersionInfo() != KX_VERSION_INFO) throw UsageError("the library has another interface version");
+    throw UsageError(
+        Say("die Bibliothek lehnt diese Host-Version ab", "the library refuses this host version"));
+  if (lib.VersionInfo() != KX_VERSION_INFO)
+    throw UsageError(Say("die Bibliothek hat eine andere Schnittstellenversion",
+                         "the library has another interface version"));
 
   gInterrupt = &interrupt;
   lib.RegProgrCallback(&OnProgress);
@@ -473,15 +515,15 @@ int AccessData(int argc, char** argv) {
   std::string password;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+    if (arg != "--user" && arg != "--password" && arg != "--library")
+      throw UsageError(Unknown(arg, "kximport access-data --help"));
+    if (i + 1 >= argc) throw UsageError(NeedsValue(arg));
     if (arg == "--user") {
       user = ToLibraryText(argv[++i]);
     } else if (arg == "--password") {
       password = ToLibraryText(argv[++i]);
-    } else if (arg == "--library") {
-      library = argv[++i];
     } else {
-      throw UsageError("unknown argument '" + arg + "' (see --help)");
+      library = argv[++i];
     }
   }
   const kximport::HostLibrary lib(library);
@@ -515,34 +557,36 @@ int Check(int argc, char** argv) {
       if (i + 1 < argc && argv[i + 1][0] != '-') dataDir = argv[++i];
       continue;
     }
-    if (arg == "--json" && i + 1 < argc) {
+    if (arg != "--json" && arg != "--max" && arg != "--settings" && arg != "--output-dir" &&
+        arg != "--login" && arg != "--pin-file")
+      throw UsageError(Unknown(arg, "kximport check --help"));
+    if (i + 1 >= argc) throw UsageError(NeedsValue(arg));
+    if (arg == "--json") {
       json = argv[++i];
-      continue;
-    }
-    if (arg == "--max" && i + 1 < argc) {
+    } else if (arg == "--max") {
       const std::optional<int32_t> n = kx::ParseInt32(argv[++i]);
-      if (!n || *n < 0) throw UsageError("--max needs a number");
+      if (!n || *n < 0) throw UsageError(Say("--max braucht eine Zahl", "--max needs a number"));
       maxPerKind = static_cast<std::size_t>(*n);
-      continue;
-    }
-    if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-    if (arg == "--settings") {
+    } else if (arg == "--settings") {
       options.settings = argv[++i];
     } else if (arg == "--output-dir") {
       options.outputDir = argv[++i];
     } else if (arg == "--login") {
       options.login = ToLibraryText(argv[++i]);
-    } else if (arg == "--pin-file") {
-      options.pin = ToLibraryText(ReadPinFile(argv[++i]));
     } else {
-      throw UsageError("unknown argument '" + arg + "' (see --help)");
+      options.pin = ToLibraryText(ReadPinFile(argv[++i]));
     }
   }
+  if (options.deep && options.login.empty())
+    throw UsageError(Say("check --deep braucht --login ID", "check --deep needs --login ID"));
   if (data) {
     const kximport::RunPlaces places = kximport::PlacesOf(options.settings, options.outputDir);
+    // A named folder is a folder; the derived one stays as the run uses it.
+    if (!dataDir.empty() && !dataDir.ends_with('/')) dataDir += '/';
     if (dataDir.empty()) dataDir = places.dataDir;
-    if (dataDir.empty()) throw UsageError("check --data needs DIR, --output-dir or a DataDir setting");
-    if (!dataDir.ends_with('/')) dataDir += '/';
+    if (dataDir.empty())
+      throw UsageError(Say("check --data braucht DIR, --output-dir oder eine DataDir-Einstellung",
+                           "check --data needs DIR, --output-dir or a DataDir setting"));
     ReportData(kximport::AnalyzeDataDirectory(dataDir, places.importDb), maxPerKind, std::cout, json);
     return 0;
   }
@@ -555,9 +599,17 @@ int Check(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  const bool sub = command == "access-data" || command == "check";
+  const std::string& help = command == "check"         ? kCheckHelp
+                            : command == "access-data" ? kAccessDataHelp
+                                                       : kHelp;
+  if (const std::optional<int> answered =
+          kx::tools::AnswerHelpOrVersion(argc, argv, sub ? 2 : 1, "kximport", help))
+    return *answered;
   try {
-    if (argc > 1 && std::string(argv[1]) == "access-data") return AccessData(argc, argv);
-    if (argc > 1 && std::string(argv[1]) == "check") return Check(argc, argv);
+    if (command == "access-data") return AccessData(argc, argv);
+    if (command == "check") return Check(argc, argv);
     return Run(ParseArguments(argc, argv));
   } catch (const UsageError& e) {
     std::cerr << "kximport: " << e.what() << "\n";

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CommandLine.h"
 #include "kxprovider/ProviderSimulator.h"
 #include "kxprovider/TestCertificates.h"
 #include "platform/posix/NettleDes.h"
@@ -35,7 +36,7 @@ const char* const kUsage = R"(Usage:
   kxprovider --make-certs DIR
   kxprovider --encode TEXT
   kxprovider --decode VALUE
-  kxprovider --help
+  kxprovider --help | --version
 
 Plays the provider: GET /modules/tavo/onlinedatatransfer.php?params=... answers from the data
 directory DIR (accounts.txt, DIR/<login>/bestandsdaten.csv and transaktionsdaten.csv).
@@ -55,6 +56,7 @@ Options:
   --encode TEXT         print the params value of a request text (as the client encodes it)
   --decode VALUE        print the request text of a params value (exit 1 when undecodable)
   --help                this text
+  --version             the version
 
 When listening, prints "https-port N" and/or "http-port N", then "ready". Runs until SIGTERM
 or SIGINT and then exits 0. Exit 1: a failure while starting or serving; 2: a wrong command line.
@@ -73,7 +75,6 @@ struct Arguments {
   std::string makeCertsDir;
   std::optional<std::string> encode;
   std::optional<std::string> decode;
-  bool help = false;
 };
 
 class UsageError : public kx::Error {
@@ -110,9 +111,7 @@ Arguments Parse(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
       return args[++i];
     };
-    if (name == "--help" || name == "-h") {
-      parsed.help = true;
-    } else if (name == "--data") {
+    if (name == "--data") {
       parsed.dataDir = value();
     } else if (name == "--https-port") {
       parsed.httpsPort = ParsePort(value());
@@ -248,12 +247,10 @@ int EncodeOrDecode(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> answered = kx::tools::AnswerHelpOrVersion(argc, argv, 1, "kxprovider", kUsage))
+    return *answered;
   try {
     const Arguments args = Parse(std::vector<std::string>(argv + 1, argv + argc));
-    if (args.help) {
-      std::cout << kUsage;
-      return 0;
-    }
     if (!args.makeCertsDir.empty()) {
       kx::MakeTestCertificates(args.makeCertsDir);
       return 0;

@@ -7,9 +7,7 @@
 
 namespace kx::posix {
 
-// Names a CA file (PEM) that replaces the system's trust store, for installations and tests with
-// their own certificate authority. Verification itself is never switched off.
-inline constexpr const char* kCaFileVariable = "VELQORA_CA_FILE";
+using kx::kCaFileVariable;
 
 // What the requests of one session share.
 struct CurlSessionState {

@@ -26,6 +26,12 @@ class FileKey final : public SettingsKey {
     return value.data;
   }
 
+  std::vector<std::string> ValueNames() override {
+    std::vector<std::string> names;
+    for (const auto& entry : values_) names.push_back(entry.first);
+    return names;
+  }
+
  private:
   RegistryFile::Values values_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/SettingsStore.h"
@@ -12,6 +13,7 @@ namespace kx::posix {
 class PosixSettingsStore final : public SettingsStore {
  public:
   std::unique_ptr<SettingsKey> OpenLocalMachineKey(std::string_view path) override;
+  std::string Location() const override { return FilePath(); }
 
   static std::string FilePath();
 };
