@@ -290,15 +290,16 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The names in a folder, space-separated: a cancelled download must leave no file, not even a
-// temporary one.
+// The names in a folder, space-separated, but for the run's lock file, which stays: a cancelled
+// download must leave no file, not even a temporary one.
 std::string FilesIn(const std::string& folder) {
   std::string names;
   WIN32_FIND_DATAA entry{};
   HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) return names;
   do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        std::string_view(entry.cFileName) != "import.lock")
       names += (names.empty() ? "" : " ") + std::string(entry.cFileName);
   } while (FindNextFileA(find, &entry));
   FindClose(find);
