@@ -11,7 +11,7 @@
 #include "LoadFloor.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
-#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/StagingSql.h"
 
 namespace kx::bench {
 namespace {

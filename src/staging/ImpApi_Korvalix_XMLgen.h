@@ -1,25 +1,19 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
-#include "db/Statement.h"
 #include "db/Transaction.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
-#include "staging/CsvImport.h"
-#include "staging/DepotRows.h"
 #include "staging/GenerateImportArgs.h"
-#include "staging/KeyedRows.h"
 #include "util/DateTime.h"
 #include "util/ProgressSink.h"
-#include "xml/XMLWriter.h"
 
 namespace kx {
 
@@ -33,8 +27,8 @@ struct XMLGenContext {
 // The named queries as they stand, or faster ones that give the same rows in the same order.
 enum class DocumentQueries { Reference, Fast };
 
-// The component container of one run: the staging connection with its one transaction, the three
-// importers, the document queries, and the state of the document walk.
+// The component container of one run: the staging connection with its one transaction, then the
+// load (StagingLoad) and the document (ImportFileWriter) in turn.
 class TXML_Gen {
  public:
   explicit TXML_Gen(XMLGenContext context);
@@ -51,31 +45,12 @@ class TXML_Gen {
   // A provider date YYYYMMDD as a date; 0 for anything else.
   static DateTime ParseProviderDate(std::string_view text);
 
+  // The document from the loaded staging tables, in the open transaction.
   int32_t WriteImportFile(const std::string& outputDir);
   // WriteImportFile on staging tables loaded by an earlier run, in a connection and transaction
   // of its own: the document alone, for measuring it. AdvisorRef, LastImport, ImportDate and
   // ClearReimport are taken as they stand.
-  int32_t WriteImportFileFrom(const std::string& databaseName, const std::string& outputDir) {
-    Connect(databaseName);
-    const int32_t result = WriteImportFile(outputDir);
-    IBTransaction1->Commit();
-    IBDatabase1->Detach();
-    return result;
-  }
-  void WriteImportHeader(const std::string& advisorRef);
-  int64_t WriteCustomers();
-  void WriteCustomerRef();
-  void WritePerson();
-  void WriteContacts();
-  void WriteAddress();
-  void WriteDepotAdmin();
-  void WriteCustomerDepots();
-  void WriteUnassignedDepots();
-  void WriteDepot();
-  void WriteDepotPosition();
-  void WriteTransaction(const db::Statement& row);
-  void WriteBalanceTransaction(const db::Statement& row);
-  bool TypeTextContains(std::string_view keyword) const;
+  int32_t WriteImportFileFrom(const std::string& databaseName, const std::string& outputDir);
 
   std::string AdvisorRef;
   double LastImport = 0;
@@ -85,6 +60,7 @@ class TXML_Gen {
   // The most transactions of one depot the fast queries keep in memory; a depot with more is read
   // position by position.
   std::size_t DepotRowsInMemory = 20000;
+  // Where the document's walk stood last (the customer, depot and position written last).
   std::string CustomerNo;
   std::string DepotNo;
   std::string AccountType;
@@ -92,55 +68,13 @@ class TXML_Gen {
   std::string PositionKey;
 
  private:
-  struct Queries;
-
   void Connect(const std::string& name);
-  void LoadProviderFiles(const std::string& dataDir);
-  void RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source,
-                   std::string_view log);
-  void ReportRecord(const TCsvImport& importer, int offset);
-  // Writes the depot of every row of a depot query (number, account type, sub-account).
-  void WriteDepotsOf(db::Statement& depots, bool pumpAfterEach);
-  // The fast way's current customer's depots from the query over all customers.
-  void WriteKeptCustomerDepots();
-  std::string PersonText(std::string_view column) const;
-  // The current depot's rows of query kept by position; null when there are too many to keep.
-  std::unique_ptr<DepotRows> KeepDepotRows(db::Statement& query);
-  // The current depot's holdings kept by position; null when the depot is read position by position.
-  const DepotRows* DepotHoldings();
-  // The holding row of the current position (its first, as the position's query gives it), or
-  // null when it has none.
-  const db::Statement* PositionHolding();
-  std::string DepotName() const;
-  std::string PriceDate(const db::Statement& row, std::string_view column) const;
-  TXMLWriter& Writer() { return *writer_; }
-
-  // Rows per execution through a server: measured 2.5-3 times the rate of one row per execute.
-  static constexpr int kBatchRows = 20;
 
   XMLGenContext context_;
-  FormatSettings formats_;
   std::string databaseName_;
   std::unique_ptr<db::ClientLibrary> client_;
   std::unique_ptr<db::Connection> IBDatabase1;
   std::unique_ptr<db::Transaction> IBTransaction1;
-  std::unique_ptr<Queries> queries_;
-  TXMLWriter* writer_ = nullptr;
-  bool hasPerson_ = false;  // qKdPerson1 (the fast way: personRows_) has a current row
-  // The fast way's walks over all customers' person and depot rows, open while the customers are
-  // written, and the depots of the customer written last (a customer number can come twice).
-  KeyedRows* personRows_ = nullptr;
-  KeyedRows* customerDepotRows_ = nullptr;
-  struct Depot {
-    std::string number, accountType, subAccount;
-  };
-  std::vector<Depot> customerDepots_;
-  std::optional<int64_t> customerDepotsOf_;
-  // The current depot's transactions and holdings, when kept (the holdings read on first need).
-  std::unique_ptr<DepotRows> depotRows_;
-  std::unique_ptr<DepotRows> depotHoldings_;
-  bool holdingsLoaded_ = false;
-  std::string typeText_;  // the lower-cased type text of the transaction being written
 };
 
 }  // namespace kx

@@ -5,7 +5,7 @@
 
 #include "db/Statement.h"
 #include "staging/CsvImport.h"
-#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/StagingSql.h"
 #include "staging/TableInserter.h"
 #include "support/DbTestSupport.h"
 #include "support/RunDoubles.h"

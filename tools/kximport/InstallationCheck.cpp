@@ -29,7 +29,7 @@
 #include "staging/ImpApiIBSrv.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
-#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/StagingSql.h"
 #include "staging/StagingColumns.h"
 #include "staging/TableInserter.h"
 #include "util/Cp1252.h"

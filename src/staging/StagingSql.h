@@ -3,8 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "db/Statement.h"
-#include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/StagingColumns.h"
 
 // The statements of the staging database, under the names the import refers to them by.
@@ -123,50 +121,3 @@ inline constexpr std::string_view kDWBestandOfDepot =
     "BESTAENDE where DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL)";
 
 }  // namespace kx::staging_sql
-
-namespace kx {
-
-// The document's queries, prepared once per document and opened again with new parameters.
-struct TXML_Gen::Queries {
-  Queries(db::Transaction& t, DocumentQueries set)
-      : dsDBstartids(t, staging_sql::kSelectDBstartids),
-        qKundenVerm(t, staging_sql::kKundenVerm),
-        qKdPerson1(t, staging_sql::kKdPerson1),
-        qKdDepots(t, staging_sql::kKdDepots),
-        qKdPersonAll(t, staging_sql::kKdPersonAll),
-        qKdDepotsAll(t, staging_sql::kKdDepotsAll),
-        qKdDepotsOKZ(t, staging_sql::kKdDepotsOKZ),
-        qDpWerte(t, set == DocumentQueries::Reference ? staging_sql::kDpWerte
-                                                      : staging_sql::kDpWerteDistinctFirst),
-        qDwTrans(t, staging_sql::kDwTrans),
-        qDwTransOfDepot(t, staging_sql::kDwTransOfDepot),
-        qDWBestand(t, staging_sql::kDWBestand),
-        qDWBestandOfDepot(t, staging_sql::kDWBestandOfDepot) {}
-
-  db::Statement dsDBstartids;
-  db::Statement qKundenVerm;
-  db::Statement qKdPerson1;
-  db::Statement qKdDepots;
-  db::Statement qKdPersonAll;
-  db::Statement qKdDepotsAll;
-  db::Statement qKdDepotsOKZ;
-  db::Statement qDpWerte;
-  db::Statement qDwTrans;
-  db::Statement qDwTransOfDepot;
-  db::Statement qDWBestand;
-  db::Statement qDWBestandOfDepot;
-};
-
-// Closes a query on every way out of the block that opened it.
-class QueryCloser {
- public:
-  explicit QueryCloser(db::Statement& query) : query_(query) {}
-  ~QueryCloser() { query_.Close(); }
-  QueryCloser(const QueryCloser&) = delete;
-  QueryCloser& operator=(const QueryCloser&) = delete;
-
- private:
-  db::Statement& query_;
-};
-
-}  // namespace kx

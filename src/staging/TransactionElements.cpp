@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "staging/ImpApi_Korvalix_XMLgen.h"
-#include "staging/ImpApi_Korvalix_XMLgen_Queries.h"
+#include "staging/TransactionElements.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
+#include "util/ProviderDate.h"
 #include "util/RegionalFormats.h"
 #include "util/Rounding.h"
 
@@ -220,37 +220,39 @@ void WriteBookedTransaction(TXMLWriter& w, TransactionValues v, const RowTexts& 
   w.WriteTag("DepotTrans", TXMLWriter::tkClose);
 }
 
-}  // namespace
+// The price date of a row in the document's date form.
+std::string PriceDate(const db::Statement& row, std::string_view column) {
+  return TXMLWriter::FormatIsoDate(ParseProviderDate(row.AsText(column)));
+}
 
-bool TXML_Gen::TypeTextContains(std::string_view keyword) const {
+// Whether the lower-cased type text contains the keyword, compared in lower case.
+bool Contains(const std::string& lowerTypeText, std::string_view keyword) {
   std::string lower(keyword);
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return !typeText_.empty() && typeText_.find(lower) != std::string::npos;
+  return !lowerTypeText.empty() && lowerTypeText.find(lower) != std::string::npos;
 }
 
-std::string TXML_Gen::PriceDate(const db::Statement& row, std::string_view column) const {
-  return TXMLWriter::FormatIsoDate(ParseProviderDate(row.AsText(column)));
-}
+}  // namespace
 
-void TXML_Gen::WriteTransaction(const db::Statement& row) {
-  const TransactionValues v = Derive(row, formats_);
-  typeText_ = Guarded([&] { return context_.Regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
+void WriteTransaction(TXMLWriter& w, const db::Statement& row, const TransactionForms& forms) {
+  const TransactionValues v = Derive(row, forms.formats);
+  const std::string typeText =
+      Guarded([&] { return forms.regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
   if (v.typeCode == 2) return;
-  const auto contains = [this](std::string_view keyword) { return TypeTextContains(keyword); };
+  const auto contains = [&typeText](std::string_view keyword) { return Contains(typeText, keyword); };
   const bool distribution = v.typeCode == 8 || (v.typeCode == 5 && (contains("Kupon") || contains("Ertrag")));
   if (distribution && v.cashAmount == 0 && v.totalAmount == 0) return;
   const RowTexts texts{PriceDate(row, "FONPREISDAT"), row.AsText("TRAWAEHR")};
   if (distribution) {
-    WriteDistribution(Writer(), v, texts);
+    WriteDistribution(w, v, texts);
   } else {
-    WriteBookedTransaction(Writer(), v, texts, ModeOf(v, contains));
+    WriteBookedTransaction(w, v, texts, ModeOf(v, contains));
   }
 }
 
-void TXML_Gen::WriteBalanceTransaction(const db::Statement& row) {
-  TXMLWriter& w = Writer();
+void WriteBalanceTransaction(TXMLWriter& w, const db::Statement& row, const TransactionForms& forms) {
   w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
   w.WriteElement("DT_Mode", "B");
   w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));
@@ -258,7 +260,7 @@ void TXML_Gen::WriteBalanceTransaction(const db::Statement& row) {
   const double rate = row.AsDouble("DEVKURS");
   if (rate > 0 && std::isfinite(1 / rate)) w.WriteElement("DT_Waehrungkurs", Fix(8, 1 / rate));
   if (!row.IsNull("BESTSTK")) {
-    w.WriteElement("DT_Anteile", FormatFloatDefault(row.AsDouble("BESTSTK"), formats_.DecimalSeparator));
+    w.WriteElement("DT_Anteile", FormatFloatDefault(row.AsDouble("BESTSTK"), forms.formats.DecimalSeparator));
   }
   // The price goes through its text form (15 significant digits) and back, as a field's text does.
   if (const std::optional<double> price = ParseDecimal(row.AsText("FONRUECKPREIS"), '.')) {
