@@ -43,7 +43,7 @@ check() {
     echo "$text" | grep -v '^[[:space:]]*$' | tail -n 1 | grep -q "Seite $page\$" ||
       fail "page $page has no page number at its foot"
     # A Windows path where Linux applies too needs its Linux form beside it (same page).
-    for path in $(echo "$text" | tr -s ' \t()[],;„“' '\n' | grep -F '\' |
+    for path in $(echo "$text" | tr -s ' \t()[],;„“' '\n' | grep -F "\\" |
       grep -Ev '[A-Z]:\\|^(HKEY_|Software\\|SOFTWARE\\|ImportApi\\|\\|.*\.exe)'); do
       linux=$(echo "$path" | sed 's/[.:]$//; s|\\|/|g')
       echo "$text" | grep -qF "$linux" || fail "page $page: $path without its Linux form $linux"
