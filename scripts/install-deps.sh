@@ -37,6 +37,7 @@ native=(
   clang-format clang-tidy
   clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
   groff  # the manual's PDF
+  poppler-utils  # the manual's test renders its pages (pdftotext, pdfinfo)
 )
 windows=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
