@@ -50,7 +50,7 @@ tail -n 1 "$demo/provider-requests.log" | grep -q "file=transaktionen $first_ids
 
 echo "== exit statuses"
 expect 0 "$bin/kximport" --help
-grep -q '^Example:' "$work/out" || fail "--help shows no example"
+grep -q '^Beispiel:' "$work/out" || fail "--help shows no example"
 expect 2 "$bin/kximport" --advisor X
 grep -q 'output-dir' "$work/err" || fail "a missing --output-dir is not named: $(cat "$work/err")"
 expect 2 "$bin/kximport" --output-dir "$work" --no-such-option
@@ -109,7 +109,7 @@ KX_PIN=geheim expect 0 run_pin
 KX_PIN=geheim expect 1 run_pin --pin-file "$work/wrong-pin"  # the command line before the environment
 grep -q 'Ergebnis -31' "$work/err" || fail "a wrong PIN from a file does not end with -31: $(cat "$work/err")"
 expect 2 run_pin --pin-file "$work/missing-pin"
-run_pin --help >"$work/help" && grep -q 'for tests only' "$work/help" || fail "--help does not say that --pin is for tests"
+run_pin --help >"$work/help" && grep -q 'nur für Tests' "$work/help" || fail "--help does not say that --pin is for tests"
 sim_fault answer "Fehler%2060%20-%20Clear-Reimport%20erforderlich" 2
 KX_PIN=geheim expect 1 run_pin
 grep -q 'Ergebnis -36' "$work/err" && grep -q 'erneut einen Clear-Reimport' "$work/err" ||

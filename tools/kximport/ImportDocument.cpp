@@ -20,9 +20,9 @@ struct ParserFree {
   void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
 
-// The document's elements as expat reports them: the counts, and the text of each PARAM directly
-// inside the header's I_CustomData (Import/I_CustomData/PARAM, Import the document element's
-// first child of that name).
+// The document's elements as expat reports them: the counts (a balance entry by its mode), and the text of
+// each PARAM directly inside the header's I_CustomData (Import/I_CustomData/PARAM, Import the document
+// element's first child of that name).
 class FactsCollector {
  public:
   explicit FactsCollector(XML_Parser parser) {
@@ -46,15 +46,20 @@ class FactsCollector {
     if (element == "DepotTrans") ++c.facts.transactions;
     c.inParam_ = c.IsHeaderParam();
     if (c.inParam_) c.params.emplace_back();
+    c.inMode_ = element == "DT_Mode" && c.path_.size() >= 2 && c.path_[c.path_.size() - 2] == "DepotTrans";
+    c.mode_.clear();
   }
   static void XMLCALL End(void* self, const XML_Char* /*name*/) {
     auto& c = *static_cast<FactsCollector*>(self);
+    if (c.inMode_ && c.mode_ == "B") ++c.facts.balances;
     c.path_.pop_back();
     c.inParam_ = false;
+    c.inMode_ = false;
   }
   static void XMLCALL Text(void* self, const XML_Char* text, int length) {
     auto& c = *static_cast<FactsCollector*>(self);
     if (c.inParam_) c.params.back().append(text, static_cast<std::size_t>(length));
+    if (c.inMode_) c.mode_.append(text, static_cast<std::size_t>(length));
   }
 
   bool IsHeaderParam() const {
@@ -69,6 +74,8 @@ class FactsCollector {
   std::vector<std::string> path_;  // the open elements, the document element first
   int headers_ = 0;                // Import elements seen below the document element
   bool inParam_ = false;
+  bool inMode_ = false;  // in a DepotTrans's own DT_Mode, whose text is mode_
+  std::string mode_;
 };
 
 // A start id in the library's Windows-1252; a character that has no byte there cannot be one.
