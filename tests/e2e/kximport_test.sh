@@ -57,7 +57,7 @@ expect 2 "$bin/kximport" --output-dir "$work" --no-such-option
 expect 2 "$bin/kximport" --output-dir "$work" --library "$work/missing.so"
 printf '<KORVALIX><Import><I_CustomData><PARAM>startid1=&#abc;</PARAM>' >"$work/broken.xml"
 expect 2 "$bin/kximport" --output-dir "$work" --continue-from "$work/broken.xml"
-grep -q 'broken.xml:1:.*not a well-formed' "$work/err" || fail "a broken previous document: $(cat "$work/err")"
+grep -q 'broken.xml:1:.*kein wohlgeformtes' "$work/err" || fail "a broken previous document: $(cat "$work/err")"
 # A failing run: the code and its German text on standard error, nothing on the bar's 100 %.
 expect 1 "$bin/kximport" --output-dir "$work" --no-options --settings "$work/none.reg"
 grep -q 'Ergebnis -11' "$work/err" || fail "the result code is not printed: $(cat "$work/err")"

@@ -74,6 +74,7 @@ struct BadCase {
 class NotADocument : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(NotADocument, FailsWithTheReason) {
+  const kx::testsupport::ScopedEnv english("LC_ALL", "en_US.UTF-8");  // the messages follow the locale
   const kx::testsupport::TempDir dir;
   const std::string path =
       GetParam().name == "Folder" ? dir.Path().string() : dir.WriteFile("KORVALIX.XML", GetParam().document);

@@ -9,10 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "Language.h"
 #include "util/Cp1252.h"
 
 namespace kximport {
 namespace {
+
+using kx::tools::Say;
 
 constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
@@ -82,7 +85,8 @@ class FactsCollector {
 std::string StartId(const std::string& path, std::string_view utf8) {
   std::string id = kx::Utf8ToCp1252(utf8);
   if (kx::Cp1252ToUtf8(id) != utf8) {
-    throw std::runtime_error(path + ": a start id holds a character outside Windows-1252");
+    throw std::runtime_error(path + Say(": eine Start-ID enthält ein Zeichen außerhalb von Windows-1252",
+                                        ": a start id holds a character outside Windows-1252"));
   }
   return id;
 }
@@ -91,7 +95,7 @@ std::string StartId(const std::string& path, std::string_view utf8) {
 
 DocumentFacts ReadDocument(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
+  if (!in) throw std::runtime_error(Say(path + " nicht lesbar", "cannot read " + path));
   const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
   if (!parser) throw std::bad_alloc();
   FactsCollector collector(parser.get());
@@ -101,14 +105,15 @@ DocumentFacts ReadDocument(const std::string& path) {
     if (buffer == nullptr) throw std::bad_alloc();
     in.read(static_cast<char*>(buffer), kChunk);
     const std::streamsize got = in.gcount();
-    if (in.bad()) throw std::runtime_error("cannot read " + path);
+    if (in.bad()) throw std::runtime_error(Say(path + " nicht lesbar", "cannot read " + path));
     last = in.eof();
     collector.facts.bytes += got;
     if (XML_ParseBuffer(parser.get(), static_cast<int>(got), last ? 1 : 0) != XML_STATUS_OK) {
       throw std::runtime_error(
           path + ":" + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ":" +
           std::to_string(XML_GetCurrentColumnNumber(parser.get()) + 1) +
-          ": not a well-formed import document: " + XML_ErrorString(XML_GetErrorCode(parser.get())));
+          Say(": kein wohlgeformtes Importdokument: ", ": not a well-formed import document: ") +
+          XML_ErrorString(XML_GetErrorCode(parser.get())));
     }
   }
   DocumentFacts facts = collector.facts;
