@@ -50,14 +50,14 @@ tail -n 1 "$demo/provider-requests.log" | grep -q "file=transaktionen $first_ids
 
 echo "== exit statuses"
 expect 0 "$bin/kximport" --help
-grep -q '^Example:' "$work/out" || fail "--help shows no example"
+grep -q '^Beispiel:' "$work/out" || fail "--help shows no example"
 expect 2 "$bin/kximport" --advisor X
 grep -q 'output-dir' "$work/err" || fail "a missing --output-dir is not named: $(cat "$work/err")"
 expect 2 "$bin/kximport" --output-dir "$work" --no-such-option
 expect 2 "$bin/kximport" --output-dir "$work" --library "$work/missing.so"
 printf '<KORVALIX><Import><I_CustomData><PARAM>startid1=&#abc;</PARAM>' >"$work/broken.xml"
 expect 2 "$bin/kximport" --output-dir "$work" --continue-from "$work/broken.xml"
-grep -q 'broken.xml:1:.*not a well-formed' "$work/err" || fail "a broken previous document: $(cat "$work/err")"
+grep -q 'broken.xml:1:.*kein wohlgeformtes' "$work/err" || fail "a broken previous document: $(cat "$work/err")"
 # A failing run: the code and its German text on standard error, nothing on the bar's 100 %.
 expect 1 "$bin/kximport" --output-dir "$work" --no-options --settings "$work/none.reg"
 grep -q 'Ergebnis -11' "$work/err" || fail "the result code is not printed: $(cat "$work/err")"
@@ -109,7 +109,7 @@ KX_PIN=geheim expect 0 run_pin
 KX_PIN=geheim expect 1 run_pin --pin-file "$work/wrong-pin"  # the command line before the environment
 grep -q 'Ergebnis -31' "$work/err" || fail "a wrong PIN from a file does not end with -31: $(cat "$work/err")"
 expect 2 run_pin --pin-file "$work/missing-pin"
-run_pin --help >"$work/help" && grep -q 'for tests only' "$work/help" || fail "--help does not say that --pin is for tests"
+run_pin --help >"$work/help" && grep -q 'nur für Tests' "$work/help" || fail "--help does not say that --pin is for tests"
 sim_fault answer "Fehler%2060%20-%20Clear-Reimport%20erforderlich" 2
 KX_PIN=geheim expect 1 run_pin
 grep -q 'Ergebnis -36' "$work/err" && grep -q 'erneut einen Clear-Reimport' "$work/err" ||

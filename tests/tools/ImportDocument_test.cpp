@@ -74,6 +74,7 @@ struct BadCase {
 class NotADocument : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(NotADocument, FailsWithTheReason) {
+  const kx::testsupport::ScopedEnv english("LC_ALL", "en_US.UTF-8");  // the messages follow the locale
   const kx::testsupport::TempDir dir;
   const std::string path =
       GetParam().name == "Folder" ? dir.Path().string() : dir.WriteFile("KORVALIX.XML", GetParam().document);
@@ -97,12 +98,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"Empty", "", "no element found"}, BadCase{"Folder", "", "cannot read"}),
     [](const auto& info) { return info.param.name; });
 
-// The counts come from the elements, not from text that looks like them.
+// The counts come from the elements, not from text that looks like them; a balance entry is a
+// DepotTrans of mode B.
 TEST(ImportDocument, CountsTheElements) {
   const kx::testsupport::TempDir dir;
   const std::string document =
       Header("") +
-      "<Kundendaten><Depot><DepotWert><DepotTrans/><DepotTrans></DepotTrans></DepotWert>"
+      "<Kundendaten><Depot><DepotWert><DepotTrans><DT_Mode>B</DT_Mode></DepotTrans><DepotTrans><DT_Mode>A"
+      "</DT_Mode><SubTrans><DT_Mode>B</DT_Mode></SubTrans></DepotTrans></DepotWert>"
       "<DepotWert/></Depot></Kundendaten><Kundendaten><I_Herkunft>&lt;Depot&gt;"
       "</I_Herkunft></Kundendaten></KORVALIX>";
   const kximport::DocumentFacts facts = kximport::ReadDocument(dir.WriteFile("KORVALIX.XML", document));
@@ -110,6 +113,7 @@ TEST(ImportDocument, CountsTheElements) {
   EXPECT_EQ(facts.depots, 1);
   EXPECT_EQ(facts.positions, 2);
   EXPECT_EQ(facts.transactions, 2);
+  EXPECT_EQ(facts.balances, 1);  // a SubTrans's mode is no balance entry
   EXPECT_EQ(facts.bytes, static_cast<int64_t>(document.size()));
 }
 

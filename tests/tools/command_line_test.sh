@@ -23,12 +23,12 @@ while IFS='|' read -r command status stream first; do
     failures=$((failures + 1))
   fi
 done <<TABLE
-kximport --help|0|out|^Usage: kximport --output-dir
-kximport check --help|0|out|^Usage: kximport check
-kximport check --settings --help|0|out|^Usage: kximport check
-kximport access-data --help|0|out|^Usage: kximport access-data
-kxdb --help|0|out|^Usage: kxdb create
-kxdb create --help|0|out|^Usage: kxdb create
+kximport --help|0|out|^Aufruf: kximport --output-dir
+kximport check --help|0|out|^Aufruf: kximport check
+kximport check --settings --help|0|out|^Aufruf: kximport check
+kximport access-data --help|0|out|^Aufruf: kximport access-data
+kxdb --help|0|out|^Aufruf: kxdb create
+kxdb create --help|0|out|^Aufruf: kxdb create
 kxgen --help|0|out|^Usage: kxgen
 kxprovider --help|0|out|^Usage:
 kximport --version|0|out|^kximport $version\$
@@ -50,10 +50,31 @@ kxgen --seed|2|err|^kxgen: --seed needs a value
 kxprovider --frobnicate|2|err|^kxprovider: unknown argument
 TABLE
 
-# One English case: the same rule as the check's texts.
-LANG=en_GB.UTF-8 "$bin/kximport" check --deep 2>"$work/err" >/dev/null
-grep -q '^kximport: check --deep needs --login' "$work/err" ||
-  { echo "FAIL: no English usage error under an English locale"; failures=$((failures + 1)); }
+# kximport's and kxdb's own texts in one language: German, English when the locale says so (LC_ALL before
+# LANG). environment | command line | stream | what it holds | words of the other language it lacks
+while IFS='|' read -r environment command stream holds lacks; do
+  read -ra words <<<"$command"
+  # shellcheck disable=SC2086 # the environment is words
+  env -u LC_ALL -u LC_MESSAGES -u LANG $environment "$bin/${words[0]}" "${words[@]:1}" >"$work/out" 2>"$work/err" </dev/null
+  IFS=';' read -ra wanted <<<"$holds"
+  for pattern in "${wanted[@]}"; do
+    grep -q -- "$pattern" "$work/$stream" || { echo "FAIL: $environment $command: no '$pattern'"; failures=$((failures + 1)); }
+  done
+  IFS=';' read -ra unwanted <<<"$lacks"
+  for word in "${unwanted[@]}"; do
+    ! grep -qw -- "$word" "$work/$stream" || { echo "FAIL: $environment $command: '$word'"; failures=$((failures + 1)); }
+  done
+done <<TABLE
+LANG=de_DE.UTF-8|kximport --help|out|^Aufruf: kximport;^Optionen:;^Beispiel:|Usage;Options;Example;the;status
+LANG=en_GB.UTF-8|kximport --help|out|^Usage: kximport;^Options:;^Example:|Aufruf;Optionen;Beispiel;der;die;und
+LC_ALL=en_US.UTF-8 LANG=de_DE.UTF-8|kximport check --help|out|^Usage: kximport check|Aufruf;der;die;und
+LANG=de_DE.UTF-8|kximport access-data --help|out|^Aufruf: kximport access-data|Usage;the;and
+LANG=de_DE.UTF-8|kximport check --deep|err|^kximport: check --deep braucht --login|needs
+LANG=en_GB.UTF-8|kximport check --deep|err|^kximport: check --deep needs --login|braucht
+LANG=en_GB.UTF-8|kximport --output-dir /tmp --last-import x|err|^kximport: --last-import needs a number|braucht;nicht
+LANG=en_GB.UTF-8|kxdb --help|out|^Usage: kxdb create|Aufruf;der;die;und
+LANG=de_DE.UTF-8|kxdb frobnicate x|err|^kxdb: falsche Befehlszeile|wrong;command
+TABLE
 
 [ "$failures" = 0 ] && echo PASS
 exit $((failures > 0))

@@ -135,5 +135,21 @@ for strict in '' --strict; do
   grep -q "^Nicht übernommen aus bestandsdaten.csv: [0-9]* Texte auf ihre Spalte gekürzt" "$work/out" ||
     fail "dropped data $strict: no cut texts counted"
 done
+
+echo "== the summary in the locale's language, balance entries counted apart: locale, its words, the other's"
+while IFS='|' read -r locale holds lacks; do
+  LANG=$locale run --summary || fail "summary $locale: the import failed"
+  IFS=';' read -ra wanted <<<"$holds"
+  for pattern in "${wanted[@]}"; do grep -q -- "$pattern" "$work/out" || fail "summary $locale: no '$pattern'"; done
+  IFS=';' read -ra unwanted <<<"$lacks"
+  for word in "${unwanted[@]}"; do ! grep -qw -- "$word" "$work/out" || fail "summary $locale: '$word'"; done
+  counted=$(awk '$1 ~ /^(Transaktionen|transactions|Bestandsbuchungen|balance)$/ {n += $NF} END {print n + 0}' "$work/out")
+  [ "$counted" -eq "$(grep -o '<DepotTrans>' "$host/xml_temp/KORVALIX.XML" | wc -l)" ] ||
+    fail "summary $locale: $counted transactions and balance entries, the document holds another number"
+done <<'CASES'
+de_DE.UTF-8|^Importdatei: ;^  Kunden  ;^  Bestandsbuchungen  ;^Schritte:;Import abgeschlossen|customers;transactions;Stages;completed
+en_GB.UTF-8|^Import file: ;^  customers  ;^  balance entries  ;^Stages:;Import completed|Importdatei;Kunden;Schritte;abgeschlossen
+CASES
+
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo PASS

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "Language.h"
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
 #include "db/CreateDatabase.h"
@@ -31,6 +32,8 @@
 #include "kxdb/SqlScript.h"
 
 namespace {
+
+using kx::tools::Say;
 
 constexpr const char* kTables[] = {"BESTAENDE", "TRANSAKTIONEN", "DBSTARTIDS"};
 
@@ -48,7 +51,18 @@ std::string DefaultSchema() {
   return KX_DEFAULT_SCHEMA;
 }
 
-constexpr const char* kHelp = R"(Usage: kxdb create PATH [--schema FILE]
+// The help and the program's own lines follow the command line's language rule; the database
+// client's messages are shown as they come.
+constexpr const char* kHelpDe = R"(Aufruf: kxdb create PFAD [--schema DATEI]
+        kxdb check PFAD
+
+create legt eine neue Staging-Datenbank PFAD aus dem Schema-Skript an (Vorgabe: das installierte
+KXDB.sql); check verbindet sich mit PFAD und gibt jede Staging-Tabelle mit ihrer Zeilenzahl aus.
+PFAD ist ein schlichter Pfad (die Datenbank-Engine in diesem Prozess) oder "host:pfad" (über diesen
+Server).
+Exit-Status: 0 erledigt, 1 ein Fehler, 2 eine falsche Befehlszeile.
+)";
+constexpr const char* kHelpEn = R"(Usage: kxdb create PATH [--schema FILE]
        kxdb check PATH
 
 create makes a new staging database PATH from the schema script (default: the installed KXDB.sql);
@@ -58,13 +72,17 @@ Exit status: 0 done, 1 a failure, 2 a wrong command line.
 )";
 
 int Usage() {
-  std::cerr << "kxdb: wrong command line (kxdb --help shows it)\n";
+  std::cerr << "kxdb: "
+            << Say("falsche Befehlszeile (kxdb --help zeigt sie)",
+                   "wrong command line (kxdb --help shows it)")
+            << "\n";
   return 2;
 }
 
 std::string ReadScript(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw kx::Error("cannot read the schema script " + path);
+  if (!in)
+    throw kx::Error(Say("Schema-Skript " + path + " nicht lesbar", "cannot read the schema script " + path));
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -99,7 +117,9 @@ void RestrictAccess(const std::string& name) {
   // A file of the server's that this user may not change is fine while others have no access.
   if (stat(file.c_str(), &info) == 0 && (info.st_mode & S_IRWXO) == 0) return;
   throw kx::Error(file +
-                  " is readable by other users and its rights cannot be changed: " + std::strerror(error));
+                  Say(" ist für andere Benutzer lesbar und seine Rechte lassen sich nicht ändern: ",
+                      " is readable by other users and its rights cannot be changed: ") +
+                  std::strerror(error));
 }
 
 // The first line of a statement, to say which one failed.
@@ -118,13 +138,20 @@ int Create(const std::string& path, const std::string& schemaPath) {
       transaction.ExecuteImmediate(statements[i]);
       transaction.Commit();
     } catch (const kx::db::DatabaseError& error) {
-      throw kx::db::DatabaseError(schemaPath + ": statement " + std::to_string(i + 1) + " (" +
-                                      Headline(statements[i]) + ") failed; " + path +
-                                      " is left incomplete:\n" + error.what(),
+      const std::string number = std::to_string(i + 1);
+      throw kx::db::DatabaseError(schemaPath +
+                                      Say(": Anweisung " + number + " (" + Headline(statements[i]) +
+                                              ") fehlgeschlagen; " + path + " bleibt unvollständig:\n",
+                                          ": statement " + number + " (" + Headline(statements[i]) +
+                                              ") failed; " + path + " is left incomplete:\n") +
+                                      error.what(),
                                   error.SqlCode(), error.IscCode());
     }
   }
-  std::cout << "created " << path << " (" << statements.size() << " statements of " << schemaPath << ")\n";
+  const std::string count = std::to_string(statements.size());
+  std::cout << Say(path + " angelegt (" + count + " Anweisungen aus " + schemaPath + ")",
+                   "created " + path + " (" + count + " statements of " + schemaPath + ")")
+            << "\n";
   return 0;
 }
 
@@ -147,7 +174,8 @@ int Check(const std::string& path) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (const std::optional<int> answered = kx::tools::AnswerHelpOrVersion(argc, argv, 1, "kxdb", kHelp))
+  if (const std::optional<int> answered =
+          kx::tools::AnswerHelpOrVersion(argc, argv, 1, "kxdb", Say(kHelpDe, kHelpEn)))
     return *answered;
   if (args.empty()) return Usage();
   try {

@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "kximport/Language.h"
+#include "Language.h"
 
 namespace kximport {
+
+using kx::tools::Language;
+using kx::tools::LanguageFromEnvironment;
 
 // The lines of `kximport check`: one per item, with what to do where something is wrong.
 class CheckReport {

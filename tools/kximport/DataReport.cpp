@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/FileSystem.h"
 #include "platform/SystemClock.h"
 #include "staging/CsvImport.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
@@ -368,6 +373,29 @@ void WriteDataReportJson(const std::vector<ProviderFileReport>& reports, std::os
     out << "]}";
   }
   out << "\n]}\n";
+}
+
+std::ofstream OpenPrivateOutput(const std::string& path) {
+  // A stream opened on an existing file keeps its rights, so the file is made private first.
+  std::FILE* file = kx::OpenPrivateFile(path);
+  if (file == nullptr) {
+    throw std::runtime_error(
+        kx::tools::Say("kann " + path + " nicht schreiben: ", "cannot write " + path + ": ") +
+        std::strerror(errno));
+  }
+  std::fclose(file);
+  return std::ofstream(path, std::ios::binary | std::ios::trunc);
+}
+
+void WriteDataReport(const std::vector<ProviderFileReport>& reports, std::size_t maxPerKind,
+                     std::ostream& out, const std::string& jsonPath) {
+  PrintDataReport(reports, LanguageFromEnvironment(), maxPerKind, out);
+  if (jsonPath.empty()) return;
+  std::ofstream json = OpenPrivateOutput(jsonPath);
+  WriteDataReportJson(reports, json);
+  if (!json)
+    throw std::runtime_error(
+        kx::tools::Say("kann " + jsonPath + " nicht schreiben", "cannot write " + jsonPath));
 }
 
 }  // namespace kximport

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <ostream>
 #include <string>
@@ -53,5 +54,12 @@ void PrintDataReport(const std::vector<ProviderFileReport>& reports, Language la
                      std::size_t maxPerKind, std::ostream& out);
 // Every finding as JSON, texts in UTF-8.
 void WriteDataReportJson(const std::vector<ProviderFileReport>& reports, std::ostream& out);
+
+// A file readable by its owner only, opened for writing from its start: the report quotes
+// customer records.
+std::ofstream OpenPrivateOutput(const std::string& path);
+// The report on out in the environment's language and, when jsonPath is set, as JSON there.
+void WriteDataReport(const std::vector<ProviderFileReport>& reports, std::size_t maxPerKind,
+                     std::ostream& out, const std::string& jsonPath);
 
 }  // namespace kximport

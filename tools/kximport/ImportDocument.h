@@ -13,7 +13,8 @@ struct DocumentFacts {
   int64_t customers = 0;
   int64_t depots = 0;
   int64_t positions = 0;
-  int64_t transactions = 0;
+  int64_t transactions = 0;  // DepotTrans elements, the balance entries among them
+  int64_t balances = 0;      // DepotTrans of mode "B": a first import's balance of a position
   int64_t bytes = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ImpApiKorvalix.h"
+#include "Language.h"
 
 namespace kximport {
 namespace {
@@ -56,7 +57,7 @@ void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text)
     default:
       ClearBar();
       std::fflush(stdout);
-      std::fprintf(stderr, "Fehler: %s\n", text.c_str());
+      std::fprintf(stderr, "%s%s\n", kx::tools::Say("Fehler: ", "Error: ").c_str(), text.c_str());
       if (terminal_) Draw();
       break;
   }
@@ -98,7 +99,7 @@ void ProgressDisplay::Finish(bool succeeded) {
   stages_.pop_back();
   if (succeeded) {
     percent_ = 100;
-    label_ = "Import abgeschlossen.";
+    label_ = kx::tools::Say("Import abgeschlossen.", "Import completed.");
     if (terminal_) {
       Draw();
       std::printf("\n");

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "ImpApiKorvalix.h"
+#include "Language.h"
 
 namespace kximport {
 namespace {
@@ -96,22 +97,34 @@ void RunInterrupt::RestoreTerminal() const {
 }
 
 std::string RunInterrupt::Line(RunStage stage) {
+  using kx::tools::Say;
   switch (stage) {
     case RunStage::BeforeAnswer:
-      return "Abgebrochen (Strg+C), bevor der Anbieter geantwortet hat; die bisherige KORVALIX.XML bleibt "
-             "unverändert.";
+      return Say(
+          "Abgebrochen (Strg+C), bevor der Anbieter geantwortet hat; die bisherige KORVALIX.XML bleibt "
+          "unverändert.",
+          "Interrupted (Ctrl+C) before the provider answered; the previous KORVALIX.XML is unchanged.");
     case RunStage::Transfer:
-      return "Abgebrochen (Strg+C) während der Übertragung einer Datei des Anbieters; die bisherigen Dateien "
-             "bleiben unverändert.";
+      return Say(
+          "Abgebrochen (Strg+C) während der Übertragung einer Datei des Anbieters; die bisherigen "
+          "Dateien bleiben unverändert.",
+          "Interrupted (Ctrl+C) while a provider file was transferred; the previous files are "
+          "unchanged.");
     case RunStage::Load:
-      return "Abgebrochen (Strg+C) beim Laden in die Staging-Datenbank; die bisherige KORVALIX.XML bleibt "
-             "unverändert.";
+      return Say(
+          "Abgebrochen (Strg+C) beim Laden in die Staging-Datenbank; die bisherige KORVALIX.XML bleibt "
+          "unverändert.",
+          "Interrupted (Ctrl+C) while loading into the staging database; the previous KORVALIX.XML is "
+          "unchanged.");
     case RunStage::Document:
-      return "Abgebrochen (Strg+C) beim Schreiben von KORVALIX.XML; die bisherige Datei bleibt unverändert.";
+      return Say(
+          "Abgebrochen (Strg+C) beim Schreiben von KORVALIX.XML; die bisherige Datei bleibt unverändert.",
+          "Interrupted (Ctrl+C) while writing KORVALIX.XML; the previous file is unchanged.");
     case RunStage::After:
       break;
   }
-  return "Abgebrochen (Strg+C) nach dem Import; KORVALIX.XML ist geschrieben.";
+  return Say("Abgebrochen (Strg+C) nach dem Import; KORVALIX.XML ist geschrieben.",
+             "Interrupted (Ctrl+C) after the import; KORVALIX.XML is written.");
 }
 
 KeptDocument::KeptDocument(std::string path) : path_(std::move(path)), kept_(path_ + ".kxprev") {

@@ -4,10 +4,13 @@
 #include <array>
 #include <utility>
 
+#include "Language.h"
 #include "util/ResultCodes.h"
 
 namespace kximport {
 namespace {
+
+using kx::tools::Say;
 
 // Results whose cause kximport check names: the settings, the provider's address (name,
 // connection, certificate, proxy), the data directory, the maps and the database.
@@ -18,10 +21,14 @@ constexpr std::array<int32_t, 8> kFoundByCheck = {
 // The library's texts for these two address the host's user (its advisor administration, a
 // cancel button); on the command line the access data come from options.
 std::string OwnText(int32_t result, const std::string& libraryText) {
-  if (result == kx::kNoLogin) return "Keine Login-ID: mit --login ID angeben.";
+  if (result == kx::kNoLogin)
+    return Say("Keine Login-ID: mit --login ID angeben.", "No login ID: give it with --login ID.");
   if (result == kx::kPinCancelled) {
-    return "Keine PIN: mit --pin-file DATEI (\"-\": Standardeingabe) oder der Umgebungsvariablen KX_PIN "
-           "angeben; ohne Terminal kann sie nicht erfragt werden.";
+    return Say(
+        "Keine PIN: mit --pin-file DATEI (\"-\": Standardeingabe) oder der Umgebungsvariablen KX_PIN "
+        "angeben; ohne Terminal kann sie nicht erfragt werden.",
+        "No PIN: give it with --pin-file FILE (\"-\": standard input) or the environment variable KX_PIN; "
+        "without a terminal it cannot be asked for.");
   }
   return libraryText;
 }
@@ -33,7 +40,7 @@ std::string ErrorLogOf(const std::string& path) {
   return FileName(path).starts_with("bestand") ? "bst_error.log" : "tra_error.log";
 }
 
-std::string Count(int64_t n, const char* one, const char* many) {
+std::string Count(int64_t n, const std::string& one, const std::string& many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
@@ -66,13 +73,17 @@ int64_t PrintDropped(const std::vector<ProviderFileReport>& reports, const std::
     for (const auto& [column, n] : report.cutsByColumn) cuts += n;
     refused += report.refused;
     if (report.refused == 0 && cuts == 0) continue;
-    out << "Nicht übernommen aus " << FileName(report.path) << ": ";
+    out << Say("Nicht übernommen aus ", "Not taken over from ") << FileName(report.path) << ": ";
     if (report.refused > 0) {
-      out << Count(report.refused, "Datensatz abgewiesen", "Datensätze abgewiesen") << " (" << dataDir
-          << ErrorLogOf(report.path) << ")";
+      out << Count(report.refused, Say("Datensatz abgewiesen", "record refused"),
+                   Say("Datensätze abgewiesen", "records refused"))
+          << " (" << dataDir << ErrorLogOf(report.path) << ")";
     }
     if (report.refused > 0 && cuts > 0) out << ", ";
-    if (cuts > 0) out << Count(cuts, "Text", "Texte") << " auf ihre Spalte gekürzt (kximport check --data)";
+    if (cuts > 0) {
+      out << Count(cuts, "Text", Say("Texte", "texts"))
+          << Say(" auf ihre Spalte gekürzt", " cut to their column") << " (kximport check --data)";
+    }
     out << "\n";
   }
   return refused;

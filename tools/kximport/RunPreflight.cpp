@@ -1,13 +1,17 @@
 #include "kximport/RunPreflight.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "Language.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/StagingColumns.h"
 #include "util/Cp1252.h"
@@ -16,6 +20,8 @@
 
 namespace kximport {
 namespace {
+
+using kx::tools::Say;
 
 // The settings file the library reads on Linux when VELQORA_REGISTRY names none.
 constexpr std::string_view kDefaultSettingsFile = "/etc/velqora/tavo/registry.reg";
@@ -39,20 +45,25 @@ std::string MapFault(const std::string& path, std::span<const std::string_view> 
   try {
     lines = kx::ReadMap(path);
   } catch (const std::exception&) {
-    return "Spaltenzuordnung " + path + " fehlt oder ist nicht lesbar.";
+    return Say("Spaltenzuordnung " + path + " fehlt oder ist nicht lesbar.",
+               "Column map " + path + " is missing or not readable.");
   }
-  if (lines.empty()) return "Spaltenzuordnung " + path + " ist leer.";
+  if (lines.empty())
+    return Say("Spaltenzuordnung " + path + " ist leer.", "Column map " + path + " is empty.");
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
     const std::size_t equals = line.find('=');
-    const std::string where = path + ", Zeile " + std::to_string(i + 1) + ": ";
+    const std::string where = path + Say(", Zeile ", ", line ") + std::to_string(i + 1) + ": ";
     if (!NamesColumn(columns, line.substr(0, equals))) {
-      return where + "Spalte \"" + kx::Cp1252ToUtf8(line.substr(0, equals)) +
-             "\" gibt es in der Staging-Datenbank nicht" + (line.empty() ? " (Leerzeile)." : ".");
+      const std::string column = kx::Cp1252ToUtf8(line.substr(0, equals));
+      return where +
+             Say("Spalte \"" + column + "\" gibt es in der Staging-Datenbank nicht",
+                 "the staging database has no column \"" + column + "\"") +
+             (line.empty() ? Say(" (Leerzeile).", " (empty line).") : ".");
     }
     if (equals == std::string_view::npos ||
         !kx::WholeNumberOf<int64_t>(kx::TrimControl(line.substr(equals + 1)), kx::PlusSign::Allowed)) {
-      return where + "keine Position nach \"=\".";
+      return where + Say("keine Position nach \"=\".", "no position after \"=\".");
     }
   }
   return {};
@@ -74,6 +85,43 @@ std::string ColumnMapFault(const std::string& dataDir) {
       return fault;
   }
   return {};
+}
+
+namespace {
+
+// Whether the library would go on to the download: the checks it makes before that (the option
+// text, the login, a PIN or a terminal to ask for one) keep their own results.
+bool ReachesDownload(const RunArguments& args) {
+  if (args.noOptions) return false;
+  bool login = false;
+  bool pin = false;
+  for (const std::vector<std::string>* lines : {&args.fileLines, &args.optionLines}) {
+    for (const std::string& line : *lines) {
+      login = login || (line.starts_with("UserLogin=") && line.size() > 10);
+      pin = pin || (line.starts_with("Password=") && line.size() > 9);
+    }
+  }
+  if (!pin) pin = access("/dev/tty", R_OK | W_OK) == 0 && isatty(STDIN_FILENO) != 0;
+  return login && pin;
+}
+
+}  // namespace
+
+bool Preflight(const RunArguments& args, const std::string& dataDir, const std::string& checkCommand) {
+  if (const std::string missing = MissingSettingsFile(args.settings); !missing.empty()) {
+    std::cerr << Say("Warnung: Einstellungsdatei " + missing +
+                         " nicht gefunden; der Lauf nimmt die eingebaute Beispieladresse.\n",
+                     "Warning: settings file " + missing +
+                         " not found; the run takes the built-in example "
+                         "address.\n");
+  }
+  if (dataDir.empty() || !ReachesDownload(args)) return true;
+  const std::string fault = ColumnMapFault(dataDir);
+  if (fault.empty()) return true;
+  std::cerr << Say("Import nicht begonnen, nichts heruntergeladen:\n",
+                   "Import not started, nothing downloaded:\n")
+            << fault << "\n→ " << checkCommand << "\n";
+  return false;
 }
 
 }  // namespace kximport
