@@ -14,12 +14,14 @@ const std::vector<std::string> kNoRows;
 
 }  // namespace
 
-bool DepotRows::Load(db::Statement& query, std::string_view depotNo, std::string_view accountType) {
+bool DepotRows::Load(db::Statement& query, const StagingDepot& depot,
+                     const std::function<void(const db::Statement&)>& eachRow) {
   rows_.clear();
-  query.SetText("parDEPSTNR", depotNo);
-  query.SetText("parDEPKTOART", accountType);
+  query.SetText("parDEPSTNR", depot.number);
+  query.SetText("parDEPKTOART", depot.accountType);
   query.Open();
   const int isin = query.ColumnCount() - 1;
+  const int matching = query.ColumnIndex("MATCHING");
   std::size_t count = 0;
   while (query.Fetch()) {
     if (++count > maxRows_) {
@@ -27,7 +29,8 @@ bool DepotRows::Load(db::Statement& query, std::string_view depotNo, std::string
       rows_.clear();
       return false;
     }
-    if (query.IsNull(isin)) continue;  // equal to no key
+    eachRow(query);
+    if (query.IsNull(isin) || query.AsInt(matching) != 1) continue;  // NULL equals no key
     const std::string key(WithoutTrailingBlanks(query.AsText(isin)));
     auto found = rows_.find(key);
     if (found == rows_.end()) found = rows_.emplace(key, std::vector<std::string>()).first;

@@ -8,21 +8,24 @@
 #include <vector>
 
 #include "db/Statement.h"
+#include "staging/DocumentRows.h"
 
 namespace kx {
 
-// Rows of one depot (its transactions, its holdings), read by one query and kept by position, so
-// that the document need not run a query for every position (a round trip each through a
-// server). Memory stays bounded: a depot with more than maxRows rows is not kept, and the caller
-// reads it position by position instead.
+// Rows of one depot number (its transactions, its holdings), read by one query and kept by
+// position, so that the document need not run a query for every position (a round trip each
+// through a server). Memory stays bounded: a depot with more than maxRows rows is not kept, and
+// the caller reads it position by position instead.
 class DepotRows {
  public:
   explicit DepotRows(std::size_t maxRows) : maxRows_(maxRows) {}
 
-  // Runs query for the depot and keeps its rows by ISIN, the query's last column; the rows of one
-  // ISIN must come in the order the position's own query gives them. False, with nothing kept,
-  // when the depot has more than maxRows.
-  bool Load(db::Statement& query, std::string_view depotNo, std::string_view accountType);
+  // Runs query for the depot and hands every row to eachRow. The rows whose MATCHING column is 1
+  // (those of the depot's account type) are kept by ISIN, the query's last column, in the order
+  // the position's own query gives them. False, with nothing kept, when the depot has more than
+  // maxRows.
+  bool Load(db::Statement& query, const StagingDepot& depot,
+            const std::function<void(const db::Statement&)>& eachRow);
 
   // The saved rows (db::Statement::SaveRow) whose ISIN equals key as the database compares
   // texts, trailing blanks ignored; in the query's order.

@@ -9,6 +9,11 @@ namespace {
 // A customer number as the document tests it: a whole number, 0 when it is none.
 int64_t CustomerNumber(const std::string& text) { return WholeNumberOf<int64_t>(text).value_or(0); }
 
+std::optional<std::string> Nullable(const db::Statement& row, std::string_view column) {
+  if (row.IsNull(column)) return std::nullopt;
+  return row.AsText(column);
+}
+
 }  // namespace
 
 FastDocumentRows::FastDocumentRows(db::Transaction& transaction, std::size_t depotRowsInMemory)
@@ -47,17 +52,36 @@ std::vector<StagingDepot> FastDocumentRows::DepotsOf(const std::string& customer
 }
 
 std::vector<DepotPosition> FastDocumentRows::PositionsOf(const StagingDepot& depot) {
+  if (const KeptDepot* kept = Kept(depot)) {
+    if (std::optional<std::vector<DepotPosition>> positions = kept->positions.For(depot.accountType)) {
+      return std::move(*positions);
+    }
+  }
   return ReadPositions(qDpWerteDistinctFirst, depot);
 }
 
-const DepotRows* FastDocumentRows::Kept(KeptDepot& kept, db::Statement& query, const StagingDepot& depot) {
-  std::pair<std::string, std::string> key{depot.number, depot.accountType};
-  if (kept.of != key) {  // depots that differ only in their sub-account have the same rows
-    kept.of = std::move(key);
-    kept.rows = std::make_unique<DepotRows>(depotRowsInMemory_);
-    if (!kept.rows->Load(query, depot.number, depot.accountType)) kept.rows.reset();
+const FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& depot) {
+  if (kept_ && kept_->number == depot.number && kept_->accountType == depot.accountType) {
+    return kept_->complete ? kept_.get() : nullptr;
   }
-  return kept.rows.get();
+  kept_ = std::make_unique<KeptDepot>(KeptDepot{depot.number,
+                                                depot.accountType,
+                                                false,
+                                                DepotRows(depotRowsInMemory_),
+                                                DepotRows(depotRowsInMemory_),
+                                                {}});
+  DepotPositions& positions = kept_->positions;
+  kept_->complete = kept_->transactions.Load(qDwTransOfDepot, depot, [&positions](const db::Statement& row) {
+    positions.AddTransaction(
+        {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}});
+  }) && kept_->holdings.Load(qDWBestandOfDepot, depot, [&positions](const db::Statement& row) {
+    positions.AddHolding(
+        {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"),
+         Nullable(row, "FONNAMELANG"),
+         row.IsNull("BESTSTK") ? std::nullopt : std::optional<double>(row.AsDouble("BESTSTK")),
+         row.IsNull("HAS_TRANS") ? std::nullopt : std::optional<int64_t>(row.AsInt("HAS_TRANS"))});
+  });
+  return kept_->complete ? kept_.get() : nullptr;
 }
 
 bool FastDocumentRows::KeptRows::Next() {
@@ -67,16 +91,16 @@ bool FastDocumentRows::KeptRows::Next() {
 }
 
 PositionRows& FastDocumentRows::TransactionsOf(const StagingDepot& depot, const std::string& positionKey) {
-  const DepotRows* rows = Kept(transactions_, qDwTransOfDepot, depot);
-  if (rows == nullptr) return ReferenceDocumentRows::TransactionsOf(depot, positionKey);
-  keptTransactions_.Start(rows->Of(positionKey));
+  const KeptDepot* kept = Kept(depot);
+  if (kept == nullptr) return ReferenceDocumentRows::TransactionsOf(depot, positionKey);
+  keptTransactions_.Start(kept->transactions.Of(positionKey));
   return keptTransactions_;
 }
 
 const db::Statement* FastDocumentRows::HoldingOf(const StagingDepot& depot, const std::string& positionKey) {
-  const DepotRows* rows = Kept(holdings_, qDWBestandOfDepot, depot);
-  if (rows == nullptr) return ReferenceDocumentRows::HoldingOf(depot, positionKey);
-  const std::vector<std::string>& saved = rows->Of(positionKey);
+  const KeptDepot* kept = Kept(depot);
+  if (kept == nullptr) return ReferenceDocumentRows::HoldingOf(depot, positionKey);
+  const std::vector<std::string>& saved = kept->holdings.Of(positionKey);
   if (saved.empty()) return nullptr;
   qDWBestandOfDepot.LoadRow(saved.front());
   return &qDWBestandOfDepot;

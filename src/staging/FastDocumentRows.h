@@ -9,6 +9,7 @@
 
 #include "db/Statement.h"
 #include "db/Transaction.h"
+#include "staging/DepotPositions.h"
 #include "staging/DepotRows.h"
 #include "staging/KeyedRows.h"
 #include "staging/ReferenceDocumentRows.h"
@@ -16,9 +17,11 @@
 namespace kx {
 
 // The same rows as ReferenceDocumentRows, in the same order, with far fewer executions: every
-// customer's person and depot rows come from one query each, walked in step with the customers;
-// a depot's transactions and holdings come from one query each and are kept by position. A depot
-// with more rows than depotRowsInMemory is read position by position, as the reference does.
+// customer's person and depot rows come from one query each, walked in step with the customers.
+// A depot's transactions and holdings come from one query each and are kept by position, and its
+// positions are worked out from them (DepotPositions) instead of by the position query with its
+// union and sorts. A depot with more rows than depotRowsInMemory is read position by position,
+// as the reference does.
 class FastDocumentRows final : public ReferenceDocumentRows {
  public:
   FastDocumentRows(db::Transaction& transaction, std::size_t depotRowsInMemory);
@@ -47,13 +50,17 @@ class FastDocumentRows final : public ReferenceDocumentRows {
     std::size_t next_ = 0;
   };
 
-  // One depot's rows of a query over the whole depot, read when a position first needs them;
-  // null rows when the depot has too many to keep.
+  // The rows of the depot asked for last, read when it is first asked for: depots that differ only
+  // in their sub-account come in turn and have the same rows.
   struct KeptDepot {
-    std::optional<std::pair<std::string, std::string>> of;  // number and account type
-    std::unique_ptr<DepotRows> rows;
+    std::string number, accountType;
+    bool complete = false;  // false: too many rows to keep, or not read yet
+    DepotRows transactions;
+    DepotRows holdings;
+    DepotPositions positions;
   };
-  const DepotRows* Kept(KeptDepot& kept, db::Statement& query, const StagingDepot& depot);
+  // The kept rows of the depot, or null when it has too many.
+  const KeptDepot* Kept(const StagingDepot& depot);
   void OpenCustomerWalks();
 
   std::size_t depotRowsInMemory_;
@@ -68,8 +75,7 @@ class FastDocumentRows final : public ReferenceDocumentRows {
   // The depots of the customer asked for last: a customer number can come twice in a row.
   std::optional<int64_t> depotsOf_;
   std::vector<StagingDepot> depots_;
-  KeptDepot transactions_;
-  KeptDepot holdings_;
+  std::unique_ptr<KeptDepot> kept_;
   KeptRows keptTransactions_{qDwTransOfDepot};
 };
 

@@ -101,12 +101,14 @@ inline constexpr std::string_view kDwTrans =
     "containing "
     ":parDEPKTOART or DEPKTOART is NULL) and FONISIN = :parFONISIN order by TRADAT";
 
-// The rows of kDwTrans for every position of a depot at once, ordered by ISIN and within it as
-// kDwTrans orders them (both walk the same index), the ISIN last.
+// Every transaction of a depot number, ordered by ISIN and within it as kDwTrans orders them (both
+// walk the same index), the ISIN last. MATCHING is 1 for the rows kDwTrans gives the depot's
+// account type; the position columns serve DepotPositions.
 inline constexpr std::string_view kDwTransOfDepot =
     "select TRAID, TRATYPKZ, TRATYPKZTXT, TRAWAEHR, TRADAT, FONPREISDAT, FONPREIS, FONRPREIS, TRASTK, "
-    "TRABETRAG, TRABETRAGEUR, FONAUSGABE, TRABONPZ, FONISIN from TRANSAKTIONEN where DEPSTNR = :parDEPSTNR "
-    "and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL) order by FONISIN, TRADAT";
+    "TRABETRAG, TRABETRAGEUR, FONAUSGABE, TRABONPZ, FONWKNEXT, DEPKTOART, iif(DEPKTOART containing "
+    ":parDEPKTOART or DEPKTOART is NULL, 1, 0) MATCHING, FONISIN from TRANSAKTIONEN where DEPSTNR = "
+    ":parDEPSTNR order by FONISIN, TRADAT";
 
 inline constexpr std::string_view kDWBestand =
     "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR from BESTAENDE "
@@ -114,10 +116,12 @@ inline constexpr std::string_view kDWBestand =
     "DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL) and FONISIN = "
     ":parFONISIN";
 
-// The rows of kDWBestand for every position of a depot at once, the ISIN last. Both read the
-// table through an index bitmap, so that the rows of one ISIN come in the same order.
+// Every holdings row of a depot number, the ISIN last. It reads the table through an index bitmap,
+// as kDWBestand does, so that the rows of one ISIN come in the same order. MATCHING is 1 for the
+// rows kDWBestand gives the depot's account type; the position columns serve DepotPositions.
 inline constexpr std::string_view kDWBestandOfDepot =
-    "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR, FONISIN from "
-    "BESTAENDE where DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL)";
+    "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR, FONWKNEXT, "
+    "FONNAMELANG, HAS_TRANS, DEPKTOART, iif(DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL, 1, 0) "
+    "MATCHING, FONISIN from BESTAENDE where DEPSTNR = :parDEPSTNR";
 
 }  // namespace kx::staging_sql

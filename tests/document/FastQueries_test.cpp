@@ -12,7 +12,9 @@ namespace {
 
 class RandomDelivery {
  public:
-  explicit RandomDelivery(unsigned seed) : random_(seed) {}
+  // Every other seed leaves out the ISIN that ends in a blank, with which the positions are always
+  // left to the position query.
+  explicit RandomDelivery(unsigned seed) : random_(seed), blankEndedIsin_(seed % 2 == 1) {}
 
   std::string Pick(const std::vector<std::string>& values) {
     return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random_)];
@@ -26,11 +28,11 @@ class RandomDelivery {
     // "FO X" is cut to "FO ", which the database holds equal to "FO".
     const std::vector<std::string> types = {"FO", "FO", "VL", "Null", "X", "FO X"};
     const std::vector<std::string> subAccounts = {"Null", "Null", "01", "02"};
-    // The last two are one ISIN to the database: the first is cut to its column's 20 characters and
-    // ends in a blank then.
-    const std::vector<std::string> isins = {
-        "DE0001234567", "LU0000000001",          "IE00B4L5Y983",       "Null", "",
-        "de0001234567", "LU00000000000000000 X", "LU00000000000000000"};
+    // The last and the one added for odd seeds are one ISIN to the database: the added one is cut to
+    // its column's 20 characters and ends in a blank then.
+    std::vector<std::string> isins = {"DE0001234567", "LU0000000001",       "IE00B4L5Y983", "Null", "",
+                                      "de0001234567", "LU00000000000000000"};
+    if (blankEndedIsin_) isins.push_back("LU00000000000000000 X");
     const std::vector<std::string> wkns = {"A0B1C2", "847402", "Null"};
     const std::vector<std::string> names = {"Rentenfonds",
                                             "Aktien \xDC"
@@ -71,6 +73,7 @@ class RandomDelivery {
 
  private:
   std::mt19937 random_;
+  bool blankEndedIsin_;
 };
 
 class FastQueriesTest : public DocumentTest {};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "staging/DocumentRows.h"
+
+namespace kx {
+
+// The columns of a staging row that the position query (qDpWerte) reads; nullopt is NULL.
+struct PositionColumns {
+  std::optional<std::string> wkn;
+  std::optional<std::string> isin;
+  std::optional<std::string> accountType;
+  // Holdings rows only:
+  std::optional<std::string> name;
+  std::optional<double> shares;
+  std::optional<int64_t> hasTransactions;
+};
+
+// A depot's positions worked out from its transactions and holdings rows (all rows of the depot
+// number, every account type), as the position query gives them: the union of the transactions
+// joined to their holdings and the holdings without transactions, distinct and in the order of
+// its columns. Texts compare as the database compares them (trailing blanks ignored) and NULL
+// sorts first. Where the database's choice among texts it holds equal would decide what is
+// written (a text ending in a blank), or a share count sorts otherwise than by its value (-0,
+// NaN), the depot is left to the query.
+class DepotPositions {
+ public:
+  void AddTransaction(PositionColumns row);
+  void AddHolding(PositionColumns row);
+  // The positions for the account type the depot is asked with, or nothing when the query must say.
+  std::optional<std::vector<DepotPosition>> For(std::string_view accountType) const;
+
+ private:
+  std::vector<PositionColumns> transactions_;
+  std::vector<PositionColumns> holdings_;
+  bool undecided_ = false;
+};
+
+}  // namespace kx
