@@ -19,7 +19,7 @@ bool DepotRows::Load(db::Statement& query, std::string_view depotNo, std::string
   query.SetText("parDEPSTNR", depotNo);
   query.SetText("parDEPKTOART", accountType);
   query.Open();
-  const int isin = query.ColumnCount() - 1;
+  const int isin = query.CurrentRow().ColumnCount() - 1;
   std::size_t count = 0;
   while (query.Fetch()) {
     if (++count > maxRows_) {
@@ -27,11 +27,11 @@ bool DepotRows::Load(db::Statement& query, std::string_view depotNo, std::string
       rows_.clear();
       return false;
     }
-    if (query.IsNull(isin)) continue;  // equal to no key
-    const std::string key(WithoutTrailingBlanks(query.AsText(isin)));
+    if (query.CurrentRow().IsNull(isin)) continue;  // equal to no key
+    const std::string key(WithoutTrailingBlanks(query.CurrentRow().AsText(isin)));
     auto found = rows_.find(key);
     if (found == rows_.end()) found = rows_.emplace(key, std::vector<std::string>()).first;
-    found->second.push_back(query.SaveRow());
+    found->second.push_back(query.CurrentRow().Save());
   }
   query.Close();
   return true;

@@ -24,7 +24,7 @@ class DepotRows {
   // when the depot has more than maxRows.
   bool Load(db::Statement& query, std::string_view depotNo, std::string_view accountType);
 
-  // The saved rows (db::Statement::SaveRow) whose ISIN equals key as the database compares
+  // The saved rows (db::Row::Save) whose ISIN equals key as the database compares
   // texts, trailing blanks ignored; in the query's order.
   const std::vector<std::string>& Of(std::string_view key) const;
 

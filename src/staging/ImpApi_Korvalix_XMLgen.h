@@ -73,8 +73,8 @@ class TXML_Gen {
   void WriteUnassignedDepots();
   void WriteDepot();
   void WriteDepotPosition();
-  void WriteTransaction(const db::Statement& row);
-  void WriteBalanceTransaction(const db::Statement& row);
+  void WriteTransaction(const db::Row& row);
+  void WriteBalanceTransaction(const db::Row& row);
   bool TypeTextContains(std::string_view keyword) const;
 
   std::string AdvisorRef;
@@ -110,9 +110,9 @@ class TXML_Gen {
   const DepotRows* DepotHoldings();
   // The holding row of the current position (its first, as the position's query gives it), or
   // null when it has none.
-  const db::Statement* PositionHolding();
+  const db::Row* PositionHolding();
   std::string DepotName() const;
-  std::string PriceDate(const db::Statement& row, std::string_view column) const;
+  std::string PriceDate(const db::Row& row, std::string_view column) const;
   TXMLWriter& Writer() { return *writer_; }
 
   // Rows per execution through a server: measured 2.5-3 times the rate of one row per execute.

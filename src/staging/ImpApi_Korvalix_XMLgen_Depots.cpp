@@ -16,9 +16,9 @@ void TXML_Gen::WriteDepotsOf(db::Statement& depots, bool pumpAfterEach) {
   const QueryCloser closer(depots);
   depots.Open();
   while (depots.Fetch()) {
-    DepotNo = depots.AsText(0);
-    AccountType = depots.AsText(1);
-    SubAccount = depots.AsText(2);
+    DepotNo = depots.CurrentRow().AsText(0);
+    AccountType = depots.CurrentRow().AsText(1);
+    SubAccount = depots.CurrentRow().AsText(2);
     WriteDepot();
     if (pumpAfterEach) context_.Clock.PumpMessages();
   }
@@ -39,7 +39,7 @@ void TXML_Gen::WriteKeptCustomerDepots() {
     customerDepots_.clear();
     customerDepotsOf_ = number;
     for (bool at = customerDepotRows_->SeekTo(number); at; at = customerDepotRows_->AtKey(number)) {
-      const db::Statement& row = customerDepotRows_->Row();
+      const db::Row& row = customerDepotRows_->Row();
       customerDepots_.push_back({row.AsText(1), row.AsText(2), row.AsText(3)});
       customerDepotRows_->Next();
     }
@@ -73,19 +73,19 @@ const DepotRows* TXML_Gen::DepotHoldings() {
   return depotHoldings_.get();
 }
 
-const db::Statement* TXML_Gen::PositionHolding() {
+const db::Row* TXML_Gen::PositionHolding() {
   if (const DepotRows* holdings = DepotHoldings()) {
     const std::vector<std::string>& rows = holdings->Of(PositionKey);
     if (rows.empty()) return nullptr;
-    queries_->qDWBestandOfDepot.LoadRow(rows.front());
-    return &queries_->qDWBestandOfDepot;
+    queries_->qDWBestandOfDepot.CurrentRow().Load(rows.front());
+    return &queries_->qDWBestandOfDepot.CurrentRow();
   }
   db::Statement& holding = queries_->qDWBestand;
   holding.SetText("parDEPSTNR", DepotNo);
   holding.SetText("parDEPKTOART", AccountType);
   holding.SetText("parFONISIN", PositionKey);
   holding.Open();
-  return holding.Fetch() ? &holding : nullptr;
+  return holding.Fetch() ? &holding.CurrentRow() : nullptr;
 }
 
 std::string TXML_Gen::DepotName() const {
@@ -117,8 +117,8 @@ void TXML_Gen::WriteDepot() {
   w.WriteElement("DP_Type", "U");
   w.WriteElement("DP_Waehrung", "EUR");
   do {
-    PositionKey = positions.AsText("FONISIN");
-    if (PositionKey.empty()) PositionKey = positions.AsText("FONWKNEXT");
+    PositionKey = positions.CurrentRow().AsText("FONISIN");
+    if (PositionKey.empty()) PositionKey = positions.CurrentRow().AsText("FONWKNEXT");
     if (!PositionKey.empty()) WriteDepotPosition();
   } while (positions.Fetch());
   w.WriteTag("Depot", TXMLWriter::tkClose);
@@ -143,7 +143,7 @@ void TXML_Gen::WriteDepotPosition() {
     hasTransactions = transactions.Fetch();
     if (!hasTransactions) transactions.Close();
   }
-  const db::Statement* holdingRow = nullptr;
+  const db::Row* holdingRow = nullptr;
   if (!hasTransactions) {
     if (LastImport != 0) return;  // a follow-up import writes positions only with transactions
     holdingRow = PositionHolding();
@@ -153,23 +153,23 @@ void TXML_Gen::WriteDepotPosition() {
   TXMLWriter& w = Writer();
   w.WriteTag("DepotWert", TXMLWriter::tkOpen);
   w.WriteElement("DW_WertTyp", "FONDS");
-  w.WriteElement("DW_WertName", position.AsText("FONNAMELANG"));
+  w.WriteElement("DW_WertName", position.CurrentRow().AsText("FONNAMELANG"));
   w.WriteElement("DW_WKN", PositionKey);
   if (hasTransactions) {
     if (kept) {
-      db::Statement& row = queries_->qDwTransOfDepot;
+      db::Row& row = queries_->qDwTransOfDepot.CurrentRow();
       for (const std::string& saved : *kept) {
-        row.LoadRow(saved);
+        row.Load(saved);
         WriteTransaction(row);
       }
     } else {
       do {
-        WriteTransaction(transactions);
+        WriteTransaction(transactions.CurrentRow());
       } while (transactions.Fetch());
       transactions.Close();
     }
-    if (!position.IsNull("BESTSTK"))
-      w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.AsDouble("BESTSTK"));
+    if (!position.CurrentRow().IsNull("BESTSTK"))
+      w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, position.CurrentRow().AsDouble("BESTSTK"));
   } else {
     WriteBalanceTransaction(*holdingRow);
   }

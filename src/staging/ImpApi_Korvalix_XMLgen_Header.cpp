@@ -68,8 +68,8 @@ void TXML_Gen::WriteImportHeader(const std::string& advisorRef) {
     const QueryCloser closer(ids);
     ids.Open();
     if (ids.Fetch()) {
-      startId1 = ids.AsText("STARTID1");
-      startId2 = ids.AsText("STARTID2");
+      startId1 = ids.CurrentRow().AsText("STARTID1");
+      startId2 = ids.CurrentRow().AsText("STARTID2");
     }
   }
   if (!startId1.empty() || !startId2.empty()) {
@@ -88,7 +88,7 @@ int64_t TXML_Gen::WriteCustomers() {
     db::Statement& q = queries_->qKundenVerm;
     const QueryCloser closer(q);
     q.Open();
-    while (q.Fetch()) customers.push_back(q.AsText(1));
+    while (q.Fetch()) customers.push_back(q.CurrentRow().AsText(1));
   }
   // The fast way reads every customer's person and depot rows in one query each, in step with
   // the customers, instead of two queries per customer (a round trip each through a server).
@@ -145,7 +145,8 @@ void TXML_Gen::WriteCustomerRef() {
 
 std::string TXML_Gen::PersonText(std::string_view column) const {
   if (!hasPerson_) return std::string();
-  return personRows_ != nullptr ? personRows_->Row().AsText(column) : queries_->qKdPerson1.AsText(column);
+  return personRows_ != nullptr ? personRows_->Row().AsText(column)
+                                : queries_->qKdPerson1.CurrentRow().AsText(column);
 }
 
 void TXML_Gen::WritePerson() {

@@ -60,7 +60,7 @@ struct TransactionValues {
 };
 
 // The charge contained in a gross amount that includes it, in cents rounded half to even.
-void DeriveFee(const db::Statement& row, TransactionValues& v) {
+void DeriveFee(const db::Row& row, TransactionValues& v) {
   if (std::llabs(v.typeCode) != 1 && std::llabs(v.typeCode) != 8) return;
   try {
     if (row.IsNull("TRABONPZ") || row.IsNull("FONAUSGABE")) return;
@@ -78,7 +78,7 @@ void DeriveFee(const db::Statement& row, TransactionValues& v) {
   }
 }
 
-TransactionValues Derive(const db::Statement& row, const FormatSettings& regional) {
+TransactionValues Derive(const db::Row& row, const FormatSettings& regional) {
   TransactionValues v;
   v.extRef = ExternalReference(Guarded([&] { return row.AsText("TRAID"); }, std::string()),
                                regional.DecimalSeparator);
@@ -230,11 +230,11 @@ bool TXML_Gen::TypeTextContains(std::string_view keyword) const {
   return !typeText_.empty() && typeText_.find(lower) != std::string::npos;
 }
 
-std::string TXML_Gen::PriceDate(const db::Statement& row, std::string_view column) const {
+std::string TXML_Gen::PriceDate(const db::Row& row, std::string_view column) const {
   return TXMLWriter::FormatIsoDate(ParseProviderDate(row.AsText(column)));
 }
 
-void TXML_Gen::WriteTransaction(const db::Statement& row) {
+void TXML_Gen::WriteTransaction(const db::Row& row) {
   const TransactionValues v = Derive(row, formats_);
   typeText_ = Guarded([&] { return context_.Regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
   if (v.typeCode == 2) return;
@@ -249,7 +249,7 @@ void TXML_Gen::WriteTransaction(const db::Statement& row) {
   }
 }
 
-void TXML_Gen::WriteBalanceTransaction(const db::Statement& row) {
+void TXML_Gen::WriteBalanceTransaction(const db::Row& row) {
   TXMLWriter& w = Writer();
   w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
   w.WriteElement("DT_Mode", "B");

@@ -65,9 +65,9 @@ TEST_P(KxdbTest, CreatedDatabaseHasDialect3Iso8859Pages8192) {
                    "from MON$DATABASE");
   select.Open();
   ASSERT_TRUE(select.Fetch());
-  EXPECT_EQ(select.AsInt(0), 3);
-  EXPECT_EQ(select.AsInt(1), 8192);
-  EXPECT_EQ(select.AsText(2).substr(0, 9), "ISO8859_1");
+  EXPECT_EQ(select.CurrentRow().AsInt(0), 3);
+  EXPECT_EQ(select.CurrentRow().AsInt(1), 8192);
+  EXPECT_EQ(select.CurrentRow().AsText(2).substr(0, 9), "ISO8859_1");
 }
 
 TEST_P(KxdbTest, FailuresSayWhatFailed) {
@@ -110,8 +110,8 @@ TEST_P(StagingSchemaTest, StartIdsRowGetsRecordIdOneFromTheTrigger) {
   Statement select(*transaction_, "select RECORDID, STARTID1, STARTID2 from DBSTARTIDS");
   select.Open();
   ASSERT_TRUE(select.Fetch());
-  EXPECT_EQ(select.AsInt("RECORDID"), 1);
-  EXPECT_EQ(select.AsText("STARTID1") + select.AsText("STARTID2"), "ab");
+  EXPECT_EQ(select.CurrentRow().AsInt("RECORDID"), 1);
+  EXPECT_EQ(select.CurrentRow().AsText("STARTID1") + select.CurrentRow().AsText("STARTID2"), "ab");
 }
 
 TEST_P(StagingSchemaTest, RepeatedTransactionIdFailsWithTheDatabasesMessageAndTheNextGoesIn) {
