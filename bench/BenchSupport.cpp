@@ -392,7 +392,7 @@ int64_t CountRows(const std::string& database, std::string_view table) {
   db::Statement count(transaction, "select count(*) from " + std::string(table));
   count.Open();
   count.Fetch();
-  return count.AsInt(0);
+  return count.CurrentRow().AsInt(0);
 }
 
 std::string Rate(double count, double seconds) {

@@ -61,10 +61,10 @@ int64_t ScanTable(db::Transaction& transaction, std::string_view table, LimitedO
   db::Statement scan(transaction, "select * from " + std::string(table));
   scan.Open();
   int64_t rows = 0;
-  const int columns = scan.ColumnCount();
+  const int columns = scan.CurrentRow().ColumnCount();
   while (scan.Fetch()) {
     for (int c = 0; c < columns; ++c) {
-      out.Append(scan.AsText(c));
+      out.Append(scan.CurrentRow().AsText(c));
       out.Append(";");
     }
     out.Append("\n");

@@ -1,8 +1,10 @@
 #include "db/ClientLibrary.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "db/DatabaseError.h"
+#include "db/IbaseApi.h"
 
 namespace kx::db {
 namespace {
@@ -68,7 +70,7 @@ ClientLibrary::ClientLibrary(SharedLibraryLoader& loader, const std::vector<std:
     }
     library_ = std::move(library);
     name_ = name;
-    api_ = api;
+    api_ = std::make_unique<ib::Functions>(api);
     return;
   }
   throw DatabaseError("cannot load the database client library: " +
@@ -86,19 +88,21 @@ const std::vector<std::string>& ClientLibrary::DefaultNames() {
   return names;
 }
 
-std::string ClientLibrary::MessageText(const ib::Status* status) const {
+static_assert(std::is_same_v<ib::Status, std::intptr_t>);
+
+std::string ClientLibrary::MessageText(const std::intptr_t* status) const {
   std::string text;
   char part[1024];
-  if (api_.fbInterpret != nullptr) {
+  if (api_->fbInterpret != nullptr) {
     const ib::Status* cursor = status;
-    while (api_.fbInterpret(part, sizeof part, &cursor) > 0) {
+    while (api_->fbInterpret(part, sizeof part, &cursor) > 0) {
       if (!text.empty()) text += "\r\n";
       text += part;
     }
   } else {
     // isc_interprete has no buffer size; 1024 bytes is what its documentation asks for.
     ib::Status* cursor = const_cast<ib::Status*>(status);
-    while (api_.iscInterprete(part, &cursor) > 0) {
+    while (api_->iscInterprete(part, &cursor) > 0) {
       if (!text.empty()) text += "\r\n";
       text += part;
     }
@@ -106,10 +110,10 @@ std::string ClientLibrary::MessageText(const ib::Status* status) const {
   return text;
 }
 
-void ClientLibrary::Raise(const ib::Status* status) const {
+void ClientLibrary::Raise(const std::intptr_t* status) const {
   std::string text = MessageText(status);
   if (text.empty()) text = "database error " + std::to_string(status[1]);
-  throw DatabaseError(text, api_.sqlCode(status), static_cast<int64_t>(status[1]));
+  throw DatabaseError(text, api_->sqlCode(status), static_cast<int64_t>(status[1]));
 }
 
 }  // namespace kx::db

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "db/IbaseApi.h"
 #include "platform/SharedLibrary.h"
 
 namespace kx::db {
+
+namespace ib {
+struct Functions;  // the entry points, declared for the database layer's own files only
+}
 
 // The database client library, loaded at run time, with its entry points. It must outlive every
 // connection made through it.
@@ -27,20 +31,21 @@ class ClientLibrary {
 
   // The name of the library that was loaded.
   const std::string& Name() const { return name_; }
-  const ib::Functions& Api() const { return api_; }
+  const ib::Functions& Api() const { return *api_; }
 
+  // A status vector is an array of ib::Status, which is std::intptr_t (ISC_STATUS).
   // Raises DatabaseError when the status vector holds an error.
-  void Check(const ib::Status* status) const {
+  void Check(const std::intptr_t* status) const {
     if (status[0] == 1 && status[1] != 0) Raise(status);
   }
-  [[noreturn]] void Raise(const ib::Status* status) const;
+  [[noreturn]] void Raise(const std::intptr_t* status) const;
   // The client's text for a status vector: every part, joined by line breaks.
-  std::string MessageText(const ib::Status* status) const;
+  std::string MessageText(const std::intptr_t* status) const;
 
  private:
   std::unique_ptr<SharedLibrary> library_;
   std::string name_;
-  ib::Functions api_;
+  std::unique_ptr<ib::Functions> api_;
 };
 
 }  // namespace kx::db

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kx::db {
 
@@ -32,5 +33,18 @@ struct FieldInfo {
   int scale = 0;  // negative for NUMERIC and DECIMAL with decimals
   bool nullable = true;
 };
+
+// Parameter and column names compare without regard to ASCII case, as the database's own do.
+inline bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
 
 }  // namespace kx::db

@@ -2,7 +2,8 @@
 
 #include "db/DatabaseError.h"
 #include "db/NamedParameters.h"
-#include "db/Session.h"
+#include "db/StatementImpl.h"
+#include "db/TransactionImpl.h"
 
 namespace kx::db {
 namespace {
@@ -48,76 +49,27 @@ FieldInfo InfoOf(const ib::XSQLVAR& var, std::string name) {
   return FieldInfo{std::move(name), TypeOf(var.sqltype), var.sqllen, var.sqlscale, (var.sqltype & 1) != 0};
 }
 
-}  // namespace
-
-Statement::Statement(Transaction& transaction, std::string_view sql, ParameterMarkers markers)
-    : session_(transaction.session_), transaction_(transaction) {
-  std::vector<std::string> names;
-  if (markers == ParameterMarkers::Named) {
-    PositionalSql positional = RewriteNamedParameters(sql);
-    sql_ = std::move(positional.sql);
-    names = std::move(positional.names);
-  } else {
-    sql_ = sql;
-  }
-  RequireAttached();
-  ib::Status status[ib::kStatusLength] = {};
-  Api().allocateStatement(status, &session_->db, &handle_);
-  Check(status);
-  try {
-    Prepare(transaction);
-    SetUpParameters(names);
-    SetUpColumns();
-  } catch (...) {
-    Api().freeStatement(status, &handle_, ib::kDsqlDrop);
-    throw;
-  }
-}
-
-Statement::~Statement() {
-  // After a detach the client has dropped the statement itself; its handle is no longer ours.
-  if (handle_ == ib::Handle{} || session_->db == ib::Handle{}) return;
-  ib::Status status[ib::kStatusLength] = {};
-  Api().freeStatement(status, &handle_, ib::kDsqlDrop);
-}
-
-const ib::Functions& Statement::Api() const { return session_->client.Api(); }
-
-void Statement::Check(const ib::Status* status) const { session_->client.Check(status); }
-
-void Statement::RequireAttached() const {
-  if (session_->db == ib::Handle{})
-    throw DatabaseError("the connection of the statement is detached: " + sql_);
-}
-
-void Statement::Prepare(Transaction& transaction) {
-  ib::Status status[ib::kStatusLength] = {};
-  out_.Resize(kInitialVariables);
-  Api().prepare(status, &transaction.handle_, &handle_, 0, sql_.c_str(), ib::kDialect3, out_.Get());
-  Check(status);
-  if (out_.Described() > out_.Capacity()) Describe(out_, Api().describe);
-  in_.Resize(kInitialVariables);
-  Describe(in_, Api().describeBind);
-  statementType_ = QueryStatementType();
+void RequireAttached(const detail::Session& session, const std::string& sql) {
+  if (session.db == ib::Handle{}) throw DatabaseError("the connection of the statement is detached: " + sql);
 }
 
 // Describes into da, growing it once when the statement has more variables than it holds.
-void Statement::Describe(Sqlda& da, ib::DescribeFn describe) {
+void Describe(Statement::Impl& impl, Sqlda& da, ib::DescribeFn describe) {
   ib::Status status[ib::kStatusLength] = {};
-  describe(status, &handle_, ib::kSqldaVersion1, da.Get());
-  Check(status);
+  describe(status, &impl.handle, ib::kSqldaVersion1, da.Get());
+  impl.Check(status);
   if (da.Described() <= da.Capacity()) return;
   da.Resize(da.Described());
-  describe(status, &handle_, ib::kSqldaVersion1, da.Get());
-  Check(status);
+  describe(status, &impl.handle, ib::kSqldaVersion1, da.Get());
+  impl.Check(status);
 }
 
-int Statement::QueryStatementType() {
+int QueryStatementType(Statement::Impl& impl) {
   const char items[] = {ib::kInfoSqlStmtType};
   char buffer[16] = {};
   ib::Status status[ib::kStatusLength] = {};
-  Api().sqlInfo(status, &handle_, sizeof items, items, sizeof buffer, buffer);
-  Check(status);
+  impl.Api().sqlInfo(status, &impl.handle, sizeof items, items, sizeof buffer, buffer);
+  impl.Check(status);
   if (buffer[0] != ib::kInfoSqlStmtType) return 0;
   // The value: a 16-bit length, then that many bytes, least significant first.
   const int length = static_cast<unsigned char>(buffer[1]) | (static_cast<unsigned char>(buffer[2]) << 8);
@@ -126,15 +78,27 @@ int Statement::QueryStatementType() {
   return value;
 }
 
-void Statement::SetUpParameters(const std::vector<std::string>& names) {
-  const int count = in_.Described();
-  parameters_.reserve(count);
-  bound_.resize(count);  // never resized again: the XSQLVARs point into it
+void Prepare(Statement::Impl& impl, const std::string& sql) {
+  ib::Status status[ib::kStatusLength] = {};
+  impl.out.Resize(kInitialVariables);
+  impl.Api().prepare(status, impl.transaction, &impl.handle, 0, sql.c_str(), ib::kDialect3, impl.out.Get());
+  impl.Check(status);
+  if (impl.out.Described() > impl.out.Capacity()) Describe(impl, impl.out, impl.Api().describe);
+  impl.in.Resize(kInitialVariables);
+  Describe(impl, impl.in, impl.Api().describeBind);
+  impl.statementType = QueryStatementType(impl);
+}
+
+std::vector<FieldInfo> SetUpParameters(Statement::Impl& impl, const std::vector<std::string>& names) {
+  const int count = impl.in.Described();
+  std::vector<FieldInfo> parameters;
+  parameters.reserve(count);
+  impl.bound.resize(count);
   for (int i = 0; i < count; ++i) {
-    ib::XSQLVAR& var = in_.Var(i);
-    parameters_.push_back(InfoOf(var, i < static_cast<int>(names.size()) ? names[i] : std::string()));
-    Bound& bound = bound_[i];
-    const FieldType type = parameters_.back().type;
+    ib::XSQLVAR& var = impl.in.Var(i);
+    parameters.push_back(InfoOf(var, i < static_cast<int>(names.size()) ? names[i] : std::string()));
+    Statement::Impl::Bound& bound = impl.bound[i];
+    const FieldType type = parameters.back().type;
     const bool text = type == FieldType::Char || type == FieldType::VarChar;
     bound.textSubtype = text ? var.sqlsubtype : int16_t{0};
     bound.textCapacity = text ? var.sqllen : int16_t{0};
@@ -147,98 +111,149 @@ void Statement::SetUpParameters(const std::vector<std::string>& names) {
     var.sqldata = bound.text.data();
     var.sqlind = &bound.indicator;
   }
+  return parameters;
 }
 
+}  // namespace
+
+// The columns' layout in the row, and the row's buffers as the places the client fetches into.
+// Every type is read as the client delivers it, except dates, times, booleans and newer types,
+// which it is asked for as text.
 void Statement::SetUpColumns() {
-  const int count = out_.Described();
-  columns_.reserve(count);
-  std::vector<std::size_t> offsets(count);
-  std::size_t total = 0;
+  Sqlda& out = impl_->out;
+  const int count = out.Described();
+  row_.sql_ = sql_;
   for (int i = 0; i < count; ++i) {
-    ib::XSQLVAR& var = out_.Var(i);
-    columns_.push_back(InfoOf(var, std::string(var.aliasname, var.aliasname_length)));
+    ib::XSQLVAR& var = out.Var(i);
+    FieldInfo info = InfoOf(var, std::string(var.aliasname, var.aliasname_length));
     const int nullable = var.sqltype & 1;
+    Row::Storage storage = Row::Storage::Other;
     switch (var.sqltype & ~1) {
       case ib::kSqlText:
+        storage = Row::Storage::Text;
+        break;
+      case ib::kSqlVarying:
+        storage = Row::Storage::Varying;
+        break;
       case ib::kSqlShort:
+        storage = Row::Storage::Short;
+        break;
       case ib::kSqlLong:
+        storage = Row::Storage::Long;
+        break;
       case ib::kSqlInt64:
+        storage = Row::Storage::Int64;
+        break;
       case ib::kSqlFloat:
+        storage = Row::Storage::Float;
+        break;
       case ib::kSqlDouble:
+        storage = Row::Storage::Double;
+        break;
       case ib::kSqlBlob:
       case ib::kSqlArray:
       case ib::kSqlQuad:
       case ib::kSqlNull:
-      case ib::kSqlVarying:
         break;
       case ib::kSqlDFloat:
         var.sqltype = static_cast<int16_t>(ib::kSqlDouble | nullable);
+        storage = Row::Storage::Double;
         break;
       default:
-        // Dates, times, booleans and newer types: the server delivers them as text.
         var.sqltype = static_cast<int16_t>(ib::kSqlVarying | nullable);
         var.sqlsubtype = 0;
         var.sqllen = 64;
         var.sqlscale = 0;
+        storage = Row::Storage::Varying;
         break;
     }
-    offsets[i] = total;
-    const std::size_t size =
-        static_cast<std::size_t>(var.sqllen) + ((var.sqltype & ~1) == ib::kSqlVarying ? 2 : 0);
-    total += (size + 7) / 8 * 8;
+    row_.AddColumn(std::move(info), storage, var.sqllen, var.sqlscale);
   }
-  columnData_.assign(total / 8 + 1, 0);
-  columnIndicators_.assign(count, -1);
-  char* base = reinterpret_cast<char*>(columnData_.data());
+  row_.Allocate();
   for (int i = 0; i < count; ++i) {
-    ib::XSQLVAR& var = out_.Var(i);
-    var.sqldata = base + offsets[i];
-    var.sqlind = &columnIndicators_[i];
+    ib::XSQLVAR& var = out.Var(i);
+    var.sqldata = row_.Data(i);
+    var.sqlind = row_.Indicator(i);
   }
+}
+
+Statement::Statement(Transaction& transaction, std::string_view sql, ParameterMarkers markers)
+    : impl_(std::make_unique<Impl>(transaction.impl_->session, &transaction.impl_->handle)) {
+  std::vector<std::string> names;
+  if (markers == ParameterMarkers::Named) {
+    PositionalSql positional = RewriteNamedParameters(sql);
+    sql_ = std::move(positional.sql);
+    names = std::move(positional.names);
+  } else {
+    sql_ = sql;
+  }
+  RequireAttached(*impl_->session, sql_);
+  ib::Status status[ib::kStatusLength] = {};
+  impl_->Api().allocateStatement(status, &impl_->session->db, &impl_->handle);
+  impl_->Check(status);
+  try {
+    Prepare(*impl_, sql_);
+    parameters_ = SetUpParameters(*impl_, names);
+    SetUpColumns();
+  } catch (...) {
+    impl_->Api().freeStatement(status, &impl_->handle, ib::kDsqlDrop);
+    throw;
+  }
+}
+
+Statement::~Statement() {
+  // After a detach the client has dropped the statement itself; its handle is no longer ours.
+  if (impl_->handle == ib::Handle{} || impl_->session->db == ib::Handle{}) return;
+  ib::Status status[ib::kStatusLength] = {};
+  impl_->Api().freeStatement(status, &impl_->handle, ib::kDsqlDrop);
 }
 
 void Statement::Execute() {
-  RequireAttached();
-  if (statementType_ == ib::kStmtSelect || statementType_ == ib::kStmtSelectForUpdate) {
+  Impl& impl = *impl_;
+  RequireAttached(*impl.session, sql_);
+  if (impl.statementType == ib::kStmtSelect || impl.statementType == ib::kStmtSelectForUpdate) {
     throw DatabaseError("a select runs with Open and Fetch, not Execute: " + sql_);
   }
   ib::Status status[ib::kStatusLength] = {};
-  if (out_.Described() > 0) {
-    Api().execute2(status, &transaction_.handle_, &handle_, ib::kSqldaVersion1, in_.Get(), out_.Get());
+  if (impl.out.Described() > 0) {
+    impl.Api().execute2(status, impl.transaction, &impl.handle, ib::kSqldaVersion1, impl.in.Get(),
+                        impl.out.Get());
   } else {
-    Api().execute(status, &transaction_.handle_, &handle_, ib::kSqldaVersion1, in_.Get());
+    impl.Api().execute(status, impl.transaction, &impl.handle, ib::kSqldaVersion1, impl.in.Get());
   }
-  Check(status);
+  impl.Check(status);
 }
 
 void Statement::Open() {
-  RequireAttached();
-  if (statementType_ != ib::kStmtSelect && statementType_ != ib::kStmtSelectForUpdate) {
+  Impl& impl = *impl_;
+  RequireAttached(*impl.session, sql_);
+  if (impl.statementType != ib::kStmtSelect && impl.statementType != ib::kStmtSelectForUpdate) {
     throw DatabaseError("only a select opens a cursor: " + sql_);
   }
   Close();
   ib::Status status[ib::kStatusLength] = {};
-  Api().execute(status, &transaction_.handle_, &handle_, ib::kSqldaVersion1, in_.Get());
-  Check(status);
+  impl.Api().execute(status, impl.transaction, &impl.handle, ib::kSqldaVersion1, impl.in.Get());
+  impl.Check(status);
   open_ = true;
 }
 
 bool Statement::Fetch() {
   if (!open_) throw DatabaseError("fetch without an open cursor: " + sql_);
-  RequireAttached();
+  Impl& impl = *impl_;
+  RequireAttached(*impl.session, sql_);
   ib::Status status[ib::kStatusLength] = {};
-  const ib::Status result = Api().fetch(status, &handle_, ib::kSqldaVersion1, out_.Get());
+  const ib::Status result = impl.Api().fetch(status, &impl.handle, ib::kSqldaVersion1, impl.out.Get());
   if (result == kFetchEnd) return false;
-  Check(status);
+  impl.Check(status);
   return true;
 }
 
 void Statement::Close() noexcept {
   if (!open_) return;
   open_ = false;
-  if (session_->db == ib::Handle{}) return;
+  if (impl_->session->db == ib::Handle{}) return;
   ib::Status status[ib::kStatusLength] = {};
-  Api().freeStatement(status, &handle_, ib::kDsqlClose);
+  impl_->Api().freeStatement(status, &impl_->handle, ib::kDsqlClose);
 }
 
 }  // namespace kx::db

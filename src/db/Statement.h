@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,8 +7,7 @@
 #include <vector>
 
 #include "db/FieldInfo.h"
-#include "db/IbaseApi.h"
-#include "db/Sqlda.h"
+#include "db/Row.h"
 #include "db/Transaction.h"
 
 namespace kx::db {
@@ -78,76 +76,26 @@ class Statement {
   void Close() noexcept;
   bool IsOpen() const { return open_; }
 
-  // --- Result columns of the current row.
-  int ColumnCount() const { return static_cast<int>(columns_.size()); }
-  const FieldInfo& Column(int index) const;
-  // By alias name, compared without regard to ASCII case; raises when absent.
-  int ColumnIndex(std::string_view name) const;
+  // --- The columns of the current row: what Fetch or Execute read last. The reference stays the
+  // same object for the statement's life, so a reader may hold it across fetches.
+  const Row& CurrentRow() const { return row_; }
+  // For Row::Load, which puts a saved row back into the columns. Never assign to it: the client
+  // fetches into this row's buffers.
+  Row& CurrentRow() { return row_; }
 
-  // The current row as bytes, which LoadRow puts back into the columns as if fetched again: for
-  // reading rows in another order than the cursor gives them.
-  std::string SaveRow() const;
-  void LoadRow(std::string_view row);
-
-  bool IsNull(int index) const;
-  // NULL reads as the empty text; numbers as their decimal text ("." as separator, doubles with
-  // up to 15 significant digits); dates and times in the server's text form.
-  std::string AsText(int index) const;
-  // NULL reads as 0; a double is rounded; a text must hold a whole number.
-  int64_t AsInt(int index) const;
-  // NULL reads as 0; a text must hold a number.
-  double AsDouble(int index) const;
-  bool IsNull(std::string_view name) const { return IsNull(ColumnIndex(name)); }
-  std::string AsText(std::string_view name) const { return AsText(ColumnIndex(name)); }
-  int64_t AsInt(std::string_view name) const { return AsInt(ColumnIndex(name)); }
-  double AsDouble(std::string_view name) const { return AsDouble(ColumnIndex(name)); }
+  // The client's handles and descriptors: defined and used inside the database layer only.
+  struct Impl;
 
  private:
-  // The value of one parameter, at a fixed address for the XSQLVAR that points to it.
-  struct Bound {
-    std::string text;  // as SQL_VARYING: a 16-bit length, then the bytes
-    int64_t integer = 0;
-    double real = 0;
-    int16_t indicator = -1;
-    int16_t textSubtype = 0;  // the character set the parameter was described with
-    // The sqllen a text is bound with: the described length of a text parameter, or the longest
-    // text bound so far. Kept from one value to the next, so that the layout of the parameters
-    // stays the same and the client does not describe the message anew for every execute.
-    int16_t textCapacity = 0;
-  };
-
-  const ib::Functions& Api() const;
-  void Check(const ib::Status* status) const;
-  void RequireAttached() const;
-  void Prepare(Transaction& transaction);
-  void Describe(Sqlda& da, ib::DescribeFn describe);
-  int QueryStatementType();
-  void SetUpParameters(const std::vector<std::string>& names);
   void SetUpColumns();
-  ib::XSQLVAR& CheckedParameter(int position);
-  const ib::XSQLVAR& CheckedColumn(int index) const;
+  void CheckParameterPosition(int position) const;
   template <typename Bind>
   void BindByName(std::string_view name, Bind bind);
 
-  std::shared_ptr<detail::Session> session_;
-  Transaction& transaction_;
-  ib::Handle handle_{};
+  std::unique_ptr<Impl> impl_;
   std::string sql_;
-  int statementType_ = 0;
-  Sqlda in_{1};
-  Sqlda out_{1};
   std::vector<FieldInfo> parameters_;
-  std::vector<Bound> bound_;
-  std::vector<FieldInfo> columns_;
-  // Where ColumnIndex found a name, by the exact bytes asked for: readers ask for the same few
-  // columns by name on every row.
-  struct ColumnLookup {
-    std::string name;
-    int index = -1;
-  };
-  mutable std::array<ColumnLookup, 32> columnLookups_;
-  std::vector<int64_t> columnData_;  // 8-byte aligned room for every column's value
-  std::vector<int16_t> columnIndicators_;
+  Row row_;
   bool open_ = false;
 };
 

@@ -3,68 +3,76 @@
 #include <string>
 
 #include "db/DatabaseError.h"
-#include "db/Session.h"
+#include "db/TransactionImpl.h"
 
 namespace kx::db {
 
-Transaction::Transaction(Connection& connection) : session_(connection.session_) {}
+namespace {
+
+// Commits or rolls back. A failed commit leaves the transaction active, so that the caller can
+// still roll it back.
+void End(Transaction::Impl& impl, ib::TransactionFn function) {
+  ib::Status status[ib::kStatusLength] = {};
+  function(status, &impl.handle);
+  impl.session->client.Check(status);
+  impl.handle = ib::Handle{};
+  impl.session->Forget(&impl.handle);
+}
+
+}  // namespace
+
+Transaction::Transaction(Connection& connection)
+    : impl_(std::make_unique<Impl>(Impl{connection.session_, ib::Handle{}})) {}
 
 Transaction::~Transaction() {
   if (!IsActive()) return;
   ib::Status status[ib::kStatusLength] = {};
-  session_->client.Api().rollbackTransaction(status, &handle_);
-  session_->Forget(&handle_);
+  impl_->session->client.Api().rollbackTransaction(status, &impl_->handle);
+  impl_->session->Forget(&impl_->handle);
 }
+
+bool Transaction::IsActive() const { return impl_->handle != ib::Handle{}; }
 
 void Transaction::Start() {
   if (IsActive()) throw DatabaseError("the transaction is already active");
-  if (session_->db == ib::Handle{})
+  if (impl_->session->db == ib::Handle{})
     throw DatabaseError("cannot start a transaction: the connection is detached");
   ib::Status status[ib::kStatusLength] = {};
   // One database, no transaction parameter block: the server's defaults.
-  session_->client.Api().startTransaction(status, &handle_, static_cast<short>(1), &session_->db, 0,
-                                          static_cast<const char*>(nullptr));
-  session_->client.Check(status);
-  session_->openTransactions.push_back(&handle_);
+  impl_->session->client.Api().startTransaction(status, &impl_->handle, static_cast<short>(1),
+                                                &impl_->session->db, 0, static_cast<const char*>(nullptr));
+  impl_->session->client.Check(status);
+  impl_->session->openTransactions.push_back(&impl_->handle);
 }
 
 void Transaction::CommitRetaining() {
   RequireActive("commit retaining");
   ib::Status status[ib::kStatusLength] = {};
-  session_->client.Api().commitRetaining(status, &handle_);
-  session_->client.Check(status);
+  impl_->session->client.Api().commitRetaining(status, &impl_->handle);
+  impl_->session->client.Check(status);
 }
 
 void Transaction::Commit() {
   RequireActive("commit");
-  End(session_->client.Api().commitTransaction);
+  End(*impl_, impl_->session->client.Api().commitTransaction);
 }
 
 void Transaction::Rollback() {
   RequireActive("roll back");
-  End(session_->client.Api().rollbackTransaction);
+  End(*impl_, impl_->session->client.Api().rollbackTransaction);
 }
 
 void Transaction::ExecuteImmediate(std::string_view sql) {
   RequireActive("execute a statement");
   const std::string text(sql);
   ib::Status status[ib::kStatusLength] = {};
-  session_->client.Api().executeImmediate(status, &session_->db, &handle_, 0, text.c_str(), ib::kDialect3,
-                                          nullptr);
-  session_->client.Check(status);
+  impl_->session->client.Api().executeImmediate(status, &impl_->session->db, &impl_->handle, 0, text.c_str(),
+                                                ib::kDialect3, nullptr);
+  impl_->session->client.Check(status);
 }
 
 void Transaction::RequireActive(const char* operation) const {
   if (!IsActive()) throw DatabaseError(std::string("cannot ") + operation + ": no transaction is active");
-}
-
-void Transaction::End(ib::TransactionFn function) {
-  ib::Status status[ib::kStatusLength] = {};
-  function(status, &handle_);
-  // A failed commit leaves the transaction active, so that the caller can still roll it back.
-  session_->client.Check(status);
-  handle_ = ib::Handle{};
-  session_->Forget(&handle_);
 }
 
 }  // namespace kx::db

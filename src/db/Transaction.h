@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "db/Connection.h"
-#include "db/IbaseApi.h"
 
 namespace kx::db {
 
@@ -24,18 +23,19 @@ class Transaction {
   void CommitRetaining();
   void Commit();
   void Rollback();
-  bool IsActive() const { return handle_ != ib::Handle{}; }
+  bool IsActive() const;
 
   // Runs one statement without parameters and result (DDL, "delete from T") in this transaction.
   void ExecuteImmediate(std::string_view sql);
 
+  // The session and the client's handle: defined and used inside the database layer only.
+  struct Impl;
+
  private:
   friend class Statement;
   void RequireActive(const char* operation) const;
-  void End(ib::TransactionFn function);
 
-  std::shared_ptr<detail::Session> session_;
-  ib::Handle handle_{};
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace kx::db

@@ -12,6 +12,7 @@
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/ImportTarget.h"
+#include "util/RegionalNumberReader.h"
 
 namespace kx {
 
@@ -98,10 +99,8 @@ class TCsvImport {
   int64_t processed_ = 0;
   int64_t lineNumber_ = 0;
   mutable std::optional<int64_t> lineCount_;
-  // The regional separators admit the direct reading of plain numbers (see CsvImport.cpp).
-  bool plainWholeNumbers_ = false;
-  bool plainDecimals_ = false;
-  bool exactDecimals_ = false;  // the rounding mode lets ExactDecimal compute them
+  // The numbers in the forms of Formats.Regional, as they are when Execute starts.
+  std::optional<RegionalNumberReader> numbers_;
   std::vector<std::string> errors_;
   std::deque<PendingRecord> pending_;
 };

@@ -15,13 +15,14 @@ const std::vector<std::string> kNoRows;
 }  // namespace
 
 bool DepotRows::Load(db::Statement& query, const StagingDepot& depot,
-                     const std::function<void(const db::Statement&)>& eachRow) {
+                     const std::function<void(const db::Row&)>& eachRow) {
   rows_.clear();
   query.SetText("parDEPSTNR", depot.number);
   query.SetText("parDEPKTOART", depot.accountType);
   query.Open();
-  const int isin = query.ColumnCount() - 1;
-  const int matching = query.ColumnIndex("MATCHING");
+  const db::Row& row = query.CurrentRow();
+  const int isin = row.ColumnCount() - 1;
+  const int matching = row.ColumnIndex("MATCHING");
   std::size_t count = 0;
   while (query.Fetch()) {
     if (++count > maxRows_) {
@@ -29,12 +30,12 @@ bool DepotRows::Load(db::Statement& query, const StagingDepot& depot,
       rows_.clear();
       return false;
     }
-    eachRow(query);
-    if (query.IsNull(isin) || query.AsInt(matching) != 1) continue;  // NULL equals no key
-    const std::string key(WithoutTrailingBlanks(query.AsText(isin)));
+    eachRow(row);
+    if (row.IsNull(isin) || row.AsInt(matching) != 1) continue;  // NULL equals no key
+    const std::string key(WithoutTrailingBlanks(row.AsText(isin)));
     auto found = rows_.find(key);
     if (found == rows_.end()) found = rows_.emplace(key, std::vector<std::string>()).first;
-    found->second.push_back(query.SaveRow());
+    found->second.push_back(row.Save());
   }
   query.Close();
   return true;

@@ -25,9 +25,9 @@ class DepotRows {
   // the position's own query gives them. False, with nothing kept, when the depot has more than
   // maxRows.
   bool Load(db::Statement& query, const StagingDepot& depot,
-            const std::function<void(const db::Statement&)>& eachRow);
+            const std::function<void(const db::Row&)>& eachRow);
 
-  // The saved rows (db::Statement::SaveRow) whose ISIN equals key as the database compares
+  // The saved rows (db::Row::Save) whose ISIN equals key as the database compares
   // texts, trailing blanks ignored; in the query's order.
   const std::vector<std::string>& Of(std::string_view key) const;
 

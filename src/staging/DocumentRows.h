@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "db/Statement.h"
+#include "db/Row.h"
 
 namespace kx {
 
@@ -28,13 +28,13 @@ struct StartIds {
   std::string second;
 };
 
-// The rows of one position read one at a time: its transactions in date order. Row() is valid
-// after Next() returned true, until the next call.
+// The rows of one position read one at a time: its transactions in date order. Current() is
+// valid after Next() returned true, until the next call.
 class PositionRows {
  public:
   virtual ~PositionRows() = default;
   virtual bool Next() = 0;
-  virtual const db::Statement& Row() const = 0;
+  virtual const db::Row& Current() const = 0;
 };
 
 // Where the document's rows come from. The writers ask in document order (customers in turn,
@@ -49,7 +49,7 @@ class DocumentRows {
   // Every customer number as the document lists them (one can come twice).
   virtual std::vector<std::string> Customers() = 0;
   // The customer's person row, or null; valid until the next call.
-  virtual const db::Statement* PersonOf(const std::string& customerNo) = 0;
+  virtual const db::Row* PersonOf(const std::string& customerNo) = 0;
   virtual std::vector<StagingDepot> DepotsOf(const std::string& customerNo) = 0;
   // The depots of a follow-up import's transactions that no holdings row assigns to a customer.
   virtual std::vector<StagingDepot> UnassignedDepots() = 0;
@@ -59,7 +59,7 @@ class DocumentRows {
   // The position's transactions; valid until the next call of any of these.
   virtual PositionRows& TransactionsOf(const StagingDepot& depot, const std::string& positionKey) = 0;
   // The position's first holdings row, or null when it has none; valid until the next call.
-  virtual const db::Statement* HoldingOf(const StagingDepot& depot, const std::string& positionKey) = 0;
+  virtual const db::Row* HoldingOf(const StagingDepot& depot, const std::string& positionKey) = 0;
 };
 
 }  // namespace kx

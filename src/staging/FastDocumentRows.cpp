@@ -9,7 +9,7 @@ namespace {
 // A customer number as the document tests it: a whole number, 0 when it is none.
 int64_t CustomerNumber(const std::string& text) { return WholeNumberOf<int64_t>(text).value_or(0); }
 
-std::optional<std::string> Nullable(const db::Statement& row, std::string_view column) {
+std::optional<std::string> Nullable(const db::Row& row, std::string_view column) {
   if (row.IsNull(column)) return std::nullopt;
   return row.AsText(column);
 }
@@ -32,7 +32,7 @@ void FastDocumentRows::OpenCustomerWalks() {
   customerDepots_.Open();
 }
 
-const db::Statement* FastDocumentRows::PersonOf(const std::string& customerNo) {
+const db::Row* FastDocumentRows::PersonOf(const std::string& customerNo) {
   OpenCustomerWalks();
   return persons_.SeekTo(CustomerNumber(customerNo)) ? &persons_.Row() : nullptr;
 }
@@ -44,7 +44,7 @@ std::vector<StagingDepot> FastDocumentRows::DepotsOf(const std::string& customer
   depots_.clear();
   depotsOf_ = number;
   for (bool at = customerDepots_.SeekTo(number); at; at = customerDepots_.AtKey(number)) {
-    const db::Statement& row = customerDepots_.Row();
+    const db::Row& row = customerDepots_.Row();
     depots_.push_back({row.AsText(1), row.AsText(2), row.AsText(3)});
     customerDepots_.Next();
   }
@@ -71,10 +71,10 @@ const FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& de
                                                 DepotRows(depotRowsInMemory_),
                                                 {}});
   DepotPositions& positions = kept_->positions;
-  kept_->complete = kept_->transactions.Load(qDwTransOfDepot, depot, [&positions](const db::Statement& row) {
+  kept_->complete = kept_->transactions.Load(qDwTransOfDepot, depot, [&positions](const db::Row& row) {
     positions.AddTransaction(
         {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}});
-  }) && kept_->holdings.Load(qDWBestandOfDepot, depot, [&positions](const db::Statement& row) {
+  }) && kept_->holdings.Load(qDWBestandOfDepot, depot, [&positions](const db::Row& row) {
     positions.AddHolding(
         {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"),
          Nullable(row, "FONNAMELANG"),
@@ -86,7 +86,7 @@ const FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& de
 
 bool FastDocumentRows::KeptRows::Next() {
   if (rows_ == nullptr || next_ == rows_->size()) return false;
-  into_.LoadRow((*rows_)[next_++]);
+  into_.CurrentRow().Load((*rows_)[next_++]);
   return true;
 }
 
@@ -97,13 +97,13 @@ PositionRows& FastDocumentRows::TransactionsOf(const StagingDepot& depot, const 
   return keptTransactions_;
 }
 
-const db::Statement* FastDocumentRows::HoldingOf(const StagingDepot& depot, const std::string& positionKey) {
+const db::Row* FastDocumentRows::HoldingOf(const StagingDepot& depot, const std::string& positionKey) {
   const KeptDepot* kept = Kept(depot);
   if (kept == nullptr) return ReferenceDocumentRows::HoldingOf(depot, positionKey);
   const std::vector<std::string>& saved = kept->holdings.Of(positionKey);
   if (saved.empty()) return nullptr;
-  qDWBestandOfDepot.LoadRow(saved.front());
-  return &qDWBestandOfDepot;
+  qDWBestandOfDepot.CurrentRow().Load(saved.front());
+  return &qDWBestandOfDepot.CurrentRow();
 }
 
 }  // namespace kx

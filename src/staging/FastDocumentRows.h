@@ -26,11 +26,11 @@ class FastDocumentRows final : public ReferenceDocumentRows {
  public:
   FastDocumentRows(db::Transaction& transaction, std::size_t depotRowsInMemory);
 
-  const db::Statement* PersonOf(const std::string& customerNo) override;
+  const db::Row* PersonOf(const std::string& customerNo) override;
   std::vector<StagingDepot> DepotsOf(const std::string& customerNo) override;
   std::vector<DepotPosition> PositionsOf(const StagingDepot& depot) override;
   PositionRows& TransactionsOf(const StagingDepot& depot, const std::string& positionKey) override;
-  const db::Statement* HoldingOf(const StagingDepot& depot, const std::string& positionKey) override;
+  const db::Row* HoldingOf(const StagingDepot& depot, const std::string& positionKey) override;
 
  private:
   // Saved rows of one position, put back into the statement that read them one at a time.
@@ -42,7 +42,7 @@ class FastDocumentRows final : public ReferenceDocumentRows {
       next_ = 0;
     }
     bool Next() override;
-    const db::Statement& Row() const override { return into_; }
+    const db::Row& Current() const override { return into_.CurrentRow(); }
 
    private:
     db::Statement& into_;

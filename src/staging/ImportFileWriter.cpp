@@ -12,7 +12,7 @@
 
 namespace kx {
 
-PersonTexts PersonTexts::Of(const db::Statement* row) {
+PersonTexts PersonTexts::Of(const db::Row* row) {
   if (row == nullptr) return {};  // a customer without a person row: every text empty
   return {row->AsText("INHGESCH1"),   row->AsText("INHGEBTAG1"),   row->AsText("INHANREDE1"),
           row->AsText("INHVORNAME1"), row->AsText("INHNACHNAME1"), row->AsText("INHTITELTXT1"),

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "db/Statement.h"
+#include "db/Row.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/DocumentRows.h"
@@ -28,7 +28,7 @@ struct PersonTexts {
   std::string phone, fax, email;
   std::string street, postcode, town;
 
-  static PersonTexts Of(const db::Statement* row);
+  static PersonTexts Of(const db::Row* row);
 };
 
 // Where the walk stood last: the customer, depot and position written last.

@@ -52,7 +52,7 @@ void ImportFileWriter::WriteDepotPosition(TXMLWriter& w, const StagingDepot& dep
   const TransactionForms forms{formats_, regional_};
   PositionRows& transactions = rows_.TransactionsOf(depot, position.key);
   const bool hasTransactions = transactions.Next();
-  const db::Statement* holding = nullptr;
+  const db::Row* holding = nullptr;
   if (!hasTransactions) {
     if (header_.lastImport != 0) return;  // a follow-up import writes positions only with transactions
     holding = rows_.HoldingOf(depot, position.key);
@@ -65,7 +65,7 @@ void ImportFileWriter::WriteDepotPosition(TXMLWriter& w, const StagingDepot& dep
   w.WriteElement("DW_WKN", position.key);
   if (hasTransactions) {
     do {
-      WriteTransaction(w, transactions.Row(), forms);
+      WriteTransaction(w, transactions.Current(), forms);
     } while (transactions.Next());
     if (position.shares) w.WriteDoubleElement("DW_BESTAND_ANTEILE", 3, *position.shares);
   } else {

@@ -23,13 +23,16 @@ class KeyedRows {
   // Moves forward to the first row of key; false when there is none. Rows of smaller (and NULL)
   // keys are passed over; the current row stays when it has the key already.
   bool SeekTo(int64_t key) {
-    while (hasRow_ && (query_.IsNull(0) || query_.AsInt(0) < key)) hasRow_ = query_.Fetch();
+    while (hasRow_ && (query_.CurrentRow().IsNull(0) || query_.CurrentRow().AsInt(0) < key))
+      hasRow_ = query_.Fetch();
     return AtKey(key);
   }
   // Whether the current row has key.
-  bool AtKey(int64_t key) const { return hasRow_ && !query_.IsNull(0) && query_.AsInt(0) == key; }
+  bool AtKey(int64_t key) const {
+    return hasRow_ && !query_.CurrentRow().IsNull(0) && query_.CurrentRow().AsInt(0) == key;
+  }
   void Next() { hasRow_ = query_.Fetch(); }
-  const db::Statement& Row() const { return query_; }
+  const db::Row& Row() const { return query_.CurrentRow(); }
 
  private:
   db::Statement& query_;

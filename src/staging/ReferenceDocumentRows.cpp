@@ -19,28 +19,30 @@ StartIds ReferenceDocumentRows::ReadStartIds() {
   const QueryCloser closer(dsDBstartids);
   dsDBstartids.Open();
   if (!dsDBstartids.Fetch()) return {};
-  return {dsDBstartids.AsText("STARTID1"), dsDBstartids.AsText("STARTID2")};
+  const db::Row& row = dsDBstartids.CurrentRow();
+  return {row.AsText("STARTID1"), row.AsText("STARTID2")};
 }
 
 std::vector<std::string> ReferenceDocumentRows::Customers() {
   std::vector<std::string> customers;
   const QueryCloser closer(qKundenVerm);
   qKundenVerm.Open();
-  while (qKundenVerm.Fetch()) customers.push_back(qKundenVerm.AsText(1));
+  while (qKundenVerm.Fetch()) customers.push_back(qKundenVerm.CurrentRow().AsText(1));
   return customers;
 }
 
-const db::Statement* ReferenceDocumentRows::PersonOf(const std::string& customerNo) {
+const db::Row* ReferenceDocumentRows::PersonOf(const std::string& customerNo) {
   qKdPerson1.SetText("parINHKDNR1", customerNo);
   qKdPerson1.Open();
-  return qKdPerson1.Fetch() ? &qKdPerson1 : nullptr;
+  return qKdPerson1.Fetch() ? &qKdPerson1.CurrentRow() : nullptr;
 }
 
 std::vector<StagingDepot> ReferenceDocumentRows::ReadDepots(db::Statement& query) {
   const QueryCloser closer(query);
   query.Open();
   std::vector<StagingDepot> depots;
-  while (query.Fetch()) depots.push_back({query.AsText(0), query.AsText(1), query.AsText(2)});
+  const db::Row& row = query.CurrentRow();
+  while (query.Fetch()) depots.push_back({row.AsText(0), row.AsText(1), row.AsText(2)});
   return depots;
 }
 
@@ -58,12 +60,13 @@ std::vector<DepotPosition> ReferenceDocumentRows::ReadPositions(db::Statement& q
   const QueryCloser closer(query);
   query.Open();
   std::vector<DepotPosition> positions;
+  const db::Row& row = query.CurrentRow();
   while (query.Fetch()) {
     DepotPosition& position = positions.emplace_back();
-    position.key = query.AsText("FONISIN");
-    if (position.key.empty()) position.key = query.AsText("FONWKNEXT");
-    position.name = query.AsText("FONNAMELANG");
-    if (!query.IsNull("BESTSTK")) position.shares = query.AsDouble("BESTSTK");
+    position.key = row.AsText("FONISIN");
+    if (position.key.empty()) position.key = row.AsText("FONWKNEXT");
+    position.name = row.AsText("FONNAMELANG");
+    if (!row.IsNull("BESTSTK")) position.shares = row.AsDouble("BESTSTK");
   }
   return positions;
 }
@@ -88,13 +91,12 @@ PositionRows& ReferenceDocumentRows::TransactionsOf(const StagingDepot& depot,
   return transactions_;
 }
 
-const db::Statement* ReferenceDocumentRows::HoldingOf(const StagingDepot& depot,
-                                                      const std::string& positionKey) {
+const db::Row* ReferenceDocumentRows::HoldingOf(const StagingDepot& depot, const std::string& positionKey) {
   qDWBestand.SetText("parDEPSTNR", depot.number);
   qDWBestand.SetText("parDEPKTOART", depot.accountType);
   qDWBestand.SetText("parFONISIN", positionKey);
   qDWBestand.Open();
-  return qDWBestand.Fetch() ? &qDWBestand : nullptr;
+  return qDWBestand.Fetch() ? &qDWBestand.CurrentRow() : nullptr;
 }
 
 }  // namespace kx

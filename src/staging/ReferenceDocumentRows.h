@@ -17,12 +17,12 @@ class ReferenceDocumentRows : public DocumentRows {
 
   StartIds ReadStartIds() override;
   std::vector<std::string> Customers() override;
-  const db::Statement* PersonOf(const std::string& customerNo) override;
+  const db::Row* PersonOf(const std::string& customerNo) override;
   std::vector<StagingDepot> DepotsOf(const std::string& customerNo) override;
   std::vector<StagingDepot> UnassignedDepots() override;
   std::vector<DepotPosition> PositionsOf(const StagingDepot& depot) override;
   PositionRows& TransactionsOf(const StagingDepot& depot, const std::string& positionKey) override;
-  const db::Statement* HoldingOf(const StagingDepot& depot, const std::string& positionKey) override;
+  const db::Row* HoldingOf(const StagingDepot& depot, const std::string& positionKey) override;
 
  protected:
   // The positions of a query like qDpWerte, opened with the depot bound.
@@ -36,7 +36,7 @@ class ReferenceDocumentRows : public DocumentRows {
    public:
     explicit OpenRows(db::Statement& query) : query_(query) {}
     bool Next() override;
-    const db::Statement& Row() const override { return query_; }
+    const db::Row& Current() const override { return query_.CurrentRow(); }
 
    private:
     db::Statement& query_;

@@ -60,7 +60,7 @@ struct TransactionValues {
 };
 
 // The charge contained in a gross amount that includes it, in cents rounded half to even.
-void DeriveFee(const db::Statement& row, TransactionValues& v) {
+void DeriveFee(const db::Row& row, TransactionValues& v) {
   if (std::llabs(v.typeCode) != 1 && std::llabs(v.typeCode) != 8) return;
   try {
     if (row.IsNull("TRABONPZ") || row.IsNull("FONAUSGABE")) return;
@@ -78,7 +78,7 @@ void DeriveFee(const db::Statement& row, TransactionValues& v) {
   }
 }
 
-TransactionValues Derive(const db::Statement& row, const FormatSettings& regional) {
+TransactionValues Derive(const db::Row& row, const FormatSettings& regional) {
   TransactionValues v;
   v.extRef = ExternalReference(Guarded([&] { return row.AsText("TRAID"); }, std::string()),
                                regional.DecimalSeparator);
@@ -221,7 +221,7 @@ void WriteBookedTransaction(TXMLWriter& w, TransactionValues v, const RowTexts& 
 }
 
 // The price date of a row in the document's date form.
-std::string PriceDate(const db::Statement& row, std::string_view column) {
+std::string PriceDate(const db::Row& row, std::string_view column) {
   return TXMLWriter::FormatIsoDate(ParseProviderDate(row.AsText(column)));
 }
 
@@ -236,7 +236,7 @@ bool Contains(const std::string& lowerTypeText, std::string_view keyword) {
 
 }  // namespace
 
-void WriteTransaction(TXMLWriter& w, const db::Statement& row, const TransactionForms& forms) {
+void WriteTransaction(TXMLWriter& w, const db::Row& row, const TransactionForms& forms) {
   const TransactionValues v = Derive(row, forms.formats);
   const std::string typeText =
       Guarded([&] { return forms.regional.LowerCase(row.AsText("TRATYPKZTXT")); }, std::string());
@@ -252,7 +252,7 @@ void WriteTransaction(TXMLWriter& w, const db::Statement& row, const Transaction
   }
 }
 
-void WriteBalanceTransaction(TXMLWriter& w, const db::Statement& row, const TransactionForms& forms) {
+void WriteBalanceTransaction(TXMLWriter& w, const db::Row& row, const TransactionForms& forms) {
   w.WriteTag("DepotTrans", TXMLWriter::tkOpen);
   w.WriteElement("DT_Mode", "B");
   w.WriteElement("DT_Ausfuehrung", PriceDate(row, "FONPREISDAT"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Statement.h"
+#include "db/Row.h"
 #include "platform/RegionalSettings.h"
 #include "util/FormatSettings.h"
 #include "xml/XMLWriter.h"
@@ -16,9 +16,9 @@ struct TransactionForms {
 
 // One transaction row (of qDwTrans) as its DepotTrans element, with a SubTrans for a reinvested
 // distribution; nothing for the rows the document leaves out.
-void WriteTransaction(TXMLWriter& w, const db::Statement& row, const TransactionForms& forms);
+void WriteTransaction(TXMLWriter& w, const db::Row& row, const TransactionForms& forms);
 // The balance transaction (mode B) of a first import's position without transactions, from its
 // holdings row (of qDWBestand).
-void WriteBalanceTransaction(TXMLWriter& w, const db::Statement& row, const TransactionForms& forms);
+void WriteBalanceTransaction(TXMLWriter& w, const db::Row& row, const TransactionForms& forms);
 
 }  // namespace kx

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "db/DatabaseError.h"
+#include "db/IbaseApi.h"
 
 namespace kx::db {
 namespace {

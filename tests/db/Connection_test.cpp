@@ -26,7 +26,7 @@ class ConnectionTest : public DbTest {
                     "and MON$SYSTEM_FLAG = 0");
     count.Open();
     count.Fetch();
-    return count.AsInt(0);
+    return count.CurrentRow().AsInt(0);
   }
 };
 

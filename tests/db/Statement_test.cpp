@@ -48,9 +48,9 @@ TEST_P(StatementTest, TextBoundToNumericColumnsIsConvertedByTheServer) {
   InsertOne(1, "I", [](Statement& s) { s.SetText("V", "19650312"); });
   InsertOne(2, "S", [](Statement& s) { s.SetText("V", "-7"); });
   InsertOne(3, "D", [](Statement& s) { s.SetText("V", "1234.5"); });
-  EXPECT_EQ(SelectOne(1, "I")->AsInt(0), 19650312);
-  EXPECT_EQ(SelectOne(2, "S")->AsInt(0), -7);
-  EXPECT_DOUBLE_EQ(SelectOne(3, "D")->AsDouble(0), 1234.5);
+  EXPECT_EQ(SelectOne(1, "I")->CurrentRow().AsInt(0), 19650312);
+  EXPECT_EQ(SelectOne(2, "S")->CurrentRow().AsInt(0), -7);
+  EXPECT_DOUBLE_EQ(SelectOne(3, "D")->CurrentRow().AsDouble(0), 1234.5);
 }
 
 TEST_P(StatementTest, EmptyTextForAnIntegerIsAConversionErrorSoNullIsBound) {
@@ -59,7 +59,7 @@ TEST_P(StatementTest, EmptyTextForAnIntegerIsAConversionErrorSoNullIsBound) {
   EXPECT_THROW(insert.Execute(), DatabaseError);
   insert.SetNull("I");
   insert.Execute();
-  EXPECT_TRUE(SelectOne(1, "I")->IsNull(0));
+  EXPECT_TRUE(SelectOne(1, "I")->CurrentRow().IsNull(0));
 }
 
 TEST_P(StatementTest, NullReadsAsEmptyTextAndZeroAndIsTellsApartFromEmptyAndZero) {
@@ -76,15 +76,15 @@ TEST_P(StatementTest, NullReadsAsEmptyTextAndZeroAndIsTellsApartFromEmptyAndZero
   select.Open();
   ASSERT_TRUE(select.Fetch());
   for (int column = 0; column < 3; ++column) {
-    EXPECT_TRUE(select.IsNull(column)) << column;
-    EXPECT_EQ(select.AsText(column), "") << column;
-    EXPECT_EQ(select.AsInt(column), 0) << column;
-    EXPECT_EQ(select.AsDouble(column), 0) << column;
+    EXPECT_TRUE(select.CurrentRow().IsNull(column)) << column;
+    EXPECT_EQ(select.CurrentRow().AsText(column), "") << column;
+    EXPECT_EQ(select.CurrentRow().AsInt(column), 0) << column;
+    EXPECT_EQ(select.CurrentRow().AsDouble(column), 0) << column;
   }
   ASSERT_TRUE(select.Fetch());
-  for (int column = 0; column < 3; ++column) EXPECT_FALSE(select.IsNull(column)) << column;
-  EXPECT_EQ(select.AsText("I"), "0");
-  EXPECT_EQ(select.AsText("V"), "");
+  for (int column = 0; column < 3; ++column) EXPECT_FALSE(select.CurrentRow().IsNull(column)) << column;
+  EXPECT_EQ(select.CurrentRow().AsText("I"), "0");
+  EXPECT_EQ(select.CurrentRow().AsText("V"), "");
   EXPECT_FALSE(select.Fetch());
 }
 
@@ -106,14 +106,14 @@ TEST_P(StatementTest, IntegersAndDoublesRoundTripAtTheirLimits) {
   for (const Case& c : cases) {
     InsertOne(++id, c.column, [&](Statement& s) { s.SetInt("V", c.value); });
     const auto select = SelectOne(id, c.column);
-    EXPECT_EQ(select->AsInt(0), c.value) << c.column;
-    EXPECT_EQ(select->AsText(0), c.text) << c.column;
+    EXPECT_EQ(select->CurrentRow().AsInt(0), c.value) << c.column;
+    EXPECT_EQ(select->CurrentRow().AsText(0), c.text) << c.column;
   }
   for (const double value : {-1.5e300, 4.9e-300, 0.1, -0.004, 12.5}) {
     InsertOne(++id, "D", [&](Statement& s) { s.SetDouble("V", value); });
-    EXPECT_EQ(SelectOne(id, "D")->AsDouble(0), value);
+    EXPECT_EQ(SelectOne(id, "D")->CurrentRow().AsDouble(0), value);
   }
-  EXPECT_EQ(SelectOne(id, "D")->AsText(0), "12.5");
+  EXPECT_EQ(SelectOne(id, "D")->CurrentRow().AsText(0), "12.5");
 }
 
 TEST_P(StatementTest, ValueOutOfTheColumnsRangeIsRefused) {
@@ -138,8 +138,8 @@ TEST_P(StatementTest, TextsOfChangingLengthsAreStoredExactly) {
   select.Open();
   for (const char* text : texts) {
     ASSERT_TRUE(select.Fetch());
-    EXPECT_EQ(select.AsText(0), text);
-    EXPECT_EQ(select.AsText(1), std::string_view(text).substr(0, 5));
+    EXPECT_EQ(select.CurrentRow().AsText(0), text);
+    EXPECT_EQ(select.CurrentRow().AsText(1), std::string_view(text).substr(0, 5));
   }
 }
 
@@ -149,11 +149,11 @@ TEST_P(StatementTest, ColumnNamesAreFoundAgainEachTimeWhateverWasAskedBefore) {
   select.Open();
   ASSERT_TRUE(select.Fetch());
   for (int round = 0; round < 2; ++round) {
-    EXPECT_EQ(select.AsInt("ABCDE"), 1);
-    EXPECT_EQ(select.AsInt("AXCYE"), 2);
-    EXPECT_EQ(select.AsInt("abcde"), 1);
-    EXPECT_EQ(select.AsInt("ABCDE2"), 3);
-    EXPECT_THROW(select.AsInt("AQCZE"), DatabaseError);
+    EXPECT_EQ(select.CurrentRow().AsInt("ABCDE"), 1);
+    EXPECT_EQ(select.CurrentRow().AsInt("AXCYE"), 2);
+    EXPECT_EQ(select.CurrentRow().AsInt("abcde"), 1);
+    EXPECT_EQ(select.CurrentRow().AsInt("ABCDE2"), 3);
+    EXPECT_THROW(select.CurrentRow().AsInt("AQCZE"), DatabaseError);
   }
 }
 
@@ -170,7 +170,7 @@ TEST_P(StatementTest, SetAllNullBindsEveryParameterNull) {
                    "select count(*) from T where ID is null and I is null and V is null and D is null");
   select.Open();
   ASSERT_TRUE(select.Fetch());
-  EXPECT_EQ(select.AsInt(0), 1);
+  EXPECT_EQ(select.CurrentRow().AsInt(0), 1);
 }
 
 TEST_P(StatementTest, BytesAreStoredAndComparedUnchanged) {
@@ -178,13 +178,13 @@ TEST_P(StatementTest, BytesAreStoredAndComparedUnchanged) {
   for (int b = 128; b <= 255; ++b) bytes += static_cast<char>(b);
   bytes += " ends with blanks  ";
   InsertOne(1, "W", [&](Statement& s) { s.SetText("V", bytes); });
-  EXPECT_EQ(SelectOne(1, "W")->AsText(0), bytes);
+  EXPECT_EQ(SelectOne(1, "W")->CurrentRow().AsText(0), bytes);
 
   Statement find(*transaction_, "select ID from T where W = :W");
   find.SetText("W", bytes);
   find.Open();
   ASSERT_TRUE(find.Fetch());
-  EXPECT_EQ(find.AsInt(0), 1);
+  EXPECT_EQ(find.CurrentRow().AsInt(0), 1);
 }
 
 TEST_P(StatementTest, DescribesParametersAndColumns) {
@@ -198,11 +198,11 @@ TEST_P(StatementTest, DescribesParametersAndColumns) {
   EXPECT_EQ(insert.ParameterIndex("v"), 2);
 
   Statement select(*transaction_, "select ID, V as SHORTTEXT, count(*) over () from T");
-  ASSERT_EQ(select.ColumnCount(), 3);
-  EXPECT_EQ(select.Column(1).name, "SHORTTEXT");
-  EXPECT_EQ(select.Column(1).length, 5);
-  EXPECT_EQ(select.ColumnIndex("shorttext"), 1);
-  EXPECT_EQ(select.Column(2).type, FieldType::BigInt);
+  ASSERT_EQ(select.CurrentRow().ColumnCount(), 3);
+  EXPECT_EQ(select.CurrentRow().Column(1).name, "SHORTTEXT");
+  EXPECT_EQ(select.CurrentRow().Column(1).length, 5);
+  EXPECT_EQ(select.CurrentRow().ColumnIndex("shorttext"), 1);
+  EXPECT_EQ(select.CurrentRow().Column(2).type, FieldType::BigInt);
 }
 
 TEST_P(StatementTest, TextLongerThanTheColumnIsRefusedAndFitsWhenCut) {
@@ -218,7 +218,7 @@ TEST_P(StatementTest, TextLongerThanTheColumnIsRefusedAndFitsWhenCut) {
   }
   insert.SetText("V", text.substr(0, insert.Parameter(0).length));
   insert.Execute();
-  EXPECT_EQ(SelectOne(1, "V")->AsText(0), "ABCDE");
+  EXPECT_EQ(SelectOne(1, "V")->CurrentRow().AsText(0), "ABCDE");
 }
 
 TEST_P(StatementTest, OneParameterTakesAnotherKindOfValueOnEachExecute) {
@@ -236,8 +236,29 @@ TEST_P(StatementTest, OneParameterTakesAnotherKindOfValueOnEachExecute) {
   Statement select(*transaction_, "select D from T order by ID");
   select.Open();
   std::string seen;
-  while (select.Fetch()) seen += (select.IsNull(0) ? "NULL" : select.AsText(0)) + " ";
+  while (select.Fetch())
+    seen += (select.CurrentRow().IsNull(0) ? "NULL" : select.CurrentRow().AsText(0)) + " ";
   EXPECT_EQ(seen, "2.25 -3 NULL 10000000000 7 ");
+}
+
+// A snapshot and a saved row keep their values while the statement fetches on.
+TEST_P(StatementTest, SnapshotsAndSavedRowsKeepTheirRow) {
+  InsertOne(1, "V", [](Statement& s) { s.SetText("V", "one"); });
+  InsertOne(2, "V", [](Statement& s) { s.SetNull("V"); });
+  Statement select(*transaction_, "select ID, V, DT from T order by ID");
+  select.Open();
+  ASSERT_TRUE(select.Fetch());
+  const db::Row first = select.CurrentRow().Snapshot();
+  const std::string saved = select.CurrentRow().Save();
+  ASSERT_TRUE(select.Fetch());
+  EXPECT_EQ(first.AsText("V") + "|" + first.AsText(0), "one|1");
+  EXPECT_TRUE(select.CurrentRow().IsNull("V"));
+  select.CurrentRow().Load(saved);
+  EXPECT_EQ(select.CurrentRow().AsText("v"), "one");
+  EXPECT_FALSE(select.Fetch());
+  EXPECT_EQ(first.AsInt("ID"), 1);
+  EXPECT_THROW(select.CurrentRow().Load(saved.substr(1)), DatabaseError);
+  EXPECT_THROW(first.AsText("MISSING"), DatabaseError);
 }
 
 TEST_P(StatementTest, SelectPreparedOnceOpensAgainWithNewParameters) {
@@ -254,7 +275,7 @@ TEST_P(StatementTest, SelectPreparedOnceOpensAgainWithNewParameters) {
     select.SetText("parV", v);
     select.Open();
     std::string ids;
-    while (select.Fetch()) ids += select.AsText(0);
+    while (select.Fetch()) ids += select.CurrentRow().AsText(0);
     select.Close();
     return ids;
   };
@@ -266,7 +287,7 @@ TEST_P(StatementTest, SelectPreparedOnceOpensAgainWithNewParameters) {
   select.Open();
   select.Open();
   ASSERT_TRUE(select.Fetch());
-  EXPECT_EQ(select.AsInt(0), 4);
+  EXPECT_EQ(select.CurrentRow().AsInt(0), 4);
 }
 
 TEST_P(StatementTest, CountIsASixtyFourBitInteger) {
@@ -275,17 +296,17 @@ TEST_P(StatementTest, CountIsASixtyFourBitInteger) {
   Statement count(*transaction_, "select count(*) from T");
   count.Open();
   ASSERT_TRUE(count.Fetch());
-  EXPECT_EQ(count.Column(0).type, FieldType::BigInt);
-  EXPECT_EQ(count.AsInt(0), 2);
-  EXPECT_EQ(count.AsText(0), "2");
+  EXPECT_EQ(count.CurrentRow().Column(0).type, FieldType::BigInt);
+  EXPECT_EQ(count.CurrentRow().AsInt(0), 2);
+  EXPECT_EQ(count.CurrentRow().AsText(0), "2");
 }
 
 TEST_P(StatementTest, DatesAndScaledNumbersReadAsText) {
   transaction_->ExecuteImmediate("insert into T (ID, DT) values (1, '2024-03-01')");
-  EXPECT_EQ(SelectOne(1, "DT")->AsText(0), "2024-03-01");
+  EXPECT_EQ(SelectOne(1, "DT")->CurrentRow().AsText(0), "2024-03-01");
   const auto scaled = SelectOne(1, "cast(-12.5 as numeric(9,2))");
-  EXPECT_EQ(scaled->AsText(0), "-12.50");
-  EXPECT_DOUBLE_EQ(scaled->AsDouble(0), -12.5);
+  EXPECT_EQ(scaled->CurrentRow().AsText(0), "-12.50");
+  EXPECT_DOUBLE_EQ(scaled->CurrentRow().AsDouble(0), -12.5);
 }
 
 TEST_P(StatementTest, UnknownNamesAndMisuseRaiseErrorsThatSaySo) {
@@ -298,7 +319,7 @@ TEST_P(StatementTest, UnknownNamesAndMisuseRaiseErrorsThatSaySo) {
   }
   EXPECT_THROW(insert.Open(), DatabaseError);
   Statement select(*transaction_, "select ID from T");
-  EXPECT_THROW(select.ColumnIndex("MISSING"), DatabaseError);
+  EXPECT_THROW(select.CurrentRow().ColumnIndex("MISSING"), DatabaseError);
   EXPECT_THROW(select.Execute(), DatabaseError);
   EXPECT_THROW(select.Fetch(), DatabaseError);
   try {
@@ -319,7 +340,7 @@ TEST_P(StatementTest, PositionalStatementKeepsTheBlocksVariables) {
   block.SetInt(0, 21);
   block.Open();
   ASSERT_TRUE(block.Fetch());
-  EXPECT_EQ(block.AsInt("Y"), 42);
+  EXPECT_EQ(block.CurrentRow().AsInt("Y"), 42);
 }
 
 KX_DB_TEST_EMBEDDED(StatementTest);

@@ -95,7 +95,7 @@ TEST_P(TransactionTest, StatementsGoOnInTheNextTransaction) {
   transaction_->Start();
   select.Open();
   ASSERT_TRUE(select.Fetch());
-  EXPECT_EQ(select.AsInt(0), 1);
+  EXPECT_EQ(select.CurrentRow().AsInt(0), 1);
   ASSERT_TRUE(select.Fetch());
   EXPECT_FALSE(select.Fetch());
 }

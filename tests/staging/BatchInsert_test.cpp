@@ -47,7 +47,9 @@ class BatchInsertTest : public DbTest {
     outcome.log = testsupport::TempDir::ReadFile(importer.ErrorLogFileName);
     db::Statement rows(*transaction_, "select KEY, NUM, AMOUNT from T order by KEY");
     rows.Open();
-    while (rows.Fetch()) outcome.rows.push_back(rows.AsText(0) + "|" + rows.AsText(1) + "|" + rows.AsText(2));
+    while (rows.Fetch())
+      outcome.rows.push_back(rows.CurrentRow().AsText(0) + "|" + rows.CurrentRow().AsText(1) + "|" +
+                             rows.CurrentRow().AsText(2));
     return outcome;
   }
 };

@@ -116,7 +116,7 @@ class GenerateImportTest : public ::testing::TestWithParam<Via> {
     db::Statement count(transaction, "select count(*) from " + std::string(table));
     count.Open();
     count.Fetch();
-    return count.AsInt(0);
+    return count.CurrentRow().AsInt(0);
   }
 
   std::vector<std::string> Column(std::string_view sql) const {
@@ -128,7 +128,8 @@ class GenerateImportTest : public ::testing::TestWithParam<Via> {
     std::vector<std::string> rows;  // the columns of a row joined by "|"
     while (query.Fetch()) {
       std::string row;
-      for (int i = 0; i < query.ColumnCount(); ++i) row += (i ? "|" : "") + query.AsText(i);
+      for (int i = 0; i < query.CurrentRow().ColumnCount(); ++i)
+        row += (i ? "|" : "") + query.CurrentRow().AsText(i);
       rows.push_back(row);
     }
     return rows;

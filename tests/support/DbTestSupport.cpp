@@ -94,7 +94,7 @@ int64_t DbTest::CountFromOutside(std::string_view table) const {
   db::Statement count(transaction, "select count(*) from " + std::string(table));
   count.Open();
   count.Fetch();
-  return count.AsInt(0);
+  return count.CurrentRow().AsInt(0);
 }
 
 void PrintTo(Via via, std::ostream* out) { *out << (via == Via::Embedded ? "Embedded" : "Server"); }

@@ -164,7 +164,7 @@ int Check(const std::string& path) {
     kx::db::Statement count(transaction, std::string("select count(*) from ") + table);
     count.Open();
     count.Fetch();
-    std::cout << table << ' ' << count.AsInt(0) << '\n';
+    std::cout << table << ' ' << count.CurrentRow().AsInt(0) << '\n';
   }
   transaction.Commit();
   return 0;
