@@ -64,7 +64,7 @@ class FileWriter final : public gen::Writer {
 
 [[noreturn]] void Usage(std::string_view program, std::string_view purpose, int status) {
   (status == 0 ? std::cout : std::cerr)
-      << "Usage: " << program << " [--large] [--repeat N] [--work DIR] [--keep] [--server]\n\n"
+      << "Usage: " << program << " [--large] [--repeat N] [--work DIR] [--keep] [--reuse] [--server]\n\n"
       << purpose << "\n\n"
       << "  --large     100,000 holdings rows and 1,000,000 transactions (default: a tenth)\n"
       << "  --repeat N  measure each subject N times, interleaved with its floor; the best\n"
@@ -72,6 +72,7 @@ class FileWriter final : public gen::Writer {
       << "  --work DIR  scratch directory for data, databases and documents (default: a new\n"
       << "              directory under /var/tmp, removed at the end)\n"
       << "  --keep      leave the scratch directory in place\n"
+      << "  --reuse     kx_bench_document: use the database a --keep run loaded in --work DIR again\n"
       << "  --server    also measure through the Firebird server on localhost (as root, with the\n"
       << "              server started: scripts/firebird-server.sh start)\n";
   std::exit(status);
@@ -102,6 +103,8 @@ Options ParseOptions(int argc, char** argv, std::string_view program, std::strin
       options.large = true;
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--reuse") {
+      options.reuse = options.keep = true;
     } else if (arg == "--server") {
       options.server = true;
     } else if (arg == "--repeat" && i + 1 < argc) {

@@ -26,10 +26,12 @@ struct Options {
   int repeat = 2;              // measurements of each subject; the best one is reported
   std::filesystem::path work;  // scratch directory, removed at the end unless keep
   bool keep = false;
+  // The loaded database an earlier run left in work (--keep) is used again instead of loading anew.
+  bool reuse = false;
   bool server = false;  // also through the Firebird server on localhost
 };
 
-// --large, --repeat N, --work DIR, --keep, --server. Prints usage and exits on a wrong command line.
+// --large, --repeat N, --work DIR, --keep, --reuse, --server. Prints usage and exits on a wrong command line.
 Options ParseOptions(int argc, char** argv, std::string_view program, std::string_view purpose);
 
 // A benchmark program's main: parses the options, runs, removes the scratch directory unless
