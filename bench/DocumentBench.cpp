@@ -81,8 +81,8 @@ Comparison Compare(const Options& options, const std::string& database, double r
     c.document = std::min(c.document, r["document_s"]);
     c.documentRss = std::max(c.documentRss, r.peakRssMiB);
     c.bytes = static_cast<int64_t>(r["bytes"]);
-    std::printf("  run %d document %.2f s, %.1f MiB, RSS %.0f MiB\n", rep + 1, r["document_s"],
-                r["bytes"] / (1024.0 * 1024.0), r.peakRssMiB);
+    std::printf("  run %d document %.2f s (CPU %.2f s), %.1f MiB, RSS %.0f MiB\n", rep + 1, r["document_s"],
+                r.cpuSeconds, r["bytes"] / (1024.0 * 1024.0), r.peakRssMiB);
   };
   auto scan = [&](int rep) {
     const PhaseResult r =
@@ -91,7 +91,8 @@ Comparison Compare(const Options& options, const std::string& database, double r
     if (r["rows"] != rows) throw std::runtime_error("the scan read another number of rows than were loaded");
     c.scan = std::min(c.scan, r["scan_s"]);
     c.scanRss = std::max(c.scanRss, r.peakRssMiB);
-    std::printf("  run %d floor    %.2f s, RSS %.0f MiB\n", rep + 1, r["scan_s"], r.peakRssMiB);
+    std::printf("  run %d floor    %.2f s (CPU %.2f s), RSS %.0f MiB\n", rep + 1, r["scan_s"], r.cpuSeconds,
+                r.peakRssMiB);
   };
   Interleave(options.repeat, document, scan);
   return c;

@@ -21,11 +21,11 @@ class DepotRows {
   explicit DepotRows(std::size_t maxRows) : maxRows_(maxRows) {}
 
   // Runs query for the depot and hands every row to eachRow. The rows whose MATCHING column is 1
-  // (those of the depot's account type) are kept by ISIN, the query's last column, in the order
-  // the position's own query gives them. False, with nothing kept, when the depot has more than
-  // maxRows.
+  // (those of the depot's account type) are kept by ISIN, the query's last column: in the order
+  // of orderColumn, rows of one value in the order the query gives them, or in the query's order
+  // when no order column is named. False, with nothing kept, when the depot has more than maxRows.
   bool Load(db::Statement& query, const StagingDepot& depot,
-            const std::function<void(const db::Row&)>& eachRow);
+            const std::function<void(const db::Row&)>& eachRow, std::string_view orderColumn = {});
 
   // The saved rows (db::Row::Save) whose ISIN equals key as the database compares
   // texts, trailing blanks ignored; in the query's order.

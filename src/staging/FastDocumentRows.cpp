@@ -71,16 +71,19 @@ const FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& de
                                                 DepotRows(depotRowsInMemory_),
                                                 {}});
   DepotPositions& positions = kept_->positions;
-  kept_->complete = kept_->transactions.Load(qDwTransOfDepot, depot, [&positions](const db::Row& row) {
+  const auto addTransaction = [&positions](const db::Row& row) {
     positions.AddTransaction(
         {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}});
-  }) && kept_->holdings.Load(qDWBestandOfDepot, depot, [&positions](const db::Row& row) {
+  };
+  const auto addHolding = [&positions](const db::Row& row) {
     positions.AddHolding(
         {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"),
          Nullable(row, "FONNAMELANG"),
          row.IsNull("BESTSTK") ? std::nullopt : std::optional<double>(row.AsDouble("BESTSTK")),
          row.IsNull("HAS_TRANS") ? std::nullopt : std::optional<int64_t>(row.AsInt("HAS_TRANS"))});
-  });
+  };
+  kept_->complete = kept_->transactions.Load(qDwTransOfDepot, depot, addTransaction, "TRADAT") &&
+                    kept_->holdings.Load(qDWBestandOfDepot, depot, addHolding);
   return kept_->complete ? kept_.get() : nullptr;
 }
 

@@ -101,14 +101,16 @@ inline constexpr std::string_view kDwTrans =
     "containing "
     ":parDEPKTOART or DEPKTOART is NULL) and FONISIN = :parFONISIN order by TRADAT";
 
-// Every transaction of a depot number, ordered by ISIN and within it as kDwTrans orders them (both
-// walk the same index), the ISIN last. MATCHING is 1 for the rows kDwTrans gives the depot's
-// account type; the position columns serve DepotPositions.
+// Every transaction of a depot number, the ISIN last. It reads the table through an index bitmap, in
+// the order of the records; kept by ISIN and sorted by TRADAT with equal dates in record order,
+// a position's rows come in the order of kDwTrans, whose index keeps equal keys by record. Half
+// the engine's time of reading them in that order through the index. MATCHING is 1 for the rows
+// kDwTrans gives the depot's account type; the position columns serve DepotPositions.
 inline constexpr std::string_view kDwTransOfDepot =
     "select TRAID, TRATYPKZ, TRATYPKZTXT, TRAWAEHR, TRADAT, FONPREISDAT, FONPREIS, FONRPREIS, TRASTK, "
     "TRABETRAG, TRABETRAGEUR, FONAUSGABE, TRABONPZ, FONWKNEXT, DEPKTOART, iif(DEPKTOART containing "
     ":parDEPKTOART or DEPKTOART is NULL, 1, 0) MATCHING, FONISIN from TRANSAKTIONEN where DEPSTNR = "
-    ":parDEPSTNR order by FONISIN, TRADAT";
+    ":parDEPSTNR";
 
 inline constexpr std::string_view kDWBestand =
     "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR from BESTAENDE "
