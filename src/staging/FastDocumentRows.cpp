@@ -64,12 +64,7 @@ const FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& de
   if (kept_ && kept_->number == depot.number && kept_->accountType == depot.accountType) {
     return kept_->complete ? kept_.get() : nullptr;
   }
-  kept_ = std::make_unique<KeptDepot>(KeptDepot{depot.number,
-                                                depot.accountType,
-                                                false,
-                                                DepotRows(depotRowsInMemory_),
-                                                DepotRows(depotRowsInMemory_),
-                                                {}});
+  kept_ = std::make_unique<KeptDepot>(depot, depotRowsInMemory_);
   DepotPositions& positions = kept_->positions;
   const auto addTransaction = [&positions](const db::Row& row) {
     positions.AddTransaction(

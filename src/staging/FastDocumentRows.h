@@ -53,8 +53,10 @@ class FastDocumentRows final : public ReferenceDocumentRows {
   // The rows of the depot asked for last, read when it is first asked for: depots that differ only
   // in their sub-account come in turn and have the same rows.
   struct KeptDepot {
+    KeptDepot(const StagingDepot& depot, std::size_t maxRows)
+        : number(depot.number), accountType(depot.accountType), transactions(maxRows), holdings(maxRows) {}
     std::string number, accountType;
-    bool complete = false;  // false: too many rows to keep, or not read yet
+    bool complete = false;  // false: too many rows to keep
     DepotRows transactions;
     DepotRows holdings;
     DepotPositions positions;
