@@ -39,7 +39,10 @@ for file in "${files[@]}"; do
     check "$name signed with the $key key" verified "$(verify $key.pem "$key-$name")"
     check "$name signed with the $key key, against the other certificate" rejected "$(verify "$([ $key = plain ] && echo locked || echo plain).pem" "$key-$name")"
     size=$(stat -c %s "$key-$name")
-    printf '\x5a' | dd of="$key-$name" bs=1 seek=$((size / 2)) conv=notrunc status=none
+    # Every bit of the middle byte inverted: writing a fixed value would change nothing where the
+    # byte has that value already.
+    byte=$(od -An -tu1 -j $((size / 2)) -N1 "$key-$name")
+    printf "\\$(printf %03o $((byte ^ 255)))" | dd of="$key-$name" bs=1 seek=$((size / 2)) conv=notrunc status=none
     check "$name changed after signing" rejected "$(verify $key.pem "$key-$name")"
   done <<'TABLE'
 plain  -
