@@ -1,39 +1,44 @@
 #pragma once
 
-#include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "db/Statement.h"
-#include "staging/DocumentRows.h"
+#include "db/Row.h"
 
 namespace kx {
 
-// Rows of one depot number (its transactions, its holdings), read by one query and kept by
-// position, so that the document need not run a query for every position (a round trip each
-// through a server). Memory stays bounded: a depot with more than maxRows rows is not kept, and
-// the caller reads it position by position instead.
+// Texts that differ only in trailing blanks are equal to the database, in comparisons and in the
+// index keys that order rows.
+std::string_view WithoutTrailingBlanks(std::string_view text);
+
+// The rows of one depot number (its transactions, or its holdings) kept by position, so that the
+// document need not run a query for every position (a round trip each through a server). Each row
+// keeps its account type: which rows a depot sees depends on the account type it is asked with.
 class DepotRows {
  public:
-  explicit DepotRows(std::size_t maxRows) : maxRows_(maxRows) {}
+  struct Kept {
+    std::optional<std::string> accountType;  // DEPKTOART; NULL matches every depot
+    std::optional<int64_t> order;            // the value of the order column
+    std::string saved;                       // db::Row::Save
+  };
 
-  // Runs query for the depot and hands every row to eachRow. The rows whose MATCHING column is 1
-  // (those of the depot's account type) are kept by ISIN, the query's last column: in the order
-  // of orderColumn, rows of one value in the order the query gives them, or in the query's order
-  // when no order column is named. False, with nothing kept, when the depot has more than maxRows.
-  bool Load(db::Statement& query, const StagingDepot& depot,
-            const std::function<void(const db::Row&)>& eachRow, std::string_view orderColumn = {});
+  // Rows are kept by FONISIN; with an order column, each position's rows are put in the order of
+  // its value (NULL first), rows of one value in the order they were added.
+  explicit DepotRows(std::string_view orderColumn = {}) : orderColumn_(orderColumn) {}
 
-  // The saved rows (db::Row::Save) whose ISIN equals key as the database compares
-  // texts, trailing blanks ignored; in the query's order.
-  const std::vector<std::string>& Of(std::string_view key) const;
+  void Add(const db::Row& row);
+  // Called once after the last Add.
+  void Finish();
+  // The rows whose FONISIN equals key as the database compares texts (trailing blanks ignored).
+  const std::vector<Kept>& Of(std::string_view key) const;
 
  private:
-  std::size_t maxRows_;
-  std::map<std::string, std::vector<std::string>, std::less<>> rows_;
+  std::string orderColumn_;
+  std::map<std::string, std::vector<Kept>, std::less<>> rows_;
 };
 
 }  // namespace kx

@@ -1,5 +1,6 @@
 #include "staging/FastDocumentRows.h"
 
+#include "staging/QueryCloser.h"
 #include "staging/StagingSql.h"
 #include "util/WholeNumber.h"
 
@@ -23,7 +24,10 @@ FastDocumentRows::FastDocumentRows(db::Transaction& transaction, std::size_t dep
       qKdDepotsAll(transaction, staging_sql::kKdDepotsAll),
       qDpWerteDistinctFirst(transaction, staging_sql::kDpWerteDistinctFirst),
       qDwTransOfDepot(transaction, staging_sql::kDwTransOfDepot),
-      qDWBestandOfDepot(transaction, staging_sql::kDWBestandOfDepot) {}
+      qDWBestandOfDepot(transaction, staging_sql::kDWBestandOfDepot),
+      qDwTransAll(transaction, staging_sql::kDwTransAll),
+      qDWBestandAll(transaction, staging_sql::kDWBestandAll),
+      matches_(transaction) {}
 
 void FastDocumentRows::OpenCustomerWalks() {
   if (customerWalksOpen_) return;
@@ -60,48 +64,78 @@ std::vector<DepotPosition> FastDocumentRows::PositionsOf(const StagingDepot& dep
   return ReadPositions(qDpWerteDistinctFirst, depot);
 }
 
-const FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& depot) {
-  if (kept_ && kept_->number == depot.number && kept_->accountType == depot.accountType) {
-    return kept_->complete ? kept_.get() : nullptr;
+void FastDocumentRows::Read(DepotNumberWalk& walk, db::Statement& query, const std::string& number,
+                            const std::function<void(const db::Row&)>& eachRow) {
+  if (walk.Rows(number, eachRow)) return;
+  query.SetText("parDEPSTNR", number);
+  const QueryCloser closer(query);
+  query.Open();
+  while (query.Fetch()) eachRow(query.CurrentRow());
+}
+
+FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& depot) {
+  if (!kept_ || kept_->number != depot.number) {
+    kept_ = std::make_unique<KeptDepot>(depot.number);
+    KeptDepot& kept = *kept_;
+    std::size_t count = 0;
+    // Past the limit the rest of the number's rows are read and passed over, keeping memory bounded.
+    const auto room = [&] { return kept.complete && (kept.complete = ++count <= depotRowsInMemory_); };
+    Read(transactionWalk_, qDwTransOfDepot, depot.number, [&](const db::Row& row) {
+      if (!room()) return;
+      if (kept.transactionRow.ColumnCount() == 0) kept.transactionRow = row.Snapshot();
+      kept.transactions.Add(row);
+      kept.positions.AddTransaction(
+          {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}});
+    });
+    Read(holdingWalk_, qDWBestandOfDepot, depot.number, [&](const db::Row& row) {
+      if (!room()) return;
+      if (kept.holdingRow.ColumnCount() == 0) kept.holdingRow = row.Snapshot();
+      kept.holdings.Add(row);
+      kept.positions.AddHolding(
+          {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"),
+           Nullable(row, "FONNAMELANG"),
+           row.IsNull("BESTSTK") ? std::nullopt : std::optional<double>(row.AsDouble("BESTSTK")),
+           row.IsNull("HAS_TRANS") ? std::nullopt : std::optional<int64_t>(row.AsInt("HAS_TRANS"))});
+    });
+    kept.transactions.Finish();
   }
-  kept_ = std::make_unique<KeptDepot>(depot, depotRowsInMemory_);
-  DepotPositions& positions = kept_->positions;
-  const auto addTransaction = [&positions](const db::Row& row) {
-    positions.AddTransaction(
-        {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}});
-  };
-  const auto addHolding = [&positions](const db::Row& row) {
-    positions.AddHolding(
-        {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"),
-         Nullable(row, "FONNAMELANG"),
-         row.IsNull("BESTSTK") ? std::nullopt : std::optional<double>(row.AsDouble("BESTSTK")),
-         row.IsNull("HAS_TRANS") ? std::nullopt : std::optional<int64_t>(row.AsInt("HAS_TRANS"))});
-  };
-  kept_->complete = kept_->transactions.Load(qDwTransOfDepot, depot, addTransaction, "TRADAT") &&
-                    kept_->holdings.Load(qDWBestandOfDepot, depot, addHolding);
   return kept_->complete ? kept_.get() : nullptr;
 }
 
+void FastDocumentRows::KeptRows::Start(const std::vector<DepotRows::Kept>& rows, std::string accountType,
+                                       db::Row& into) {
+  rows_ = &rows;
+  accountType_ = std::move(accountType);
+  into_ = &into;
+  next_ = 0;
+}
+
 bool FastDocumentRows::KeptRows::Next() {
-  if (rows_ == nullptr || next_ == rows_->size()) return false;
-  into_.CurrentRow().Load((*rows_)[next_++]);
-  return true;
+  while (rows_ != nullptr && next_ < rows_->size()) {
+    const DepotRows::Kept& row = (*rows_)[next_++];
+    if (!match_(row.accountType, accountType_)) continue;
+    into_->Load(row.saved);
+    return true;
+  }
+  return false;
 }
 
 PositionRows& FastDocumentRows::TransactionsOf(const StagingDepot& depot, const std::string& positionKey) {
-  const KeptDepot* kept = Kept(depot);
+  KeptDepot* kept = Kept(depot);
   if (kept == nullptr) return ReferenceDocumentRows::TransactionsOf(depot, positionKey);
-  keptTransactions_.Start(kept->transactions.Of(positionKey));
+  keptTransactions_.Start(kept->transactions.Of(positionKey), depot.accountType, kept->transactionRow);
   return keptTransactions_;
 }
 
 const db::Row* FastDocumentRows::HoldingOf(const StagingDepot& depot, const std::string& positionKey) {
-  const KeptDepot* kept = Kept(depot);
+  KeptDepot* kept = Kept(depot);
   if (kept == nullptr) return ReferenceDocumentRows::HoldingOf(depot, positionKey);
-  const std::vector<std::string>& saved = kept->holdings.Of(positionKey);
-  if (saved.empty()) return nullptr;
-  qDWBestandOfDepot.CurrentRow().Load(saved.front());
-  return &qDWBestandOfDepot.CurrentRow();
+  for (const DepotRows::Kept& row : kept->holdings.Of(positionKey)) {
+    if (!matches_(row.accountType, depot.accountType)) continue;
+    kept->holdingRow.Load(row.saved);
+    return &kept->holdingRow;
+  }
+  return nullptr;
 }
 
 }  // namespace kx

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "db/Row.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
+#include "staging/AccountTypeMatch.h"
+#include "staging/DepotNumberWalk.h"
 #include "staging/DepotPositions.h"
 #include "staging/DepotRows.h"
 #include "staging/KeyedRows.h"
@@ -16,12 +19,13 @@
 
 namespace kx {
 
-// The same rows as ReferenceDocumentRows, in the same order, with far fewer executions: every
-// customer's person and depot rows come from one query each, walked in step with the customers.
-// A depot's transactions and holdings come from one query each and are kept by position, and its
-// positions are worked out from them (DepotPositions) instead of by the position query with its
-// union and sorts. A depot with more rows than depotRowsInMemory is read position by position,
-// as the reference does.
+// The same rows as ReferenceDocumentRows, in the same order, with a handful of queries: every
+// customer's person and depot rows come from one query each, and so do every depot number's
+// transactions and holdings, all walked in step with the customers. A depot number's rows are kept
+// by position while its depots are written; its positions are worked out from them
+// (DepotPositions) instead of by the position query with its union and sorts. A depot number
+// the walk has passed (the depots do not come in their order) is read by a query of its own; one
+// with more rows than depotRowsInMemory is read position by position, as the reference does.
 class FastDocumentRows final : public ReferenceDocumentRows {
  public:
   FastDocumentRows(db::Transaction& transaction, std::size_t depotRowsInMemory);
@@ -33,36 +37,39 @@ class FastDocumentRows final : public ReferenceDocumentRows {
   const db::Row* HoldingOf(const StagingDepot& depot, const std::string& positionKey) override;
 
  private:
-  // Saved rows of one position, put back into the statement that read them one at a time.
-  class KeptRows final : public PositionRows {
-   public:
-    explicit KeptRows(db::Statement& into) : into_(into) {}
-    void Start(const std::vector<std::string>& rows) {
-      rows_ = &rows;
-      next_ = 0;
-    }
-    bool Next() override;
-    const db::Row& Current() const override { return into_.CurrentRow(); }
-
-   private:
-    db::Statement& into_;
-    const std::vector<std::string>* rows_ = nullptr;
-    std::size_t next_ = 0;
-  };
-
-  // The rows of the depot asked for last, read when it is first asked for: depots that differ only
-  // in their sub-account come in turn and have the same rows.
+  // The rows of one depot number, every account type, as read.
   struct KeptDepot {
-    KeptDepot(const StagingDepot& depot, std::size_t maxRows)
-        : number(depot.number), accountType(depot.accountType), transactions(maxRows), holdings(maxRows) {}
-    std::string number, accountType;
-    bool complete = false;  // false: too many rows to keep
+    explicit KeptDepot(std::string depotNumber) : number(std::move(depotNumber)), transactions("TRADAT") {}
+    std::string number;
+    bool complete = true;  // false: more rows than are kept
     DepotRows transactions;
     DepotRows holdings;
     DepotPositions positions;
+    db::Row transactionRow;  // the layout the saved rows are put back into
+    db::Row holdingRow;
   };
-  // The kept rows of the depot, or null when it has too many.
-  const KeptDepot* Kept(const StagingDepot& depot);
+
+  // A position's kept transactions of the depot's account type, put back one at a time.
+  class KeptRows final : public PositionRows {
+   public:
+    explicit KeptRows(AccountTypeMatch& match) : match_(match) {}
+    void Start(const std::vector<DepotRows::Kept>& rows, std::string accountType, db::Row& into);
+    bool Next() override;
+    const db::Row& Current() const override { return *into_; }
+
+   private:
+    AccountTypeMatch& match_;
+    const std::vector<DepotRows::Kept>* rows_ = nullptr;
+    std::string accountType_;
+    db::Row* into_ = nullptr;
+    std::size_t next_ = 0;
+  };
+
+  // The kept rows of the depot's number, or null when it has too many.
+  KeptDepot* Kept(const StagingDepot& depot);
+  // Reads the rows of the number through the walk, or through the query where the walk has passed it.
+  void Read(DepotNumberWalk& walk, db::Statement& query, const std::string& number,
+            const std::function<void(const db::Row&)>& eachRow);
   void OpenCustomerWalks();
 
   std::size_t depotRowsInMemory_;
@@ -71,14 +78,19 @@ class FastDocumentRows final : public ReferenceDocumentRows {
   db::Statement qDpWerteDistinctFirst;
   db::Statement qDwTransOfDepot;
   db::Statement qDWBestandOfDepot;
+  db::Statement qDwTransAll;
+  db::Statement qDWBestandAll;
   KeyedRows persons_{qKdPersonAll};
   KeyedRows customerDepots_{qKdDepotsAll};
   bool customerWalksOpen_ = false;
   // The depots of the customer asked for last: a customer number can come twice in a row.
   std::optional<int64_t> depotsOf_;
   std::vector<StagingDepot> depots_;
+  DepotNumberWalk transactionWalk_{qDwTransAll};
+  DepotNumberWalk holdingWalk_{qDWBestandAll};
+  AccountTypeMatch matches_;
   std::unique_ptr<KeptDepot> kept_;
-  KeptRows keptTransactions_{qDwTransOfDepot};
+  KeptRows keptTransactions_{matches_};
 };
 
 }  // namespace kx

@@ -101,16 +101,17 @@ inline constexpr std::string_view kDwTrans =
     "containing "
     ":parDEPKTOART or DEPKTOART is NULL) and FONISIN = :parFONISIN order by TRADAT";
 
-// Every transaction of a depot number, the ISIN last. It reads the table through an index bitmap, in
-// the order of the records; kept by ISIN and sorted by TRADAT with equal dates in record order,
-// a position's rows come in the order of kDwTrans, whose index keeps equal keys by record. Half
-// the engine's time of reading them in that order through the index. MATCHING is 1 for the rows
-// kDwTrans gives the depot's account type; the position columns serve DepotPositions.
-inline constexpr std::string_view kDwTransOfDepot =
-    "select TRAID, TRATYPKZ, TRATYPKZTXT, TRAWAEHR, TRADAT, FONPREISDAT, FONPREIS, FONRPREIS, TRASTK, "
-    "TRABETRAG, TRABETRAGEUR, FONAUSGABE, TRABONPZ, FONWKNEXT, DEPKTOART, iif(DEPKTOART containing "
-    ":parDEPKTOART or DEPKTOART is NULL, 1, 0) MATCHING, FONISIN from TRANSAKTIONEN where DEPSTNR = "
-    ":parDEPSTNR";
+// The rows of kDwTrans for every account type and position of a depot number: in record order
+// through the index bitmap (Of), or of every depot number at once through the index over (number,
+// ISIN, TRADAT) (All). Kept by ISIN and sorted by TRADAT with equal dates in the order they came, a
+// position's rows come as kDwTrans gives them, whose index keeps equal keys by record; the account
+// type is compared afterwards (AccountTypeMatch). The two have the same columns.
+#define KX_TRANSACTION_COLUMNS                                                                         \
+  "select DEPSTNR, TRAID, TRATYPKZ, TRATYPKZTXT, TRAWAEHR, TRADAT, FONPREISDAT, FONPREIS, FONRPREIS, " \
+  "TRASTK, TRABETRAG, TRABETRAGEUR, FONAUSGABE, TRABONPZ, FONWKNEXT, DEPKTOART, FONISIN from TRANSAKTIONEN "
+inline constexpr std::string_view kDwTransOfDepot = KX_TRANSACTION_COLUMNS "where DEPSTNR = :parDEPSTNR";
+inline constexpr std::string_view kDwTransAll = KX_TRANSACTION_COLUMNS "order by DEPSTNR, FONISIN, TRADAT";
+#undef KX_TRANSACTION_COLUMNS
 
 inline constexpr std::string_view kDWBestand =
     "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR from BESTAENDE "
@@ -118,12 +119,15 @@ inline constexpr std::string_view kDWBestand =
     "DEPSTNR = :parDEPSTNR and (DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL) and FONISIN = "
     ":parFONISIN";
 
-// Every holdings row of a depot number, the ISIN last. It reads the table through an index bitmap,
-// as kDWBestand does, so that the rows of one ISIN come in the same order. MATCHING is 1 for the
-// rows kDWBestand gives the depot's account type; the position columns serve DepotPositions.
-inline constexpr std::string_view kDWBestandOfDepot =
-    "select FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR, FONWKNEXT, "
-    "FONNAMELANG, HAS_TRANS, DEPKTOART, iif(DEPKTOART containing :parDEPKTOART or DEPKTOART is NULL, 1, 0) "
-    "MATCHING, FONISIN from BESTAENDE where DEPSTNR = :parDEPSTNR";
+// The rows of kDWBestand for every account type and position of a depot number, with the columns
+// of the position query: in record order through the index bitmap (Of), or of every depot number
+// at once through the index over (number, ISIN), which keeps the rows of one ISIN in record order
+// too (All). The two have the same columns.
+#define KX_HOLDING_COLUMNS                                                                         \
+  "select DEPSTNR, FONRUECKPREIS, FONPREISDAT, FONWAEHR, DEVKURS, DEVDAT, BESTSTK, BESTWERT_EUR, " \
+  "FONWKNEXT, FONNAMELANG, HAS_TRANS, DEPKTOART, FONISIN from BESTAENDE "
+inline constexpr std::string_view kDWBestandOfDepot = KX_HOLDING_COLUMNS "where DEPSTNR = :parDEPSTNR";
+inline constexpr std::string_view kDWBestandAll = KX_HOLDING_COLUMNS "order by DEPSTNR, FONISIN";
+#undef KX_HOLDING_COLUMNS
 
 }  // namespace kx::staging_sql
