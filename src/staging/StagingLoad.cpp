@@ -1,5 +1,7 @@
 #include "staging/StagingLoad.h"
 
+#include <utility>
+
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/StagingSql.h"
 #include "staging/TableInserter.h"
@@ -15,7 +17,7 @@ StagingLoad::StagingLoad(db::Transaction& transaction, bool throughServer, Progr
       batchRows_(throughServer ? kBatchRows : 0),
       progress_(progress),
       clock_(clock),
-      formats_(formats) {}
+      formats_(std::move(formats)) {}
 
 void StagingLoad::EmptyTables() {
   transaction_.ExecuteImmediate(staging_sql::kClearBestand);
