@@ -33,7 +33,7 @@ grep -qx /etc/velqora/tavo/registry.reg /var/lib/dpkg/info/impapikorvalix.conffi
 
 echo "== run from the installed files"
 cd "$work"
-kximport --help >"$work/help" && grep -q '^Usage: kximport' "$work/help" || fail "kximport --help"
+kximport --help >"$work/help" && grep -q '^Aufruf: kximport' "$work/help" || fail "kximport --help"
 zcat /usr/share/man/man1/kximport.1.gz >"$work/man" && grep -q '^kximport check' "$work/man" ||
   fail "the man page lacks the check"
 mkdir -p host/xml_temp host/KORVALIX
