@@ -118,8 +118,7 @@ std::optional<std::vector<DepotPosition>> DepotPositions::For(std::string_view a
   positions.reserve(rows.size());
   for (const PositionRow& row : rows) {
     DepotPosition& position = positions.emplace_back();
-    position.key = row.isin->value_or(std::string());
-    if (position.key.empty()) position.key = row.wkn->value_or(std::string());
+    position.key = KeyOfPosition(row.isin->value_or(std::string()), row.wkn->value_or(std::string()));
     position.name = row.name->value_or(std::string());
     position.shares = row.shares;
   }

@@ -14,14 +14,14 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
   return text;
 }
 
-void DepotRows::Add(const db::Row& row) {
-  if (row.IsNull("FONISIN")) return;  // NULL equals no key
-  const std::string isin = row.AsText("FONISIN");
-  const std::string_view key = WithoutTrailingBlanks(isin);
+void DepotRows::Add(const db::Row& row, const std::optional<std::string>& isin,
+                    std::optional<std::string> accountType) {
+  if (!isin) return;  // NULL equals no key
+  const std::string_view key = WithoutTrailingBlanks(*isin);
   auto found = rows_.find(key);
   if (found == rows_.end()) found = rows_.emplace(std::string(key), std::vector<Kept>()).first;
   Kept& kept = found->second.emplace_back();
-  if (!row.IsNull("DEPKTOART")) kept.accountType = row.AsText("DEPKTOART");
+  kept.accountType = std::move(accountType);
   if (!orderColumn_.empty() && !row.IsNull(orderColumn_)) kept.order = row.AsInt(orderColumn_);
   kept.saved = row.Save();
 }

@@ -30,7 +30,9 @@ class DepotRows {
   // its value (NULL first), rows of one value in the order they were added.
   explicit DepotRows(std::string_view orderColumn = {}) : orderColumn_(orderColumn) {}
 
-  void Add(const db::Row& row);
+  // A row with its FONISIN and DEPKTOART as read from it.
+  void Add(const db::Row& row, const std::optional<std::string>& isin,
+           std::optional<std::string> accountType);
   // Called once after the last Add.
   void Finish();
   // The rows whose FONISIN equals key as the database compares texts (trailing blanks ignored).

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/Row.h"
+#include "util/WholeNumber.h"
 
 namespace kx {
 
@@ -22,6 +26,14 @@ struct DepotPosition {
   std::string name;
   std::optional<double> shares;
 };
+
+// A customer number as the document tests it: a whole number, 0 when it is none (no customer).
+inline int64_t CustomerNumber(std::string_view text) { return WholeNumberOf<int64_t>(text).value_or(0); }
+
+// A position's key: its ISIN, or its WKN when the ISIN is empty (NULL reads as empty).
+inline std::string KeyOfPosition(std::string isin, std::string wkn) {
+  return isin.empty() ? std::move(wkn) : std::move(isin);
+}
 
 struct StartIds {
   std::string first;

@@ -2,13 +2,9 @@
 
 #include "staging/QueryCloser.h"
 #include "staging/StagingSql.h"
-#include "util/WholeNumber.h"
 
 namespace kx {
 namespace {
-
-// A customer number as the document tests it: a whole number, 0 when it is none.
-int64_t CustomerNumber(const std::string& text) { return WholeNumberOf<int64_t>(text).value_or(0); }
 
 std::optional<std::string> Nullable(const db::Row& row, std::string_view column) {
   if (row.IsNull(column)) return std::nullopt;
@@ -80,22 +76,24 @@ FastDocumentRows::KeptDepot* FastDocumentRows::Kept(const StagingDepot& depot) {
     std::size_t count = 0;
     // Past the limit the rest of the number's rows are read and passed over, keeping memory bounded.
     const auto room = [&] { return kept.complete && (kept.complete = ++count <= depotRowsInMemory_); };
+    // The row kept by position (the layout taken from the first), and its position columns.
+    const auto keep = [&](DepotRows& rows, db::Row& layout, const db::Row& row) {
+      if (layout.ColumnCount() == 0) layout = row.Snapshot();
+      PositionColumns columns{
+          Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}};
+      rows.Add(row, columns.isin, columns.accountType);
+      return columns;
+    };
     Read(transactionWalk_, qDwTransOfDepot, depot.number, [&](const db::Row& row) {
-      if (!room()) return;
-      if (kept.transactionRow.ColumnCount() == 0) kept.transactionRow = row.Snapshot();
-      kept.transactions.Add(row);
-      kept.positions.AddTransaction(
-          {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"), {}, {}, {}});
+      if (room()) kept.positions.AddTransaction(keep(kept.transactions, kept.transactionRow, row));
     });
     Read(holdingWalk_, qDWBestandOfDepot, depot.number, [&](const db::Row& row) {
       if (!room()) return;
-      if (kept.holdingRow.ColumnCount() == 0) kept.holdingRow = row.Snapshot();
-      kept.holdings.Add(row);
-      kept.positions.AddHolding(
-          {Nullable(row, "FONWKNEXT"), Nullable(row, "FONISIN"), Nullable(row, "DEPKTOART"),
-           Nullable(row, "FONNAMELANG"),
-           row.IsNull("BESTSTK") ? std::nullopt : std::optional<double>(row.AsDouble("BESTSTK")),
-           row.IsNull("HAS_TRANS") ? std::nullopt : std::optional<int64_t>(row.AsInt("HAS_TRANS"))});
+      PositionColumns columns = keep(kept.holdings, kept.holdingRow, row);
+      columns.name = Nullable(row, "FONNAMELANG");
+      if (!row.IsNull("BESTSTK")) columns.shares = row.AsDouble("BESTSTK");
+      if (!row.IsNull("HAS_TRANS")) columns.hasTransactions = row.AsInt("HAS_TRANS");
+      kept.positions.AddHolding(std::move(columns));
     });
     kept.transactions.Finish();
   }

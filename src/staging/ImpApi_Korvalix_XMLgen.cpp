@@ -7,7 +7,6 @@
 #include "staging/ReferenceDocumentRows.h"
 #include "staging/StagingLoad.h"
 #include "util/Cp1252.h"
-#include "util/ProviderDate.h"
 
 namespace kx {
 
@@ -26,8 +25,6 @@ std::string TXML_Gen::DatabaseName(std::string_view importDb, std::string_view d
   if (const std::size_t pos = name.find(placeholder); pos != std::string::npos) name.replace(pos, 2, dataDir);
   return name;
 }
-
-DateTime TXML_Gen::ParseProviderDate(std::string_view text) { return kx::ParseProviderDate(text); }
 
 void TXML_Gen::Connect(const std::string& name) {
   databaseName_ = name;

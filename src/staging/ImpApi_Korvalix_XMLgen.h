@@ -42,8 +42,6 @@ class TXML_Gen {
   // The staging database's name for the run: importDb with its first ".\" (POSIX "./") standing
   // for the data directory, or the local server's file in the data directory.
   static std::string DatabaseName(std::string_view importDb, std::string_view dataDir);
-  // A provider date YYYYMMDD as a date; 0 for anything else.
-  static DateTime ParseProviderDate(std::string_view text);
 
   // The document from the loaded staging tables, in the open transaction.
   int32_t WriteImportFile(const std::string& outputDir);

@@ -8,7 +8,6 @@
 #include "util/ProviderIdentity.h"
 #include "util/ResultCodes.h"
 #include "util/Rounding.h"
-#include "util/WholeNumber.h"
 
 namespace kx {
 
@@ -81,7 +80,7 @@ int64_t ImportFileWriter::WriteCustomers(TXMLWriter& w) {
   for (const std::string& customerNo : customers) {
     last_.customerNo = customerNo;
     // A customer number that is no whole number, or 0, is no customer.
-    if (WholeNumberOf<int64_t>(customerNo).value_or(0) != 0) WriteCustomer(w, customerNo);
+    if (CustomerNumber(customerNo) != 0) WriteCustomer(w, customerNo);
     ++count;
     const auto value = static_cast<int32_t>(RoundHalfEven(static_cast<double>(count) * 25.0 / total + 70.0));
     progress_.Send(KX_PROGRESS_POSITION, value, "");

@@ -63,8 +63,7 @@ std::vector<DepotPosition> ReferenceDocumentRows::ReadPositions(db::Statement& q
   const db::Row& row = query.CurrentRow();
   while (query.Fetch()) {
     DepotPosition& position = positions.emplace_back();
-    position.key = row.AsText("FONISIN");
-    if (position.key.empty()) position.key = row.AsText("FONWKNEXT");
+    position.key = KeyOfPosition(row.AsText("FONISIN"), row.AsText("FONWKNEXT"));
     position.name = row.AsText("FONNAMELANG");
     if (!row.IsNull("BESTSTK")) position.shares = row.AsDouble("BESTSTK");
   }
