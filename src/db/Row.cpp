@@ -97,12 +97,16 @@ int Row::ColumnIndex(std::string_view name) const {
 
 std::string Row::Save() const {
   std::string saved;
+  SaveTo(saved);
+  return saved;
+}
+
+void Row::SaveTo(std::string& saved) const {
   for (int i = 0; i < ColumnCount(); ++i) {
     const int16_t indicator = slots_[i].nullable ? indicators_[i] : int16_t{0};
     saved.append(reinterpret_cast<const char*>(&indicator), sizeof indicator);
     saved.append(DataOf(i), DataSize(i));
   }
-  return saved;
 }
 
 void Row::Load(std::string_view saved) {

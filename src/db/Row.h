@@ -42,6 +42,8 @@ class Row {
   // The values as bytes, which Load puts back as if fetched again: for reading rows in another
   // order than the cursor gives them, without a Row per kept row.
   std::string Save() const;
+  // Save, appended to saved.
+  void SaveTo(std::string& saved) const;
   void Load(std::string_view saved);
 
   // A self-contained copy of the values, unaffected by later fetches of the statement.

@@ -5,7 +5,7 @@
 namespace kx {
 
 int DepotNumberWalk::CompareRow(std::string_view key) const {
-  const db::Row& row = query_.CurrentRow();
+  const db::Row& row = rows_.Current();
   if (row.IsNull(0)) return -1;
   const std::string number = row.AsText(0);
   const int order = WithoutTrailingBlanks(number).compare(key);
@@ -17,11 +17,11 @@ bool DepotNumberWalk::Rows(std::string_view number, const std::function<void(con
   if (passed_ && key.compare(*passed_) <= 0) return false;
   if (!opened_) {
     opened_ = true;
-    query_.Open();
-    hasRow_ = query_.Fetch();
+    rows_.Open();
+    hasRow_ = rows_.Fetch();
   }
-  while (hasRow_ && CompareRow(key) < 0) hasRow_ = query_.Fetch();
-  for (; hasRow_ && CompareRow(key) == 0; hasRow_ = query_.Fetch()) eachRow(query_.CurrentRow());
+  while (hasRow_ && CompareRow(key) < 0) hasRow_ = rows_.Fetch();
+  for (; hasRow_ && CompareRow(key) == 0; hasRow_ = rows_.Fetch()) eachRow(rows_.Current());
   passed_ = std::string(key);
   return true;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/ReadAhead.h"
 #include "db/Row.h"
 #include "db/Statement.h"
 
@@ -14,11 +15,11 @@ namespace kx {
 // its index: NULL first, then the numbers as the index keys order them), walked forward as the
 // document asks for depots. The document asks in the order of its customers, which is the numbers'
 // order whenever depot numbers rise with customer numbers: then one query serves every depot, in
-// place of one execution per depot (a round trip each through a server).
+// place of one execution per depot (a round trip each through a server). The rows are read ahead
+// on a thread of their own while the document is written from the earlier ones.
 class DepotNumberWalk {
  public:
-  explicit DepotNumberWalk(db::Statement& query) : query_(query) {}
-  ~DepotNumberWalk() { query_.Close(); }
+  explicit DepotNumberWalk(db::Statement& query) : rows_(query) {}
   DepotNumberWalk(const DepotNumberWalk&) = delete;
   DepotNumberWalk& operator=(const DepotNumberWalk&) = delete;
 
@@ -31,7 +32,7 @@ class DepotNumberWalk {
   // ignored, a shorter number first.
   int CompareRow(std::string_view key) const;
 
-  db::Statement& query_;
+  db::ReadAhead rows_;
   bool opened_ = false;
   bool hasRow_ = false;
   std::optional<std::string> passed_;  // the last number asked for, trailing blanks removed

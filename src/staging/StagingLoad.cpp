@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
+#include "staging/InsertQueue.h"
 #include "staging/StagingSql.h"
 #include "staging/TableInserter.h"
 #include "util/ProviderIdentity.h"
@@ -32,9 +33,13 @@ void StagingLoad::Run(const std::string& dataDir) {
   TableInserter dsTransakt(transaction_, staging_sql::InsertTransakt(), {}, batchRows_);
   // RECORDID is a column of the start-id table, not a field a map can name.
   TableInserter dsDBstartids(transaction_, staging_sql::InsertDBstartids(), {"RECORDID"});
+  // The two large files are converted while the database inserts: each through a queue whose
+  // thread inserts. The start ids are a few rows, read one at a time.
+  InsertQueue queuedBestand(dsBestand);
+  InsertQueue queuedTransakt(dsTransakt);
 
-  TCsvImport csvimpBestand(dsBestand, clock_);
-  TCsvImport csvimpTransakt(dsTransakt, clock_);
+  TCsvImport csvimpBestand(queuedBestand, clock_);
+  TCsvImport csvimpTransakt(queuedTransakt, clock_);
   TCsvImport csvimpDBstartids(dsDBstartids, clock_);
   csvimpDBstartids.ImportRecCount = 1;
 
@@ -47,7 +52,8 @@ void StagingLoad::Run(const std::string& dataDir) {
   csvimpTransakt.OnImportRecord = [this, &csvimpTransakt] { ReportRecord(csvimpTransakt, 40); };
   csvimpTransakt.OnBeforePost = [this, &csvimpTransakt](const ImportRow& row, bool& accept) {
     accept = HasLoadedTypeCode(row);
-    if (csvimpTransakt.ProcessedCount() % 100 == 0) clock_.PumpMessages();
+    // By lines read: the count of processed records stands still while the queue inserts.
+    if (csvimpTransakt.CurrentLine() % 100 == 0) clock_.PumpMessages();
   };
 
   progress_.Send(KX_PROGRESS_STATUS, 10, "Import " + dataDir + std::string(kHoldingsFile));

@@ -1,10 +1,15 @@
-// Rows gathered into EXECUTE BLOCK batches give what one insert per row gives: the same rows, the
-// same refused records with the database's messages in file order, the same counts and record
-// events. Both ways to the database; the server is where the batches are used.
+// Rows gathered into EXECUTE BLOCK batches, and rows inserted by an InsertQueue's thread, give what
+// one insert per row gives: the same rows, the same refused records with the database's messages in
+// file order, the same counts and record events. Both ways to the database; the server is where the
+// batches are used.
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <utility>
 
 #include "db/Statement.h"
 #include "staging/CsvImport.h"
+#include "staging/InsertQueue.h"
 #include "staging/StagingSql.h"
 #include "staging/TableInserter.h"
 #include "support/DbTestSupport.h"
@@ -27,14 +32,17 @@ class BatchInsertTest : public DbTest {
     bool operator==(const Outcome&) const = default;
   };
 
-  Outcome Import(const std::string& text, int batchRows, int importRecCount = 0) {
+  // queuedRows > 0: through an InsertQueue with batches of that many rows.
+  Outcome Import(const std::string& text, int batchRows, int importRecCount = 0, std::size_t queuedRows = 0) {
     transaction_->ExecuteImmediate("delete from T");
     const std::string file = (database_->Dir().Path() / "t.csv").string();
     database_->Dir().WriteFile("t.csv", text);
     TableInserter table(*transaction_, "insert into T (KEY, NUM, AMOUNT) values (:KEY, :NUM, :AMOUNT)", {},
                         batchRows);
+    std::optional<InsertQueue> queue;
+    if (queuedRows > 0) queue.emplace(table, queuedRows);
     test::FixedClock clock;
-    TCsvImport importer(table, clock);
+    TCsvImport importer(queue ? static_cast<ImportTarget&>(*queue) : table, clock);
     importer.FileName = file;
     importer.Map = {"KEY=1", "NUM=2", "AMOUNT=3"};
     importer.ImportRecCount = importRecCount;
@@ -72,11 +80,16 @@ TEST_P(BatchInsertTest, GivesWhatOneInsertPerRowGives) {
   for (const int rows : {2, 3, 4, 20}) {
     EXPECT_EQ(Import(kRecords, rows), single) << rows << " rows a batch";
   }
+  for (const auto& [batchRows, queuedRows] : {std::pair{0, 1}, {0, 3}, {0, 512}, {4, 3}, {20, 5}}) {
+    EXPECT_EQ(Import(kRecords, batchRows, 0, queuedRows), single)
+        << batchRows << "/" << queuedRows << " queued";
+  }
 }
 
 TEST_P(BatchInsertTest, ImportRecCountStopsAtTheSameRecord) {
   for (const int count : {1, 3}) {
     EXPECT_EQ(Import(kRecords, 4, count), Import(kRecords, 0, count)) << count;
+    EXPECT_EQ(Import(kRecords, 4, count, 2), Import(kRecords, 0, count)) << count << " queued";
   }
 }
 
