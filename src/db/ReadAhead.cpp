@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "db/DatabaseError.h"
+
 namespace kx::db {
 namespace {
 
@@ -27,6 +29,7 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::Open() {
+  if (reader_.joinable()) throw DatabaseError("a query read ahead is opened once");
   current_ = Block();
   next_ = 0;
   ended_ = false;

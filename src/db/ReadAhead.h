@@ -31,7 +31,7 @@ class ReadAhead {
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
-  // Starts the thread, which opens the query with its current parameters.
+  // Starts the thread, which opens the query with its current parameters. Runs once.
   void Open();
   // The next row into Current; false after the last. Raises what the thread met when the caller
   // reaches the row it failed on.
