@@ -77,6 +77,7 @@ void ReadAhead::Read() {
 }
 
 bool ReadAhead::Hand(Block& block) {
+  const std::size_t room = block.rows.size();  // the next block's rows take about as much
   {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return ready_.size() < kBlocksAhead || stopping_; });
@@ -85,6 +86,8 @@ bool ReadAhead::Hand(Block& block) {
   }
   changed_.notify_all();
   block = Block();
+  block.rows.reserve(room);
+  block.ends.reserve(kRowsPerBlock);
   return true;
 }
 
