@@ -23,9 +23,9 @@ namespace kx {
 // Rows go over in batches of rowsPerBatch; while two batches wait, Post waits too, so memory
 // stays bounded whatever the file's size. Every row's outcome comes back through TakeOutcome in
 // the order of the rows, as the inner target would have given it: a refusal carries the message
-// of whatever the inner target raised for that row. The inner target is used by the queue's
-// thread alone from construction to destruction; its database must not be used meanwhile but
-// between a Flush and the next Post.
+// of whatever the inner target raised for that row. The inner target belongs to the queue's
+// thread from construction to destruction; its transaction may be used elsewhere only after a
+// Flush and before the next row is posted (StagingLoad commits there).
 class InsertQueue final : public ImportTarget {
  public:
   explicit InsertQueue(ImportTarget& inner, std::size_t rowsPerBatch = 512);
