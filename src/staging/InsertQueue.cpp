@@ -136,43 +136,47 @@ void InsertQueue::Replay(const Batch& batch) {
   // refuses that row alone, as it would have without the queue.
   std::optional<std::string> refusal;
   for (const Batch::Step& step : batch.steps) {
-    if (refusal && step.op != Batch::Op::Post) continue;
-    try {
-      switch (step.op) {
-        case Batch::Op::Begin:
-          inner_.BeginRow();
-          break;
-        case Batch::Op::Text:
-          inner_.SetText(step.field,
-                         std::string_view(batch.texts).substr(step.text.offset, step.text.length));
-          break;
-        case Batch::Op::Int:
-          inner_.SetInt(step.field, step.integer);
-          break;
-        case Batch::Op::Double:
-          inner_.SetDouble(step.field, step.real);
-          break;
-        case Batch::Op::Null:
-          inner_.SetNull(step.field);
-          break;
-        case Batch::Op::Post:
-          if (!refusal) {
-            inner_.Post();
-            pending_.push_back(inner_.Defers() ? std::nullopt : std::optional<PostedRow>(PostedRow{}));
-          }
-          break;
+    if (!refusal) {
+      try {
+        Apply(batch, step);
+      } catch (const std::exception& e) {
+        inner_.Cancel();
+        refusal = e.what();
       }
-    } catch (const std::exception& e) {
-      inner_.Cancel();
-      refusal = e.what();
     }
-    if (step.op == Batch::Op::Post && refusal) {
+    if (step.op != Batch::Op::Post) continue;
+    if (refusal) {
       pending_.emplace_back(PostedRow{false, std::move(*refusal)});
       refusal.reset();
+    } else {
+      pending_.push_back(inner_.Defers() ? std::nullopt : std::optional<PostedRow>(PostedRow{}));
     }
   }
   if (batch.flush) inner_.Flush();
   Settle();
+}
+
+void InsertQueue::Apply(const Batch& batch, const Batch::Step& step) {
+  switch (step.op) {
+    case Batch::Op::Begin:
+      inner_.BeginRow();
+      return;
+    case Batch::Op::Text:
+      inner_.SetText(step.field, std::string_view(batch.texts).substr(step.text.offset, step.text.length));
+      return;
+    case Batch::Op::Int:
+      inner_.SetInt(step.field, step.integer);
+      return;
+    case Batch::Op::Double:
+      inner_.SetDouble(step.field, step.real);
+      return;
+    case Batch::Op::Null:
+      inner_.SetNull(step.field);
+      return;
+    case Batch::Op::Post:
+      inner_.Post();
+      return;
+  }
 }
 
 void InsertQueue::Settle() {

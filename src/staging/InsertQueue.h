@@ -77,6 +77,8 @@ class InsertQueue final : public ImportTarget {
   // The queue's thread: replays batches until the queue is stopped.
   void Work();
   void Replay(const Batch& batch);
+  // One call of a row on the inner target.
+  void Apply(const Batch& batch, const Batch::Step& step);
   // Moves the outcomes that are known, in row order, from pending_ to outcomes_.
   void Settle();
 
