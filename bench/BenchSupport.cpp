@@ -375,7 +375,8 @@ std::map<std::string, double> LoadLikeGenerateImport(const std::filesystem::path
   args.OutputDir = dataDir.string();
   args.AdvisorRef = "BR-1";
   try {
-    TXML_Gen container({progress, clock, regional});
+    NoWindows ui;
+    TXML_Gen container({progress, clock, regional, ui});
     container.GenerateImport(args);
     throw std::runtime_error("GenerateImport wrote no document");
   } catch (const StopBeforeDocument&) {

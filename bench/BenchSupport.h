@@ -15,6 +15,7 @@
 #include "kxgen/ProviderData.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
+#include "platform/UserInterface.h"
 #include "util/ProgressSink.h"
 
 namespace kx::bench {
@@ -120,6 +121,21 @@ class FixedClock final : public SystemClock {
   DateTime Now() override;
   void Sleep(uint32_t) override {}
   void PumpMessages() override {}
+};
+
+// No windows: a benchmark shows nothing and asks nothing.
+class NoWindows final : public UserInterface {
+ public:
+  void ShowInformation(std::string_view, std::string_view) override {}
+  bool AskPin(std::string_view, std::string_view, std::string&) override { return false; }
+  int32_t ShowAccessDataDialog(AccessData&, std::string_view) override { return kModalCancel; }
+  ProxyAnswer AskProxyCredentials(std::string_view, ProxyCredentials&) override {
+    return ProxyAnswer::Unavailable;
+  }
+  void ShowDownloadProgress() override {}
+  bool DownloadCancelled() override { return false; }
+  void CloseDownloadProgress() override {}
+  void SetCursor(Cursor) override {}
 };
 
 class GermanRegional final : public RegionalSettings {

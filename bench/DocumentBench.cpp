@@ -24,7 +24,8 @@ std::map<std::string, double> MeasureDocument(const std::string& database, const
   StageRecorder progress;
   FixedClock clock;
   GermanRegional regional;
-  TXML_Gen container({progress, clock, regional});
+  NoWindows ui;
+  TXML_Gen container({progress, clock, regional, ui});
   container.AdvisorRef = "BR-1";
   container.ImportDate = clock.Today();
   container.LastImport = 0;

@@ -23,4 +23,10 @@ class DatabaseError : public Error {
   int64_t iscCode_;
 };
 
+// The database is in use elsewhere in a way that ends by itself: a no-wait start refused because
+// another transaction reserves or writes the tables asked for, or the file open in another engine
+// (the server, or another process's engine), which the client reports as -902, an I/O error of
+// its "lock" operation.
+bool HeldElsewhere(const DatabaseError& error);
+
 }  // namespace kx::db

@@ -94,6 +94,15 @@ inline constexpr char kDpbSqlDialect = 63;
 inline constexpr char kDpbSetDbCharset = 68;
 inline constexpr char kDpbConfig = 87;
 
+// Transaction parameter block items: the version, then flags, and a table reservation as
+// lock_write, the name's length, the name, then its mode (protected).
+inline constexpr char kTpbVersion3 = 3;
+inline constexpr char kTpbConcurrency = 2;
+inline constexpr char kTpbProtected = 4;
+inline constexpr char kTpbNowait = 7;
+inline constexpr char kTpbWrite = 9;
+inline constexpr char kTpbLockWrite = 11;
+
 // isc_dsql_sql_info items and statement types.
 inline constexpr char kInfoEnd = 1;
 inline constexpr char kInfoTruncated = 2;
@@ -103,6 +112,7 @@ inline constexpr int kStmtSelectForUpdate = 12;
 
 // Error codes (gdscode) the layer itself looks at.
 inline constexpr Status kIscNetworkError = 335544721;
+inline constexpr Status kIscLockConflict = 335544345;  // "lock conflict on no wait transaction"
 
 using AttachDatabaseFn = Status(KX_ISC_CALL*)(Status*, short, const char*, Handle*, short, const char*);
 using CreateDatabaseFn = Status(KX_ISC_CALL*)(Status*, short, const char*, Handle*, short, const char*,

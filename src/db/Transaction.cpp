@@ -34,13 +34,32 @@ Transaction::~Transaction() {
 bool Transaction::IsActive() const { return impl_->handle != ib::Handle{}; }
 
 void Transaction::Start() {
+  // No transaction parameter block: the server's defaults.
+  StartWith(std::string());
+}
+
+void Transaction::StartReserving(std::span<const std::string_view> tables) {
+  std::string tpb{ib::kTpbVersion3, ib::kTpbConcurrency, ib::kTpbWrite, ib::kTpbNowait};
+  for (const std::string_view table : tables) {
+    if (table.empty() || table.size() > 255)
+      throw DatabaseError("cannot reserve the table \"" + std::string(table) + "\"");
+    tpb += ib::kTpbLockWrite;
+    tpb += static_cast<char>(table.size());
+    tpb += table;
+    tpb += ib::kTpbProtected;
+  }
+  StartWith(tpb);
+}
+
+void Transaction::StartWith(const std::string& tpb) {
   if (IsActive()) throw DatabaseError("the transaction is already active");
   if (impl_->session->db == ib::Handle{})
     throw DatabaseError("cannot start a transaction: the connection is detached");
   ib::Status status[ib::kStatusLength] = {};
-  // One database, no transaction parameter block: the server's defaults.
+  // One database with its parameter block (none when empty).
   impl_->session->client.Api().startTransaction(status, &impl_->handle, static_cast<short>(1),
-                                                &impl_->session->db, 0, static_cast<const char*>(nullptr));
+                                                &impl_->session->db, static_cast<short>(tpb.size()),
+                                                tpb.empty() ? nullptr : tpb.data());
   impl_->session->client.Check(status);
   impl_->session->openTransactions.push_back(&impl_->handle);
 }

@@ -1,6 +1,7 @@
 #include "frame/ImpApiMain.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "provider/ImpApi_Korvalix_Messages.h"
 #include "util/HostBuffer.h"
 #include "util/ResultCodes.h"
+#include "util/ScopeExit.h"
 
 namespace kx {
 
@@ -48,11 +50,24 @@ KX_EXPORT int32_t KX_CALL RegProgrCallback(ProgressCallback callback) {
 }
 
 // No exception may cross into the host: one that ends a run is reported as an error line and
-// the run fails with the generic code of the import step.
+// the run fails with the generic code of the import step. One run at a time per loaded library:
+// a host's click that calls again while a run lets the host's messages run (the PIN prompt, the
+// progress window, the load) is refused before anything is read or shown.
 KX_EXPORT int32_t KX_CALL ExportXML(const char* outputDir, const char* advisorRef, int32_t reserved,
                                     const double* lastImport, const char* optionText) {
   kx::RunEntryFn entry = kx::Frame().RunEntry;
   if (entry == nullptr) return kx::kNoRunEntry;
+  static std::atomic<bool> running{false};
+  if (running.exchange(true)) {
+    try {
+      kx::HostProgress().Send(
+          KX_PROGRESS_ERROR, 0,
+          "Es l\xE4uft bereits ein Import; ein weiterer kann erst nach dessen Ende beginnen.");
+    } catch (...) {
+    }
+    return kx::kImportFileFailed;
+  }
+  const kx::ScopeExit done([] { running = false; });
   try {
     kx::HostProgress progress;
     return entry(progress, outputDir, advisorRef, reserved, lastImport, optionText);

@@ -69,7 +69,7 @@ int32_t RunImport(ProgressSink& progress, const char* outputDir, const char* adv
   IBServerStarter server(platform.Server, platform.Clock);
   Downloader downloader(platform.Http, platform.Ui, progress);
   ProviderFetch fetcher(Provider(), progress, downloader, platform.Clock);
-  XMLGenImportGenerator generator({progress, platform.Clock, platform.Regional});
+  XMLGenImportGenerator generator({progress, platform.Clock, platform.Regional, platform.Ui});
   RunServices services{Provider(),   progress, platform.Settings, platform.Ui, platform.Clock,
                        platform.Des, server,   fetcher,           generator,   platform.Locks};
   return RunImportWith(services, {outputDir, advisorRef, reserved, lastImport, optionText});

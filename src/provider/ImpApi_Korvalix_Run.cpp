@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "db/DatabaseError.h"
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
 #include "util/Cp1252.h"
+#include "util/Error.h"
 #include "util/ProviderIdentity.h"
 #include "util/ResultCodes.h"
 
@@ -24,12 +24,6 @@ RunInputs ReadRunOptions(const char* optionText) {
 }
 
 namespace {
-
-// The database file is open in another engine (the server, or another process's embedded engine):
-// the client reports -902 with an I/O error of its "lock" operation.
-bool HeldByAnotherProgram(const db::DatabaseError& error) {
-  return error.SqlCode() == -902 && std::string_view(error.what()).find("\"lock\"") != std::string_view::npos;
-}
 
 // Steps of one run after the options are read; each returns 0 to go on or the run's result.
 class ImportRun {
@@ -52,7 +46,7 @@ class ImportRun {
     // Taken after the checks above, so that they answer as before whether or not the directory
     // exists, and before anything is shown, fetched or written, so that a refused run touches
     // nothing. Held until the document is written, released on every way out.
-    const std::unique_ptr<FileLock> lock = s_.Locks.TryLock(dataDir_ + std::string(kImportLockFile));
+    const std::unique_ptr<FileLock> lock = LockDataDir();
     if (!lock) {
       s_.Progress.Send(KX_PROGRESS_ERROR, 0,
                        "Im Datenverzeichnis " + dataDir_ + std::string(" läuft bereits ein Import."_cp1252));
@@ -78,6 +72,18 @@ class ImportRun {
   }
 
  private:
+  // The data directory's lock, or nullptr when another run holds it. A directory that is missing
+  // or not writable ends the run here, with a line that names it.
+  std::unique_ptr<FileLock> LockDataDir() {
+    try {
+      return s_.Locks.TryLock(dataDir_ + std::string(kImportLockFile));
+    } catch (const FileError& error) {
+      throw FileError("Das Datenverzeichnis " + dataDir_ +
+                          std::string(" fehlt oder ist nicht beschreibbar ("_cp1252) + error.what() + ").",
+                      error.Path());
+    }
+  }
+
   // Encodes the request and fetches the file; encodingFailure is the result when encoding fails.
   int32_t Fetch(std::string requestText, std::string_view fileName, int32_t encodingFailure) {
     std::string plainCopy;
@@ -119,17 +125,8 @@ class ImportRun {
     generate.LastImport = *args_.LastImport;
     generate.OutputDir = args_.OutputDir;
     generate.AdvisorRef = args_.AdvisorRef;
-    try {
-      return s_.Generator.GenerateImport(generate);
-    } catch (const db::DatabaseError& error) {
-      if (!HeldByAnotherProgram(error)) throw;
-      // The client's English text says "I/O error"; the user needs to hear whom to close.
-      throw db::DatabaseError(
-          std::string("Die Datenbank ist gesperrt: ein anderes Programm hält sie geöffnet "
-                      "(der Datenbank-Server oder ein zweiter Import).\n"_cp1252) +
-              error.what(),
-          error.SqlCode(), error.IscCode());
-    }
+    generate.WaitSeconds = s_.Values.Timeout;
+    return s_.Generator.GenerateImport(generate);
   }
 
   RunServices& s_;

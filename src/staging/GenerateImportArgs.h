@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "util/DateTime.h"
@@ -15,6 +16,8 @@ struct GenerateImportArgs {
   double LastImport = 0;
   std::string OutputDir;
   std::string AdvisorRef;
+  // How long the run waits for a staging database that another import holds: the Timeout setting.
+  int32_t WaitSeconds = 300;
 };
 
 }  // namespace kx

@@ -1,12 +1,16 @@
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 
+#include "db/DatabaseError.h"
 #include "db/DatabaseName.h"
 #include "platform/platform.h"
 #include "staging/FastDocumentRows.h"
 #include "staging/ImportFileWriter.h"
 #include "staging/ReferenceDocumentRows.h"
 #include "staging/StagingLoad.h"
+#include "staging/StagingSql.h"
+#include "staging/StagingWait.h"
 #include "util/Cp1252.h"
+#include "util/ResultCodes.h"
 
 namespace kx {
 
@@ -34,6 +38,27 @@ void TXML_Gen::Connect(const std::string& name) {
   IBTransaction1->Start();
 }
 
+// The run's database work, from emptying the tables to the document, is one transaction that
+// reserves the three staging tables (committed retaining on the way): no other run, in any
+// process or on any machine, writes them in between. While another run holds them (or, embedded,
+// holds the file), this run waits without having changed anything. False when the user cancelled.
+bool TXML_Gen::ConnectAlone(const std::string& name, int32_t waitSeconds) {
+  databaseName_ = name;
+  client_ = std::make_unique<db::ClientLibrary>();
+  StagingWait wait({context_.Progress, context_.Clock, context_.Ui}, name, waitSeconds);
+  for (;;) {
+    try {
+      if (!IBDatabase1) IBDatabase1 = std::make_unique<db::Connection>(*client_, name);
+      if (!IBTransaction1) IBTransaction1 = std::make_unique<db::Transaction>(*IBDatabase1);
+      IBTransaction1->StartReserving(staging_sql::kStagingTables);
+      return true;
+    } catch (const db::DatabaseError& error) {
+      if (!db::HeldElsewhere(error)) throw;
+    }
+    if (!wait.Pause()) return false;
+  }
+}
+
 int32_t TXML_Gen::GenerateImport(const GenerateImportArgs& args) {
   AdvisorRef = std::string(TrimControl(args.AdvisorRef));
   LastImport = args.LastImport;
@@ -42,11 +67,10 @@ int32_t TXML_Gen::GenerateImport(const GenerateImportArgs& args) {
 
   const std::string name = DatabaseName(args.ImportDb, args.DataDir);
   if (!args.ImportDb.empty()) context_.Progress.Send(KX_PROGRESS_LOG, 0, "ImportDB = " + name);
-  Connect(name);
+  if (!ConnectAlone(name, args.WaitSeconds)) return kDownloadCancelled;
   StagingLoad(*IBTransaction1, db::GoesThroughServer(databaseName_), context_.Progress, context_.Clock,
               context_.Regional.Formats())
       .Run(args.DataDir);
-  IBTransaction1->Start();
 
   const int32_t result = WriteImportFile(args.OutputDir);
   IBTransaction1->Commit();

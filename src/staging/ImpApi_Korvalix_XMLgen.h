@@ -11,6 +11,7 @@
 #include "db/Transaction.h"
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
+#include "platform/UserInterface.h"
 #include "staging/GenerateImportArgs.h"
 #include "util/DateTime.h"
 #include "util/ProgressSink.h"
@@ -22,6 +23,7 @@ struct XMLGenContext {
   ProgressSink& Progress;
   SystemClock& Clock;
   RegionalSettings& Regional;
+  UserInterface& Ui;  // the progress window while the run waits for the staging database
 };
 
 // The named queries as they stand, or faster ones that give the same rows in the same order.
@@ -36,8 +38,9 @@ class TXML_Gen {
   TXML_Gen(const TXML_Gen&) = delete;
   TXML_Gen& operator=(const TXML_Gen&) = delete;
 
-  // Loads the provider files into the staging tables and writes the import document: 0, or -28
-  // when a first import found no customer. Every other failure is raised.
+  // Loads the provider files into the staging tables and writes the import document: 0, -28 when
+  // a first import found no customer, or -1015 when the user cancelled the wait for a staging
+  // database that another import held. Every other failure is raised.
   int32_t GenerateImport(const GenerateImportArgs& args);
   // The staging database's name for the run: importDb with its first ".\" (POSIX "./") standing
   // for the data directory, or the local server's file in the data directory.
@@ -67,6 +70,7 @@ class TXML_Gen {
 
  private:
   void Connect(const std::string& name);
+  bool ConnectAlone(const std::string& name, int32_t waitSeconds);
 
   XMLGenContext context_;
   std::string databaseName_;

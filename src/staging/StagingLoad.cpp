@@ -61,7 +61,6 @@ void StagingLoad::Run(const std::string& dataDir) {
   progress_.Send(KX_PROGRESS_STATUS, 40, "Import " + dataDir + std::string(kTransactionsFile));
   RunImporter(csvimpTransakt, dataDir, kTransactionsFile, "tra_error.log");
   RunImporter(csvimpDBstartids, dataDir, kTransactionsFile, "ids_error.log");
-  transaction_.Commit();
 }
 
 void StagingLoad::RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source,

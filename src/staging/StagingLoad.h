@@ -13,7 +13,8 @@ namespace kx {
 
 // The load of one run: empties the three staging tables, then loads the holdings file, the
 // transactions file and the start ids from the data directory through the delimited-text
-// importer, each committed when it is complete.
+// importer, each committed (retaining) when it is complete: the transaction stays the caller's,
+// so that its reservation of the tables lasts until the document is written.
 class StagingLoad {
  public:
   // throughServer: every execute is a round trip, so rows go in batches.

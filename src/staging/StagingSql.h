@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -7,6 +8,10 @@
 
 // The statements of the staging database, under the names the import refers to them by.
 namespace kx::staging_sql {
+
+// The three staging tables, which one run at a time reserves for its writes.
+inline constexpr std::array<std::string_view, 3> kStagingTables = {"BESTAENDE", "TRANSAKTIONEN",
+                                                                   "DBSTARTIDS"};
 
 inline constexpr std::string_view kClearBestand = "delete from BESTAENDE";
 inline constexpr std::string_view kClearTransakt = "delete from TRANSAKTIONEN";

@@ -72,7 +72,14 @@ TEST(IbaseApi, ConstantsAreThoseOfThePublishedHeader) {
       {"isc_info_sql_stmt_type", ib::kInfoSqlStmtType, isc_info_sql_stmt_type},
       {"isc_info_sql_stmt_select", ib::kStmtSelect, isc_info_sql_stmt_select},
       {"isc_info_sql_stmt_select_for_upd", ib::kStmtSelectForUpdate, isc_info_sql_stmt_select_for_upd},
+      {"isc_tpb_version3", ib::kTpbVersion3, isc_tpb_version3},
+      {"isc_tpb_concurrency", ib::kTpbConcurrency, isc_tpb_concurrency},
+      {"isc_tpb_protected", ib::kTpbProtected, isc_tpb_protected},
+      {"isc_tpb_nowait", ib::kTpbNowait, isc_tpb_nowait},
+      {"isc_tpb_write", ib::kTpbWrite, isc_tpb_write},
+      {"isc_tpb_lock_write", ib::kTpbLockWrite, isc_tpb_lock_write},
       {"isc_network_error", static_cast<long>(ib::kIscNetworkError), isc_network_error},
+      {"isc_lock_conflict", static_cast<long>(ib::kIscLockConflict), isc_lock_conflict},
   };
   for (const auto& c : constants) EXPECT_EQ(c.ours, c.published) << c.name;
 }

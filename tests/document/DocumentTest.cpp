@@ -121,12 +121,12 @@ int32_t DocumentTest::RunGenerateImport() {
   dataDir_.WriteFile("transaktionsdaten.csv",
                      transactionsFile ? *transactionsFile : TransactionsFile(transactions));
 
-  TXML_Gen generator({progress, clock, regional});
+  TXML_Gen generator({progress, clock, regional, ui});
   return generator.GenerateImport(args);
 }
 
 int32_t DocumentTest::RewriteDocument(DocumentQueries queries, std::size_t depotRowsInMemory) {
-  TXML_Gen generator({progress, clock, regional});
+  TXML_Gen generator({progress, clock, regional, ui});
   generator.QuerySet = queries;
   generator.DepotRowsInMemory = depotRowsInMemory;
   generator.AdvisorRef = args.AdvisorRef;

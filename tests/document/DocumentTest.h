@@ -73,6 +73,7 @@ class DocumentTest : public ::testing::Test {
   test::RecordingProgress progress{events};
   test::FixedClock clock;
   GermanRegional regional;
+  test::FakeUi ui{events};
 
  private:
   std::optional<dbtest::TestDatabase> database_;

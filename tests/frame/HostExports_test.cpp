@@ -158,6 +158,33 @@ TEST_F(HostTest, ExceptionInsideTheRunBecomesAnErrorLineAndMinus29) {
   EXPECT_NE(gLines.back().text.find("debug/bestandsdaten.csv"), std::string::npos) << gLines.back().text;
 }
 
+// The host's click during a run (its callback lets messages run) calls ExportXML again: refused
+// before anything is read or shown, and the first run goes on to its own end.
+TEST_F(HostTest, SecondExportDuringARunIsRefusedAtOnce) {
+  WriteSettings("\"DataDir\"=\"" + dir_ + "/missing/\"\r\n");
+  static int32_t nested = 0;
+  static const char* outputDir = nullptr;
+  outputDir = dir_.c_str();
+  api_.RegProgrCallback([](int32_t kind, int32_t value, const char* text) {
+    RecordLine(kind, value, text);
+    const double lastImport = 1.0;
+    if (gLines.size() == 1)
+      nested = api_.ExportXML(outputDir, "BR-2", 0, &lastImport, "EmbeddedIBServer=TRUE\r\nUserLogin=1\r\n");
+  });
+  EXPECT_EQ(Export("EmbeddedIBServer=TRUE\r\nUserLogin=1\r\nPassword=2\r\n"), -29);
+  EXPECT_EQ(nested, -29);
+  ASSERT_EQ(gLines.size(), 3u);
+  EXPECT_EQ(gLines[0].text, "DataDir = " + dir_ + "/missing/");
+  EXPECT_EQ(gLines[1].kind, 4);
+  EXPECT_EQ(gLines[1].text,
+            "Es l\xE4uft bereits ein Import; ein weiterer kann erst nach dessen Ende beginnen.");
+  // The first run itself ends at its data directory, which does not exist: a German line naming it.
+  EXPECT_EQ(gLines[2].kind, 4);
+  EXPECT_TRUE(gLines[2].text.starts_with("Das Datenverzeichnis " + dir_ +
+                                         "/missing/ fehlt oder ist nicht beschreibbar ("))
+      << gLines[2].text;
+}
+
 TEST_F(HostTest, UnknownCodesLeaveTheBufferUntouched) {
   char buffer[16];
   std::memset(buffer, 'q', sizeof buffer);

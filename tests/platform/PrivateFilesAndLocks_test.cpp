@@ -43,6 +43,7 @@ TEST(PosixFileLocker, OneHolderAtATimeInThisProcessAndAcrossProcesses) {
   EXPECT_TRUE(OtherProcessGetsTheLock(path)) << "released with its holder";
   EXPECT_NE(locker.TryLock(path), nullptr);
   EXPECT_TRUE(std::filesystem::exists(path)) << "the lock file stays";
+  EXPECT_EQ(ModeOf(path), 0600U) << "the owner's only, as every file of a run";
 }
 
 TEST(PosixFileLocker, MissingFolderRaisesAFileErrorNamingTheLockFile) {

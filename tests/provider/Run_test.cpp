@@ -424,35 +424,6 @@ TEST_F(RunTest, SecondCallDuringTheRunIsRefusedAndTheFirstGoesOn) {
   EXPECT_EQ(generator.received.size(), 1u);
 }
 
-// The staging database open in another engine gets a German line before the client's text;
-// every other database failure passes unchanged.
-TEST_F(RunTest, DatabaseHeldByAnotherProgramIsSaidInGerman) {
-  constexpr const char* kHeld =
-      "Die Datenbank ist gesperrt: ein anderes Programm h\xE4lt sie ge\xF6"
-      "ffnet";
-  struct Case {
-    int32_t sqlCode;
-    const char* clientText;
-    bool explained;
-  } cases[] = {
-      {-902, "I/O error during \"lock\" operation for file \"/host/KORVALIX/KXDB.IDB\"", true},
-      {-902, "I/O error during \"open\" operation for file \"/host/KORVALIX/KXDB.IDB\"", false},
-      {-901, "lock conflict on no wait transaction", false},
-  };
-  for (const Case& c : cases) {
-    generator.onGenerate = [&c] { throw db::DatabaseError(c.clientText, c.sqlCode); };
-    try {
-      Run(kFullOptions);
-      ADD_FAILURE() << "no error";
-    } catch (const db::DatabaseError& e) {
-      const std::string text = e.what();
-      EXPECT_EQ(text.starts_with(kHeld), c.explained) << text;
-      EXPECT_TRUE(text.ends_with(c.clientText)) << text;
-      EXPECT_EQ(e.SqlCode(), c.sqlCode);
-    }
-  }
-}
-
 // --- Independent check of the wire form ---------------------------------------------------------
 
 // Deciphers a params value with the openssl command line, which knows nothing of this project.

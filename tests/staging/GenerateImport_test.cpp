@@ -100,7 +100,7 @@ class GenerateImportTest : public ::testing::TestWithParam<Via> {
     args.LastImport = lastImport;
     args.OutputDir = output_.Path().string();
     args.AdvisorRef = " BR-1 ";
-    TXML_Gen container({progress_, clock_, regional_});
+    TXML_Gen container({progress_, clock_, regional_, ui_});
     return container.GenerateImport(args);
   }
 
@@ -158,6 +158,7 @@ class GenerateImportTest : public ::testing::TestWithParam<Via> {
   RecordingProgress progress_{events_};
   FixedClock clock_;
   GermanRegional regional_;
+  FakeUi ui_{events_};
 };
 
 TEST_P(GenerateImportTest, LoadsExactlyTheGeneratedRows) {
@@ -299,7 +300,7 @@ TEST_P(GenerateImportTest, UnreachableDatabaseRaisesTheClientsError) {
   args.DataDir = data_.Path().string() + "/";
   args.ImportDb = data_.Path().string() + "/missing.fdb";
   args.OutputDir = output_.Path().string();
-  TXML_Gen container({progress_, clock_, regional_});
+  TXML_Gen container({progress_, clock_, regional_, ui_});
   EXPECT_THROW(container.GenerateImport(args), Error);
   EXPECT_FALSE(std::filesystem::exists(output_.Path() / "KORVALIX.XML"));
 }

@@ -28,11 +28,10 @@ class FlockLock final : public FileLock {
 }  // namespace
 
 std::unique_ptr<FileLock> PosixFileLocker::TryLock(const std::string& path) {
-  // Read-only is enough for flock, so a user who may not write the file (another advisor's, on a
-  // shared data directory) still meets the lock instead of failing to open it. Empty, the file
-  // holds nothing private: readable by all. O_CLOEXEC: a program started during the run (the
-  // database server, a viewer) must not keep the lock alive after this process ends.
-  const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+  // Read-only is enough for flock. Like every file of a run it is its owner's only: a data
+  // directory belongs to one user. O_CLOEXEC: a program started during the run (the database
+  // server, a viewer) must not keep the lock alive after this process ends.
+  const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
   if (fd < 0) throw FileError("Cannot open lock file " + path + ": " + std::strerror(errno), path);
   auto lock = std::make_unique<FlockLock>(fd);
   while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
