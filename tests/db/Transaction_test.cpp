@@ -1,7 +1,9 @@
 // Transaction ends, against real databases both ways.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "db/DatabaseError.h"
 #include "db/Statement.h"
@@ -101,6 +103,43 @@ TEST_P(TransactionTest, StatementsGoOnInTheNextTransaction) {
 }
 
 KX_DB_TEST_EMBEDDED(TransactionTest);
+
+// A reservation as a second attachment meets it: one of this process, or one through the server
+// as another workstation's run would be.
+class ReservationTest : public TransactionTest {
+ protected:
+  static constexpr std::array<std::string_view, 1> kTables = {"T"};
+
+  // Whether a second attachment's run could reserve the table now (and then lets it go again).
+  bool OtherAttachmentReserves() const {
+    const std::unique_ptr<db::Connection> other = Attach();
+    Transaction second(*other);
+    try {
+      second.StartReserving(kTables);
+      return true;
+    } catch (const DatabaseError& e) {
+      EXPECT_TRUE(db::HeldElsewhere(e)) << e.what();
+      return false;
+    }
+  }
+};
+
+TEST_P(ReservationTest, HeldAcrossCommitRetainingAndReleasedWhenTheHolderEndsOrItsAttachmentGoes) {
+  transaction_->Commit();
+  transaction_->StartReserving(kTables);
+  Insert(*transaction_, 1);
+  transaction_->CommitRetaining();
+  EXPECT_FALSE(OtherAttachmentReserves());
+  EXPECT_EQ(CountFromOutside("T"), 1) << "readers still read";
+  transaction_->Commit();
+  EXPECT_TRUE(OtherAttachmentReserves());
+
+  transaction_->StartReserving(kTables);
+  connection_->Detach();  // the holder's attachment gone, as when its process dies
+  EXPECT_TRUE(OtherAttachmentReserves());
+}
+
+KX_DB_TEST_BOTH_WAYS(ReservationTest);
 
 }  // namespace
 }  // namespace kx::dbtest

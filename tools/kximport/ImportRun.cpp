@@ -135,7 +135,7 @@ int Interrupted(RunInterrupt& interrupt, int32_t result) {
     for (;;) pause();
   }
   const bool cancelled = result == kx::kDownloadCancelled;
-  gDisplay->Say(RunInterrupt::Line(cancelled ? RunStage::Transfer : RunStage::After));
+  gDisplay->Say(RunInterrupt::Line(cancelled ? interrupt.InterruptedAt() : RunStage::After));
   return kExitInterrupted;
 }
 

@@ -57,7 +57,8 @@ void RunInterrupt::Watch() {
     // (timeout(1) signals the child and then its process group) changes nothing.
     if (again && runEnded_) continue;
     const RunStage stage = stage_;
-    if (stage == RunStage::Transfer && !again && !runEnded_) {
+    if (!again) interruptedAt_ = stage;
+    if ((stage == RunStage::Transfer || stage == RunStage::Waiting) && !again && !runEnded_) {
       // The progress window's cancel: the run returns its cancel code and the run's thread ends
       // the process itself.
       pthread_kill(runThread_, SIGINT);
@@ -72,6 +73,7 @@ void RunInterrupt::Track(int32_t kind, int32_t value, std::string_view text) {
   if (kind == KX_PROGRESS_STATUS) {
     if (text.starts_with("Daten abrufen")) stage_ = RunStage::BeforeAnswer;
     if (text.starts_with("Import ")) stage_ = RunStage::Load;
+    if (text.starts_with("Die Staging-Datenbank wird gerade")) stage_ = RunStage::Waiting;
     if (text.starts_with("Erstelle XML-Datei")) stage_ = RunStage::Document;
   } else if (kind == KX_PROGRESS_POSITION) {
     // The progress window announces itself with a step of 5 after the answer's head; the load
@@ -110,6 +112,14 @@ std::string RunInterrupt::Line(RunStage stage) {
           "Dateien bleiben unverändert.",
           "Interrupted (Ctrl+C) while a provider file was transferred; the previous files are "
           "unchanged.");
+    case RunStage::Waiting:
+      return Say(
+          "Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank, die ein anderer Import benutzt; sie "
+          "und "
+          "die bisherige KORVALIX.XML bleiben unverändert.",
+          "Interrupted (Ctrl+C) while waiting for the staging database, which another import uses; it and "
+          "the "
+          "previous KORVALIX.XML are unchanged.");
     case RunStage::Load:
       return Say(
           "Abgebrochen (Strg+C) beim Laden in die Staging-Datenbank; die bisherige KORVALIX.XML bleibt "

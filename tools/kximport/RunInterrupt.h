@@ -16,13 +16,14 @@
 namespace kximport {
 
 // Where a run stands, as its progress messages tell it.
-enum class RunStage { BeforeAnswer, Transfer, Load, Document, After };
+enum class RunStage { BeforeAnswer, Transfer, Waiting, Load, Document, After };
 
 // Ctrl+C during a run, decided by kximport alone. SIGINT is blocked in the constructing thread
 // and so in every thread started after it: the database client's own handler (which would end
 // the load with "connection shutdown") never runs, and one watcher thread takes the signal with
-// sigwait. During a transfer the signal goes on to the run's thread, where the library's
-// progress window takes it as its cancel button (the run then returns its cancel code); at any
+// sigwait. During a transfer, and while the run waits for a staging database that another import
+// holds, the signal goes on to the run's thread, where the library's progress window takes it as
+// its cancel button (the run then returns its cancel code); at any
 // other moment, or when the run has not returned within the grace time, onAbandon is called on
 // the watcher thread and must end the process.
 class RunInterrupt {
@@ -43,6 +44,8 @@ class RunInterrupt {
   // process with the interrupt's line, and one line is printed.
   bool ClaimExit() { return !exitClaimed_.exchange(true); }
   RunStage Stage() const { return stage_; }
+  // Where the run stood when Ctrl+C came: what a cancelled run ended.
+  RunStage InterruptedAt() const { return interruptedAt_; }
   // The terminal's settings as they were before the run (a PIN prompt turns echo off).
   void RestoreTerminal() const;
 
@@ -57,6 +60,7 @@ class RunInterrupt {
   std::optional<termios> terminal_;
   std::atomic<RunStage> stage_{RunStage::BeforeAnswer};
   std::atomic<bool> interrupted_{false};
+  std::atomic<RunStage> interruptedAt_{RunStage::After};
   std::atomic<bool> exitClaimed_{false};
   std::mutex mutex_;
   std::condition_variable ended_;
