@@ -1,7 +1,8 @@
 // The library's windows driven as a user drives them, under Wine inside a virtual desktop: the
 // PIN prompt, the first-import notice and the progress window during ExportXML runs, the
-// access-data dialog through ApiDataDialog; one table of cases per window. The host has a window
-// of its own, which is active when it calls the library, and a progress callback that dispatches
+// access-data dialog through ApiDataDialog; one table of cases per window, and one of the modal
+// windows while the host's thread has no active window. The host has three windows of its own: the one that
+// is active when it calls the library, another and a disabled one; and a progress callback that dispatches
 // the thread's messages. A second thread is the user while the host waits in a modal window.
 //
 //   kxwindows_win.exe --dll=PATH --data-dir=DIR --shots=DIR
@@ -42,8 +43,10 @@ struct Exports {
 
 struct Host {
   Exports Api;
-  HWND Window = nullptr;
-  std::string DataDir;  // ends with a backslash
+  HWND Window = nullptr;    // active when the host calls the library
+  HWND Other = nullptr;     // enabled, not active
+  HWND Disabled = nullptr;  // disabled by the host itself
+  std::string DataDir;      // ends with a backslash
   std::string Shots;
   std::string Folder;  // of this program, with its backslash
   Report Checks;
@@ -98,9 +101,19 @@ int32_t Export(const std::string& options, double lastImport) {
   return gHost.Api.ExportXML("C:\\KX\\xml_temp", "12345", 0, &lastImport, options.c_str());
 }
 
-// What every modal window shares: owned by the host's window, which is disabled meanwhile.
+// While a modal window is up, none of the host's windows can be used.
+bool HostDisabled() {
+  return !IsWindowEnabled(gHost.Window) && !IsWindowEnabled(gHost.Other) && !IsWindowEnabled(gHost.Disabled);
+}
+
+// Afterwards the host's windows are enabled again, exactly those that were enabled before.
+bool HostEnabledAgain() {
+  return IsWindowEnabled(gHost.Window) && IsWindowEnabled(gHost.Other) && !IsWindowEnabled(gHost.Disabled);
+}
+
+// What every modal window shares: owned by the host's active window, the host disabled meanwhile.
 bool OwnedByDisabledHost(HWND window) {
-  return GetWindow(window, GW_OWNER) == gHost.Window && !IsWindowEnabled(gHost.Window);
+  return GetWindow(window, GW_OWNER) == gHost.Window && HostDisabled();
 }
 
 bool StaysOpen(HWND window) {
@@ -109,9 +122,9 @@ bool StaysOpen(HWND window) {
 }
 
 void CheckResult(const std::string& name, int32_t result, int32_t expected) {
-  gHost.Checks.Check(result == expected && IsWindowEnabled(gHost.Window),
+  gHost.Checks.Check(result == expected && HostEnabledAgain(),
                      name + ": result " + std::to_string(result) + " (expected " + std::to_string(expected) +
-                         "), the host's window enabled again");
+                         "), the host's windows enabled again, the one disabled before still disabled");
 }
 
 // --- PIN prompt -------------------------------------------------------------------------------
@@ -135,8 +148,8 @@ void CheckPinPromptOpened(const char* name, const PinPrompt& p) {
                          (style & WS_SYSMENU) == 0 && OwnedByDisabledHost(p.Window) &&
                          FocusOf(p.Window) == p.Field && !IsWindowEnabled(p.Ok),
                      std::string(name) +
-                         ": opened with its texts, masked field, no system menu, owned by the disabled "
-                         "host, focus in the field, Ok disabled");
+                         ": opened with its texts, masked field, no system menu, owned by the host's active "
+                         "window, the host's windows disabled, focus in the field, Ok disabled");
 }
 
 using PinUser = void (*)(const PinPrompt&);
@@ -254,12 +267,12 @@ void RunNoticeCases() {
           if (!gHost.Checks.Check(box != nullptr, std::string(c.Name) + ": the box opens")) return;
           const std::string text = TextOf(GetDlgItem(box, 0xFFFF));  // the box's text control
           const HWND owner = c.HostActive ? gHost.Window : nullptr;
-          gHost.Checks.Check(GetWindow(box, GW_OWNER) == owner && !IsWindowEnabled(gHost.Window) &&
+          gHost.Checks.Check(GetWindow(box, GW_OWNER) == owner && HostDisabled() &&
                                  text ==
                                      "Der Erst-Import umfasst eine grosse Zahl von Depotdaten.\r"
                                      "Dieser Vorgang kann eventuell einige Minuten dauern.",
                              std::string(c.Name) + (c.HostActive ? ": owned by the host" : ": no owner") +
-                                 ", the host's window disabled, text " + Quoted(text));
+                                 ", the host's windows disabled, text " + Quoted(text));
           if (c.HostActive) Shot("notice");
           Click(ChildWithText(box, "OK"));
         });
@@ -426,12 +439,13 @@ void CheckAccessDialogOpened(const std::string& name, const AccessDialog& d) {
   }
   const bool masked = (GetWindowLongPtrA(d.Password, GWL_STYLE) & ES_PASSWORD) != 0 &&
                       SendMessageA(d.Password, EM_GETPASSWORDCHAR, 0, 0) == '*';
-  gHost.Checks.Check(texts && masked && TextOf(d.User) == "berater01" && TextOf(d.Password) == "geheim" &&
-                         (GetWindowLongPtrA(d.Window, GWL_STYLE) & WS_SYSMENU) != 0 &&
-                         OwnedByDisabledHost(d.Window) && FocusOf(d.Window) == d.User,
-                     name +
-                         ": opened with every text, the version 2.1.2, the values, the password masked, a "
-                         "close box, owned by the disabled host, focus in the user name");
+  gHost.Checks.Check(
+      texts && masked && TextOf(d.User) == "berater01" && TextOf(d.Password) == "geheim" &&
+          (GetWindowLongPtrA(d.Window, GWL_STYLE) & WS_SYSMENU) != 0 && OwnedByDisabledHost(d.Window) &&
+          FocusOf(d.Window) == d.User,
+      name +
+          ": opened with every text, the version 2.1.2, the values, the password masked, a close box, owned "
+          "by the host's active window, the host's windows disabled, focus in the user name");
 }
 
 // Tab walks user name, password, Abbrechen, OK, Anleitung and back to the user name.
@@ -548,6 +562,43 @@ void RunAccessDataCases() {
   }
 }
 
+int32_t AccessDataDialogCall() {
+  Buffers buffers = Filled();
+  return gHost.Api.ApiDataDialog(buffers.User.data(), buffers.Password.data(), buffers.Custom.data());
+}
+
+// --- Modal windows while the host's thread has no active window --------------------------------
+
+// The window has no owner then, and the host's windows are disabled all the same.
+void RunNoActiveWindowCases() {
+  struct Case {
+    const char* Name;
+    const char* Caption;
+    int32_t (*Call)();
+    int32_t Expected;  // after "Abbrechen"
+  };
+  const Case cases[] = {
+      {"PIN prompt, no active window on the host's thread", kPinCaption,
+       [] { return Export(kPinOptions, 1.0); }, -15},
+      {"access data, no active window on the host's thread", kAccessCaption, &AccessDataDialogCall, 2},
+  };
+  for (const Case& c : cases) {
+    const int32_t result = HostCalls(
+        [&c] {
+          const WindowElsewhere elsewhere;
+          return c.Call();
+        },
+        [&c] {
+          HWND window = WaitForWindow(c.Caption);
+          if (!gHost.Checks.Check(window != nullptr, std::string(c.Name) + ": the window opens")) return;
+          gHost.Checks.Check(GetWindow(window, GW_OWNER) == nullptr && HostDisabled(),
+                             std::string(c.Name) + ": no owner, the host's windows disabled");
+          Click(ChildWithText(window, "Abbrechen"));
+        });
+    CheckResult(c.Name, result, c.Expected);
+  }
+}
+
 // --- Setting up -------------------------------------------------------------------------------
 
 std::string ProgramFolder() {
@@ -595,17 +646,24 @@ int Record(const char* opened) {
   return 0;
 }
 
-HWND MakeHostWindow() {
+HWND MakeHostWindow(const char* caption, int left, int top, int width, int height) {
+  return CreateWindowExA(0, "KxTestHost", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, top, width, height,
+                         nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+// The host's windows: two below the one it calls the library from, one of them disabled.
+void MakeHostWindows() {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = &DefWindowProcA;
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
   windowClass.lpszClassName = "KxTestHost";
   RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, "KxTestHost", "KX Testhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 640,
-                                400, nullptr, nullptr, windowClass.hInstance, nullptr);
+  gHost.Other = MakeHostWindow("KX Testhost Liste", 10, 420, 300, 150);
+  gHost.Disabled = MakeHostWindow("KX Testhost gesperrt", 330, 420, 300, 150);
+  EnableWindow(gHost.Disabled, FALSE);
+  gHost.Window = MakeHostWindow("KX Testhost", 10, 10, 640, 400);
   Dispatch(300);
-  return window;
 }
 
 bool Parse(int argc, char** argv, std::string& dll) {
@@ -652,7 +710,7 @@ int main(int argc, char** argv) {
     std::printf("FAIL the exports are not found by name\n");
     return 1;
   }
-  gHost.Window = MakeHostWindow();
+  MakeHostWindows();
   PrepareManual();
   api.RegProgrCallback(&OnProgress);
 
@@ -660,10 +718,11 @@ int main(int argc, char** argv) {
   RunNoticeCases();
   RunProgressCases();
   RunAccessDataCases();
+  RunNoActiveWindowCases();
 
   api.RegProgrCallback(nullptr);
   ForgetManualViewer();
-  DestroyWindow(gHost.Window);
+  for (HWND window : {gHost.Window, gHost.Other, gHost.Disabled}) DestroyWindow(window);
   FreeLibrary(library);
   std::printf("%d checks, %d failed\n", gHost.Checks.Checks(), gHost.Checks.Failures());
   return gHost.Checks.Failures() == 0 ? 0 : 1;

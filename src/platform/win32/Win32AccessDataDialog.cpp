@@ -22,7 +22,8 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 
 int32_t Win32AccessDataDialog::ShowModal() {
   EmptyDialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE);
-  const INT_PTR result = DialogBoxIndirectParamA(LibraryInstance(), &dialog.Header, ModalOwner(), &Proc,
+  const HostWindowsDisabled host;
+  const INT_PTR result = DialogBoxIndirectParamA(LibraryInstance(), &dialog.Header, host.Owner(), &Proc,
                                                  reinterpret_cast<LPARAM>(this));
   return result == IDOK ? kModalOk : kModalCancel;
 }

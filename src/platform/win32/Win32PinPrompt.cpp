@@ -20,7 +20,8 @@ constexpr int kCancelId = 102;
 bool Win32PinPrompt::ShowModal() {
   // A dialog frame without a system menu: no close box, no title-bar buttons at all.
   EmptyDialogTemplate dialog(WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_VISIBLE);
-  const INT_PTR result = DialogBoxIndirectParamA(LibraryInstance(), &dialog.Header, ModalOwner(), &Proc,
+  const HostWindowsDisabled host;
+  const INT_PTR result = DialogBoxIndirectParamA(LibraryInstance(), &dialog.Header, host.Owner(), &Proc,
                                                  reinterpret_cast<LPARAM>(this));
   if (result == -1 || result == 0) {
     const DWORD error = GetLastError();

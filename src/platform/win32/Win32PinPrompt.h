@@ -15,7 +15,7 @@ class Win32PinPrompt {
   Win32PinPrompt(const Win32PinPrompt&) = delete;
   Win32PinPrompt& operator=(const Win32PinPrompt&) = delete;
 
-  // Shows the prompt owned by the host's active window; true when it ended with "Ok" (the entry
+  // Shows the prompt, the host's windows disabled meanwhile; true when it ended with "Ok" (the entry
   // is then in the form's PinText). Throws when the window cannot be made.
   bool ShowModal();
 

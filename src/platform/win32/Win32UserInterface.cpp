@@ -15,11 +15,10 @@ namespace kx::win32 {
 void Win32UserInterface::ShowInformation(std::string_view caption, std::string_view text) {
   const std::string captionText(caption);
   const std::string bodyText(text);
-  // Owned by the host's window, which stays disabled until the box is closed; without one the
-  // box disables every window of the thread instead.
-  HWND owner = ModalOwner();
-  const UINT modality = owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL;
-  MessageBoxA(owner, bodyText.c_str(), captionText.c_str(), MB_OK | MB_ICONINFORMATION | modality);
+  // Owned by the host's active window, if there is one, which the box disables itself; the host's
+  // other windows are disabled meanwhile.
+  const HostWindowsDisabled host;
+  MessageBoxA(host.Owner(), bodyText.c_str(), captionText.c_str(), MB_OK | MB_ICONINFORMATION | MB_APPLMODAL);
 }
 
 bool Win32UserInterface::AskPin(std::string_view providerText, std::string_view loginText,

@@ -4,6 +4,18 @@
 #include <vector>
 
 namespace kx::win32 {
+namespace {
+
+// The host's active window on the calling thread, or null.
+HWND ModalOwner() {
+  if (HWND active = GetActiveWindow(); active != nullptr) return active;
+  // A host whose window is in front but not active on this thread (it is being activated).
+  HWND front = GetForegroundWindow();
+  if (front != nullptr && GetWindowThreadProcessId(front, nullptr) == GetCurrentThreadId()) return front;
+  return nullptr;
+}
+
+}  // namespace
 
 FontHandle MakeFont(const char* face, int pixelHeight, bool bold) {
   // A negative height asks for the character height, as the forms give it, not the cell height.
@@ -12,12 +24,25 @@ FontHandle MakeFont(const char* face, int pixelHeight, bool bold) {
                                 DEFAULT_PITCH | FF_DONTCARE, face));
 }
 
-HWND ModalOwner() {
-  if (HWND active = GetActiveWindow(); active != nullptr) return active;
-  // A host whose window is in front but not active on this thread (it is being activated).
-  HWND front = GetForegroundWindow();
-  if (front != nullptr && GetWindowThreadProcessId(front, nullptr) == GetCurrentThreadId()) return front;
-  return nullptr;
+HostWindowsDisabled::HostWindowsDisabled() : owner_(ModalOwner()) {
+  EnumThreadWindows(GetCurrentThreadId(), &DisableWindow, reinterpret_cast<LPARAM>(this));
+}
+
+HostWindowsDisabled::~HostWindowsDisabled() {
+  // A window the host destroyed meanwhile is left alone.
+  for (HWND window : disabled_) {
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+  }
+}
+
+BOOL CALLBACK HostWindowsDisabled::DisableWindow(HWND window, LPARAM self) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the enumeration hands the object back as its number
+  auto& disabler = *reinterpret_cast<HostWindowsDisabled*>(self);
+  if (window != disabler.owner_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    EnableWindow(window, FALSE);
+    disabler.disabled_.push_back(window);
+  }
+  return TRUE;
 }
 
 HINSTANCE LibraryInstance() {

@@ -6,10 +6,11 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
-// What the library's windows share: fonts, the owner of a modal window, an empty dialog template
-// whose controls are placed in pixels, and the placing itself. Layouts are pixels at 96 DPI and
-// are not scaled, as the forms were designed.
+// What the library's windows share: fonts, the host held off while a modal window is up, an empty
+// dialog template whose controls are placed in pixels, and the placing itself. Layouts are pixels
+// at 96 DPI and are not scaled, as the forms were designed.
 namespace kx::win32 {
 
 struct FontDeleter {
@@ -22,9 +23,27 @@ FontHandle MakeFont(const char* face, int pixelHeight, bool bold);
 inline constexpr const char* kFormFace = "MS Sans Serif";
 inline constexpr int kFormFontHeight = 11;
 
-// The host's active window on the calling thread (its user-interface thread), or null. A modal
-// window of the library is owned by it, so the host stays disabled while the window waits.
-HWND ModalOwner();
+// The host out of reach while a modal window of the library waits. The window is owned by the
+// host's active window on the calling thread (its user-interface thread), if it has one, which the
+// dialog manager disables and activates again when the window ends. Every other visible, enabled
+// top-level window of the thread is disabled while this lives: a host with several windows, or
+// with none active, cannot be used meanwhile either. Exactly those are enabled again at the end.
+class HostWindowsDisabled {
+ public:
+  HostWindowsDisabled();
+  ~HostWindowsDisabled();
+  HostWindowsDisabled(const HostWindowsDisabled&) = delete;
+  HostWindowsDisabled& operator=(const HostWindowsDisabled&) = delete;
+
+  // The owner for the modal window, or null.
+  HWND Owner() const { return owner_; }
+
+ private:
+  static BOOL CALLBACK DisableWindow(HWND window, LPARAM self);
+
+  HWND owner_;
+  std::vector<HWND> disabled_;
+};
 
 // The module the windows belong to: this library.
 HINSTANCE LibraryInstance();
