@@ -1,9 +1,10 @@
 // The library's windows driven as a user drives them, under Wine inside a virtual desktop: the
 // PIN prompt, the first-import notice and the progress window during ExportXML runs, the
-// access-data dialog through ApiDataDialog; one table of cases per window, and one of the modal
-// windows while the host's thread has no active window. The host has three windows of its own: the one that
-// is active when it calls the library, another and a disabled one; and a progress callback that dispatches
-// the thread's messages. A second thread is the user while the host waits in a modal window.
+// access-data dialog through ApiDataDialog; one table of cases per window, one of the modal windows
+// while the host's thread has no active window, and one of the layouts of the three windows. The
+// host has three windows of its own: the one that is active when it calls the library, another
+// and a disabled one; and a progress callback that dispatches the thread's messages. A second
+// thread is the user while the host waits in a modal window.
 //
 //   kxwindows_win.exe --dll=PATH --data-dir=DIR --shots=DIR
 //   kxwindows_win.exe --record FILE    the test's viewer for .pdf files: writes FILE into
@@ -599,6 +600,110 @@ void RunNoActiveWindowCases() {
   }
 }
 
+// --- Layouts ----------------------------------------------------------------------------------
+
+RECT WindowRect(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+std::string SizeText(const RECT& rect) {
+  return std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
+}
+
+// Where the control's text does not fit its client rect, measured in the control's font and
+// broken at words where the control breaks it; empty when it fits. An edit field scrolls its text
+// sideways: there one line of its font must fit the height.
+std::string TextFault(HWND control) {
+  const std::string windowClass = ClassOf(control);
+  const std::string text = TextOf(control);
+  const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
+  const bool edit = lstrcmpiA(windowClass.c_str(), "Edit") == 0;
+  const LONG_PTR staticType = style & SS_TYPEMASK;
+  const bool wraps = lstrcmpiA(windowClass.c_str(), "Static") == 0
+                         ? staticType == SS_LEFT || staticType == SS_CENTER || staticType == SS_RIGHT
+                         : lstrcmpiA(windowClass.c_str(), "Button") == 0 && (style & BS_MULTILINE) != 0;
+  RECT client{};
+  GetClientRect(control, &client);
+  HDC dc = GetDC(control);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the message answers with the handle as its number
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  RECT needed{0, 0, client.right, 0};
+  if (edit) {
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    needed.bottom = metrics.tmHeight;
+  } else {
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+  }
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  if (needed.bottom <= client.bottom && (edit || needed.right <= client.right)) return "";
+  return " " + Quoted(text) + " needs " + SizeText(needed) + " in " + SizeText(client) + ";";
+}
+
+// Every text fits its control, no control overlaps another or reaches past the window's client
+// area: what is wrong, or empty.
+std::string LayoutFaults(HWND window) {
+  RECT area{};
+  GetClientRect(window, &area);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  const std::vector<HWND> controls = Children(window);
+  std::string faults;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    faults += TextFault(controls[i]);
+    const RECT rect = WindowRect(controls[i]);
+    RECT inside{};
+    if (!IntersectRect(&inside, &rect, &area) || !EqualRect(&inside, &rect)) {
+      faults += " " + Quoted(TextOf(controls[i])) + " reaches past the window;";
+    }
+    for (std::size_t j = i + 1; j < controls.size(); ++j) {
+      const RECT other = WindowRect(controls[j]);
+      RECT common{};
+      if (IntersectRect(&common, &rect, &other)) {
+        faults += " " + Quoted(TextOf(controls[i])) + " overlaps " + Quoted(TextOf(controls[j])) + ";";
+      }
+    }
+  }
+  return faults;
+}
+
+// The user measures the window while it is up, then closes it with its button.
+void CheckLayout(const std::string& name, const char* caption, const char* button) {
+  HWND window = WaitForWindow(caption);
+  if (!gHost.Checks.Check(window != nullptr, name + ": the window opens")) return;
+  const std::string faults = LayoutFaults(window);
+  gHost.Checks.Check(
+      faults.empty(),
+      name + ": every text fits its control, no control overlaps another or leaves the window" + faults);
+  Click(ChildWithText(window, button));
+}
+
+void RunLayoutCases() {
+  struct Case {
+    const char* Window;
+    const char* Caption;
+    int32_t (*Call)();
+    const char* Button;
+    int32_t Expected;
+  };
+  const Case cases[] = {
+      {"PIN prompt", kPinCaption, [] { return Export(kPinOptions, 1.0); }, "Abbrechen", -15},
+      {"access data", kAccessCaption, &AccessDataDialogCall, "Abbrechen", 2},
+      // The host's thread takes the measuring messages while its callback dispatches.
+      {"progress", "Info", [] { return Export(kProgressOptions, 1.0); }, "Download abbrechen", -1015},
+  };
+  gDispatchMs = 700;
+  for (const Case& c : cases) {
+    const std::string name = std::string(c.Window) + " layout";
+    const int32_t result = HostCalls(c.Call, [&c, &name] { CheckLayout(name, c.Caption, c.Button); });
+    CheckResult(name, result, c.Expected);
+  }
+  gDispatchMs = 0;
+}
+
 // --- Setting up -------------------------------------------------------------------------------
 
 std::string ProgramFolder() {
@@ -719,6 +824,7 @@ int main(int argc, char** argv) {
   RunProgressCases();
   RunAccessDataCases();
   RunNoActiveWindowCases();
+  RunLayoutCases();
 
   api.RegProgrCallback(nullptr);
   ForgetManualViewer();

@@ -60,14 +60,15 @@ DISPLAY=":$display" timeout 400 "$wine" explorer "/desktop=kx$$,800x600" "$host_
 summary=$(grep -E '^[0-9]+ checks, [0-9]+ failed$' "$work/host.out" || echo "no summary")
 check "the window host's checks" "0 failed" "${summary#* checks, }"
 
-check "the PIN as typed, the notices' runs, then the two progress runs reach the provider" "$(printf '%s\n' \
+check "the PIN as typed, the notices' runs, the two progress runs, then the progress layout's run reach the provider" "$(printf '%s\n' \
   "login=12345 file=bestaende startid= startid2= reimport= pin= 12 " \
   "login=12345 file=bestaende startid= startid2= reimport= pin=x" \
   "login=12345 file=bestaende startid= startid2= reimport= pin=notice" \
   "login=12345 file=bestaende startid= startid2= reimport= pin=notice" \
   "login=777 file=bestaende startid= startid2= reimport= pin=geheim" \
   "login=777 file=bestaende startid= startid2= reimport= pin=geheim" \
-  "login=777 file=transaktionen startid=0 startid2=0 reimport=0 pin=geheim")" "$(sim_log)"
+  "login=777 file=transaktionen startid=0 startid2=0 reimport=0 pin=geheim" \
+  "login=777 file=bestaende startid= startid2= reimport= pin=geheim")" "$(sim_log)"
 if cmp -s "$work/data/777/bestandsdaten.csv" "$work/abruf/bestandsdaten.csv"; then
   check "the holdings file after the close box, byte-identical" same same
 else

@@ -16,8 +16,6 @@ constexpr int kUserId = 101;
 constexpr int kPasswordId = 102;
 constexpr int kHelpId = 103;
 
-constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
-
 }  // namespace
 
 int32_t Win32AccessDataDialog::ShowModal() {
@@ -42,40 +40,38 @@ INT_PTR CALLBACK Win32AccessDataDialog::Proc(HWND window, UINT message, WPARAM w
 void Win32AccessDataDialog::Create(HWND window) {
   SetWindowTextA(window, "KORVALIX-Zugangsdaten");
   HFONT font = font_.get();
-  // The labels are as wide as their texts (at least as laid out), whatever width the font that
-  // stands in for the form's needs; the note is word-wrapped in its fixed box.
-  const auto label = [window](std::string_view text, Layout layout, HFONT labelFont) {
-    FitLabelWidth(AddControl(window, "STATIC", text, kLabel, layout, 0, labelFont), layout.Width);
-  };
-  label("Schnittstellen-Version:", {16, 8, 128, 13}, bold_.get());
+  // The labels are as wide as their texts (at least as laid out, at most to the window's margin),
+  // whatever width the font that stands in for the form's needs; the note is word-wrapped in its
+  // fixed width. A label that needs more lines grows, and what lies below moves down with the
+  // window's bottom.
+  FlowLayout layout(window, kClientWidth);
+  HWND versionLabel = layout.AddLabel("Schnittstellen-Version:", {16, 8, 128, 13}, bold_.get());
   // The version stands 8 pixels after its label, also when the label came out wider.
-  RECT versionLabel{};
-  GetWindowRect(GetWindow(window, GW_CHILD), &versionLabel);
-  label(form_.VersionText(), {std::max<int>(152, 16 + versionLabel.right - versionLabel.left + 8), 8, 44, 13},
-        bold_.get());
-  label("KORVALIX Benutzername (Kundennummer)", {16, 33, 213, 13}, font);
-  label("KORVALIX Passwort *", {16, 73, 112, 13}, font);
-  label("*", {16, 112, 5, 16}, star_.get());
-  AddControl(window, "STATIC",
-             "Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.",
-             kLabel, {24, 112, 225, 33}, 0, font);
+  RECT versionRect{};
+  GetWindowRect(versionLabel, &versionRect);
+  layout.AddLabel(form_.VersionText(),
+                  {std::max<int>(152, 16 + versionRect.right - versionRect.left + 8), 8, 44, 13},
+                  bold_.get());
+  layout.AddLabel("KORVALIX Benutzername (Kundennummer)", {16, 33, 213, 13}, font);
+  layout.AddLabel("KORVALIX Passwort *", {16, 73, 112, 13}, font);
+  layout.AddLabel("*", {16, 112, 5, 16}, star_.get());
+  layout.AddLabel("Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.",
+                  {24, 112, 225, 33}, font, FlowLayout::Width::Fixed);
 
   // The tab order is the order of creation: user name, password, "Abbrechen", "OK", "Anleitung".
   // The fields have no border of their own and hold what the form's edit fields hold.
   const auto limit = static_cast<WPARAM>(TdlgKorvalixDataEdit::kEditLimit);
-  user_ = AddControl(window, "EDIT", form_.UserEdit(), ES_AUTOHSCROLL | WS_TABSTOP, {16, 48, 161, 15},
-                     kUserId, font);
+  user_ = layout.Add("EDIT", form_.UserEdit(), ES_AUTOHSCROLL | WS_TABSTOP, {16, 48, 161, 15}, kUserId, font);
   SendMessageA(user_, EM_LIMITTEXT, limit, 0);
-  password_ = AddControl(window, "EDIT", form_.PasswordEdit(), ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+  password_ = layout.Add("EDIT", form_.PasswordEdit(), ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
                          {16, 88, 161, 15}, kPasswordId, font);
   SendMessageA(password_, EM_SETPASSWORDCHAR, '*', 0);
   SendMessageA(password_, EM_LIMITTEXT, limit, 0);
-  AddControl(window, "BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, {100, 155, 75, 25}, IDCANCEL, font);
-  AddControl(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {184, 155, 75, 25}, IDOK, font);
-  AddControl(window, "BUTTON", "Anleitung", BS_PUSHBUTTON | WS_TABSTOP, {16, 155, 75, 25}, kHelpId,
-             bold_.get());
+  layout.Add("BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, {100, 155, 75, 25}, IDCANCEL, font);
+  layout.Add("BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {184, 155, 75, 25}, IDOK, font);
+  layout.Add("BUTTON", "Anleitung", BS_PUSHBUTTON | WS_TABSTOP, {16, 155, 75, 25}, kHelpId, bold_.get());
   SendMessageA(window, DM_SETDEFID, IDOK, 0);
-  PlaceWindow(window, kClientWidth, kClientHeight, Centre::Screen);
+  PlaceWindow(window, kClientWidth, kClientHeight + layout.ShiftAt(kClientHeight), Centre::Screen);
   SetFocus(user_);
 }
 

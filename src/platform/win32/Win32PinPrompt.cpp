@@ -44,20 +44,22 @@ INT_PTR CALLBACK Win32PinPrompt::Proc(HWND window, UINT message, WPARAM wParam, 
 void Win32PinPrompt::Create(HWND window) {
   SetWindowTextA(window, form_.Caption().c_str());
   HFONT font = font_.get();
-  const DWORD label = SS_LEFT | SS_NOPREFIX;
-  // Both labels are as wide as their texts, whatever width the font substituted here needs.
-  FitLabelWidth(AddControl(window, "STATIC", TImpApiPwDlg::kLabel1, label, {16, 16, 264, 13}, 0, font), 264);
-  FitLabelWidth(AddControl(window, "STATIC", form_.InfoText(), label, {16, 32, 0, 13}, 0, font), 0);
+  // Both labels are as wide as their texts, whatever width the font substituted here needs, up to
+  // the window's margin; a longer text wraps, and what lies below moves down with the window's
+  // bottom.
+  FlowLayout layout(window, kClientWidth);
+  layout.AddLabel(TImpApiPwDlg::kLabel1, {16, 16, 264, 13}, font);
+  layout.AddLabel(form_.InfoText(), {16, 32, 0, 13}, font);
   // The tab order is the order of creation: the field first.
-  edit_ = AddControl(window, "EDIT", "", ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP, {16, 56, 201, 21},
-                     kEditId, font, WS_EX_CLIENTEDGE);
+  edit_ = layout.Add("EDIT", "", ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP, {16, 56, 201, 21}, kEditId, font,
+                     WS_EX_CLIENTEDGE);
   SendMessageA(edit_, EM_SETPASSWORDCHAR, '*', 0);
   SendMessageA(edit_, EM_LIMITTEXT, 0, 0);  // no limit of its own
-  ok_ = AddControl(window, "BUTTON", "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED, {232, 112, 75, 25},
-                   IDOK, font);
-  AddControl(window, "BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, {144, 112, 75, 25}, kCancelId, font);
+  ok_ =
+      layout.Add("BUTTON", "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED, {232, 112, 75, 25}, IDOK, font);
+  layout.Add("BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, {144, 112, 75, 25}, kCancelId, font);
   SendMessageA(window, DM_SETDEFID, IDOK, 0);
-  PlaceWindow(window, kClientWidth, kClientHeight, Centre::Desktop);
+  PlaceWindow(window, kClientWidth, kClientHeight + layout.ShiftAt(kClientHeight), Centre::Desktop);
   SetFocus(edit_);
 }
 

@@ -6,6 +6,9 @@ namespace {
 constexpr int kClientWidth = 248;
 constexpr int kClientHeight = 127;
 constexpr int kLabelWidth = 119;
+constexpr int kLabelLeft = 16;
+// Up to the window's margin; a wider text wraps into the room above the track.
+constexpr int kLabelMaxWidth = kClientWidth - kLabelLeft - kLabelRightMargin;
 constexpr int kButtonId = 101;
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerMs = 1000;
@@ -71,8 +74,8 @@ INT_PTR CALLBACK Win32ProgressWindow::Proc(HWND window, UINT message, WPARAM wPa
 void Win32ProgressWindow::Create(HWND window) {
   SetWindowTextA(window, "Info");
   label_ = AddControl(window, "STATIC", form_.Label1Caption(), SS_LEFT | SS_NOPREFIX,
-                      {16, 8, kLabelWidth, 16}, 0, bold_.get());
-  FitLabelWidth(label_, kLabelWidth);  // the label is as wide as its text
+                      {kLabelLeft, 8, kLabelWidth, 16}, 0, bold_.get());
+  FitLabel(label_, kLabelWidth, kLabelMaxWidth);  // the label is as wide as its text
   AddControl(window, "BUTTON", "Download abbrechen", BS_PUSHBUTTON | WS_TABSTOP, {56, 80, 129, 25}, kButtonId,
              font_.get());
   PlaceWindow(window, kClientWidth, kClientHeight, Centre::Screen);
@@ -105,7 +108,7 @@ void Win32ProgressWindow::Cancel(HWND window) {
   form_.Button1Click();
   KillTimer(window, kTimerId);
   SetWindowTextA(label_, form_.Label1Caption().c_str());
-  FitLabelWidth(label_, kLabelWidth);  // it grows with the longer text
+  FitLabel(label_, kLabelWidth, kLabelMaxWidth);  // it grows with the longer text
   InvalidateRect(label_, nullptr, TRUE);
   const RECT bar = BarRect(form_.BarLeft());
   InvalidateRect(window, &bar, TRUE);

@@ -15,6 +15,12 @@ HWND ModalOwner() {
   return nullptr;
 }
 
+// The font a control draws with.
+HFONT FontOf(HWND control) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the message answers with the handle as its number
+  return reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+}
+
 }  // namespace
 
 FontHandle MakeFont(const char* face, int pixelHeight, bool bold) {
@@ -64,20 +70,50 @@ HWND AddControl(HWND parent, const char* windowClass, std::string_view text, DWO
   return control;
 }
 
-void FitLabelWidth(HWND label, int minimumWidth) {
+int FitLabel(HWND label, int minimumWidth, int maximumWidth) {
   const std::string text = WindowText(label);
   HDC dc = GetDC(label);
-  // NOLINTNEXTLINE(performance-no-int-to-ptr): the message answers with the handle as its number
-  const auto font = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
-  HGDIOBJ previous = SelectObject(dc, font);
+  HGDIOBJ previous = SelectObject(dc, FontOf(label));
   SIZE size{};
   GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  const int width = std::clamp<int>(size.cx, minimumWidth, std::max(minimumWidth, maximumWidth));
+  // Measured as the static control draws a left-aligned text: broken at words, no prefixes.
+  RECT wrapped{0, 0, width, 0};
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &wrapped,
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
   SelectObject(dc, previous);
   ReleaseDC(label, dc);
   RECT rect{};
   GetWindowRect(label, &rect);
-  SetWindowPos(label, nullptr, 0, 0, std::max<int>(minimumWidth, size.cx), rect.bottom - rect.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int height = rect.bottom - rect.top;
+  const int fitted = std::max<int>(height, wrapped.bottom - wrapped.top);
+  SetWindowPos(label, nullptr, 0, 0, width, fitted, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return fitted - height;
+}
+
+HWND FlowLayout::AddLabel(std::string_view text, Layout layout, HFONT font, Width width) {
+  const int laidOutBottom = layout.Top + layout.Height;
+  const int shift = ShiftAt(layout.Top);
+  layout.Top += shift;
+  HWND label = AddControl(window_, "STATIC", text, SS_LEFT | SS_NOPREFIX, layout, 0, font);
+  const int maximumWidth =
+      width == Width::Fixed ? layout.Width : clientWidth_ - kLabelRightMargin - layout.Left;
+  labels_.push_back({laidOutBottom, shift + FitLabel(label, layout.Width, maximumWidth)});
+  return label;
+}
+
+HWND FlowLayout::Add(const char* windowClass, std::string_view text, DWORD style, Layout layout, int id,
+                     HFONT font, DWORD exStyle) {
+  layout.Top += ShiftAt(layout.Top);
+  return AddControl(window_, windowClass, text, style, layout, id, font, exStyle);
+}
+
+int FlowLayout::ShiftAt(int top) const {
+  int shift = 0;
+  for (const Moved& label : labels_) {
+    if (label.LaidOutBottom <= top) shift = std::max(shift, label.By);
+  }
+  return shift;
 }
 
 void PlaceWindow(HWND window, int clientWidth, int clientHeight, Centre centre) {

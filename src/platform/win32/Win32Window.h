@@ -9,8 +9,8 @@
 #include <vector>
 
 // What the library's windows share: fonts, the host held off while a modal window is up, an empty
-// dialog template whose controls are placed in pixels, and the placing itself. Layouts are pixels
-// at 96 DPI and are not scaled, as the forms were designed.
+// dialog template whose controls are placed in pixels, labels that fit their texts, and the placing
+// itself. Layouts are pixels at 96 DPI and are not scaled, as the forms were designed.
 namespace kx::win32 {
 
 struct FontDeleter {
@@ -75,8 +75,39 @@ struct Layout {
 // A child control at its pixel position with the given font; id 0 for labels.
 HWND AddControl(HWND parent, const char* windowClass, std::string_view text, DWORD style, Layout layout,
                 int id, HFONT font, DWORD exStyle = 0);
-// A label that fits its text, as a label that sizes itself does: its width follows the text.
-void FitLabelWidth(HWND label, int minimumWidth);
+// A label that fits its text, as a label that sizes itself does: its width follows the text, at
+// least minimumWidth and at most maximumWidth; a text wider than that wraps (a left-aligned
+// static control breaks at words), and the label is as high as the wrapped text needs in its
+// font, never lower than it was. Returns by how much it grew in height.
+int FitLabel(HWND label, int minimumWidth, int maximumWidth);
+// The room a label keeps from the right edge of its window, as the forms keep after a label.
+inline constexpr int kLabelRightMargin = 8;
+
+// Controls placed top to bottom from a pixel layout whose labels fit their texts: what a label
+// grew in height moves the controls below it (that start at or below its laid-out bottom) down
+// by as much, so the layout stays as designed but for the room the texts need.
+class FlowLayout {
+ public:
+  // The window's client width; labels keep kLabelRightMargin from its right edge.
+  FlowLayout(HWND window, int clientWidth) : window_(window), clientWidth_(clientWidth) {}
+
+  enum class Width { FitText, Fixed };
+  // A label: its text fits its width (FitText: the text's width, at least the laid-out one) or
+  // wraps in the laid-out width (Fixed). Labels are added before the controls below them.
+  HWND AddLabel(std::string_view text, Layout layout, HFONT font, Width width = Width::FitText);
+  HWND Add(const char* windowClass, std::string_view text, DWORD style, Layout layout, int id, HFONT font,
+           DWORD exStyle = 0);
+  // How far a control laid out at this top moves down.
+  int ShiftAt(int top) const;
+
+ private:
+  struct Moved {
+    int LaidOutBottom, By;
+  };
+  HWND window_;
+  int clientWidth_;
+  std::vector<Moved> labels_;
+};
 
 // Gives the window the client size of the layout and centres it on the primary screen, or on
 // the whole desktop across every monitor.
