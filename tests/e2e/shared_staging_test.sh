@@ -71,6 +71,7 @@ start_import() {
 # The document without its date.
 content() { grep -v '<I_Datum>' "$1"; }
 same_as_alone() {
+  grep -q '<K_ExtRef>' "$work/alone-$2/xml_temp/KORVALIX.XML" || fail "$2's document alone holds no customer"
   diff <(content "$work/alone-$2/xml_temp/KORVALIX.XML") <(content "$work/$1/xml_temp/KORVALIX.XML") >/dev/null
 }
 staged() { echo "select count(*) from $1;" | isql-fb -q -u SYSDBA -p fennoclax "$database" | awk 'NF { n = $1 } END { print n }'; }

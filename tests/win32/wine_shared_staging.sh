@@ -62,6 +62,8 @@ content "$work/xml_temp/KORVALIX.XML" >"$work/dll-alone.xml"
 linux_run linux-alone || true
 content "$work/linux/xml_temp/KORVALIX.XML" >"$work/linux-alone.xml"
 check "the Linux run alone" "" "$(cat "$work/linux-alone.err")"
+check "both documents alone hold customers (DLL, Linux)" "yes yes" \
+  "$(grep -q '<K_ExtRef>' "$work/dll-alone.xml" && echo yes) $(grep -q '<K_ExtRef>' "$work/linux-alone.xml" && echo yes)"
 
 # The three staging tables held from another attachment, as a run holds them.
 mkfifo "$work/hold"
