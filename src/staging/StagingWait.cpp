@@ -27,8 +27,9 @@ bool StagingWait::Pause() {
   if (context_.Clock.Now() >= deadline_) {
     throw Error(
         "Die Staging-Datenbank " + databaseName_ + " war " + std::to_string(seconds_) +
-        std::string(" Sekunden lang von einem anderen Import belegt; dieser Import wurde beendet, ohne "
-                    "sie zu verändern."_cp1252));
+        std::string(
+            " Sekunden lang von einem anderen Import oder Programm belegt; dieser Import wurde beendet, ohne "
+            "sie zu verändern."_cp1252));
   }
   context_.Clock.Sleep(kPauseMs);
   context_.Clock.PumpMessages();

@@ -171,6 +171,6 @@ while IFS='|' read -r case status line; do
 done <<EOF
 released|0|Import $work/ws-99999/KORVALIX/transaktionsdaten.csv
 ctrl-c|130|Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank
-time-out|1|Die Staging-Datenbank $database war 2 Sekunden lang von einem anderen Import belegt
+time-out|1|Die Staging-Datenbank $database war 2 Sekunden lang von einem anderen Import oder Programm belegt
 EOF
 echo "PASS"
