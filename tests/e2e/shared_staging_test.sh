@@ -2,8 +2,9 @@
 # Workstations that share one staging database through the Firebird server, each with its own
 # output folder and data directory: eight advisors' runs started together each write exactly the
 # document their run makes alone; a run killed in its load leaves the others and the next run
-# right; a run that finds the database held waits with its line and goes on, or ends on Ctrl+C or
-# at its time-out having touched nothing. Needs root and the running server (the fixture).
+# right; a run that finds the database held (through the server, or its file open in another
+# process's engine) waits with its line and goes on, or ends on Ctrl+C or at its time-out having
+# touched nothing. Needs root and the running server (the fixture).
 # Usage: shared_staging_test.sh BUILD_BIN_DIR SOURCE_DIR
 set -euo pipefail
 
@@ -17,8 +18,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kx-shared-staging-XXXXXX")
 chmod 711 "$work"  # the server, as its own user, reaches its folder inside
 # shellcheck source=../support/provider_simulator.sh
 . "$top/tests/support/provider_simulator.sh"
-holder=
-trap 'sim_stop; [ -z "$holder" ] || kill "$holder" 2>/dev/null; rm -rf "$work"' EXIT
+# shellcheck source=../support/staging_holder.sh
+. "$top/tests/support/staging_holder.sh"
+trap 'release_staging; sim_stop; rm -rf "$work"' EXIT
 
 fail() {
   echo "FAIL: $*" >&2
@@ -41,13 +43,18 @@ sim_start "$bin/kxprovider" "$provider" || fail "no simulator"
 install -d -o firebird -g firebird -m 2770 "$work/server"
 database="localhost:$work/server/KXDB.IDB"
 "$bin/kxdb" create "$database" >/dev/null
-# settings FILE TIMEOUT: the one settings text of every workstation.
+# The same database opened by the engine in the process (a path without a host).
+embedded=$work/embedded/KXDB.IDB
+mkdir "$work/embedded"
+"$bin/kxdb" create "$embedded" >/dev/null
+# settings FILE TIMEOUT [DATABASE]: the one settings text of every workstation.
 settings() {
   printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n"DownloadSrvUrl"="http://127.0.0.1:%s/modules/tavo/onlinedatatransfer.php"\r\n"ImportDB"="%s"\r\n"Timeout"="%s"\r\n' \
-    "$SIM_PORT" "$database" "$2" >"$1"
+    "$SIM_PORT" "${3:-$database}" "$2" >"$1"
 }
 settings "$work/settings.reg" 120
 settings "$work/short.reg" 2
+settings "$work/embedded.reg" 2 "$embedded"
 
 # run_import HOST LOGIN [kximport options]: that workstation's run of that advisor; output in
 # $work/HOST.out and .err. A workstation is its own output folder and data directory (maps only).
@@ -84,24 +91,6 @@ await_line() {
   done
   fail "no line '$2' in $1: $(cat "$1" "${1%.out}.err" 2>/dev/null)"
 }
-# Holds the three staging tables as a run does, from another attachment, until released.
-hold_database() {
-  mkfifo "$work/hold"
-  isql-fb -q -u SYSDBA -p fennoclax "$database" <"$work/hold" >"$work/holder.out" 2>&1 &
-  holder=$!
-  exec 4>"$work/hold"
-  echo "SET TRANSACTION WAIT RESERVING BESTAENDE, TRANSAKTIONEN, DBSTARTIDS FOR PROTECTED WRITE;" >&4
-  echo "select 'held' from rdb\$database;" >&4
-  await_line "$work/holder.out" held
-}
-release_database() {
-  echo "commit;" >&4
-  exec 4>&-
-  wait "$holder" || true
-  holder=
-  rm -f "$work/hold"
-}
-
 echo "== each advisor alone, one after another"
 start=$(date +%s.%N)
 for login in "${advisors[@]}"; do
@@ -149,21 +138,22 @@ rows=$(staged TRANSAKTIONEN)
 cp "$work/ws-99999/xml_temp/KORVALIX.XML" "$work/before.xml"
 # case: how the held database ends the wait | exit status | the line
 while IFS='|' read -r case status line; do
-  hold_database
-  if [ "$case" = time-out ]; then
-    start_import ws-99999 99999 --settings "$work/short.reg"
-  else
-    start_import ws-99999 99999
-  fi
+  case $case in
+    time-out) held=$database options=(--settings "$work/short.reg") ;;
+    embedded) held=$embedded options=(--settings "$work/embedded.reg" --embedded-server) ;;
+    *) held=$database options=() ;;
+  esac
+  hold_staging "$held" "$work" || fail "no holder"
+  start_import ws-99999 99999 "${options[@]}"
   run=$started
   await_line "$work/ws-99999.out" 'Die Staging-Datenbank wird gerade von einem anderen Import benutzt'
   [ "$case" != ctrl-c ] || kill -INT "$run"
-  [ "$case" != released ] || release_database
+  [ "$case" != released ] || release_staging
   got=0
   wait "$run" || got=$?
   [ "$got" -eq "$status" ] || fail "$case: exit $got, not $status: $(cat "$work/ws-99999.err")"
   grep -qF "$line" "$work/ws-99999.err" "$work/ws-99999.out" || fail "$case: no line '$line': $(cat "$work/ws-99999.err")"
-  [ -z "$holder" ] || release_database
+  release_staging
   if [ "$case" != released ]; then
     [ "$(staged TRANSAKTIONEN)" = "$rows" ] || fail "$case: the staging tables changed"
     cmp -s "$work/before.xml" "$work/ws-99999/xml_temp/KORVALIX.XML" || fail "$case: the document changed"
@@ -172,5 +162,6 @@ done <<EOF
 released|0|Import $work/ws-99999/KORVALIX/transaktionsdaten.csv
 ctrl-c|130|Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank
 time-out|1|Die Staging-Datenbank $database war 2 Sekunden lang von einem anderen Import oder Programm belegt
+embedded|1|Die Staging-Datenbank $embedded war 2 Sekunden lang von einem anderen Import oder Programm belegt
 EOF
 echo "PASS"

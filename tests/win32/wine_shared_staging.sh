@@ -17,11 +17,12 @@ source_dir=$6
 . "$(dirname "$0")/../support/provider_simulator.sh"
 # shellcheck source=wine_run_support.sh
 . "$(dirname "$0")/wine_run_support.sh"
+# shellcheck source=../support/staging_holder.sh
+. "$(dirname "$0")/../support/staging_holder.sh"
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxwineshared.XXXXXX")
-holder=
-trap 'sim_stop; [ -z "$holder" ] || kill "$holder" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'release_staging; sim_stop; rm -rf "$work"' EXIT
 trap 'exit 1' HUP INT TERM
 
 prepare_server_import "$linux_bin" "$source_dir" 8 "$runner" "$bridge"
@@ -65,15 +66,7 @@ check "the Linux run alone" "" "$(cat "$work/linux-alone.err")"
 check "both documents alone hold customers (DLL, Linux)" "yes yes" \
   "$(grep -q '<K_ExtRef>' "$work/dll-alone.xml" && echo yes) $(grep -q '<K_ExtRef>' "$work/linux-alone.xml" && echo yes)"
 
-# The three staging tables held from another attachment, as a run holds them.
-mkfifo "$work/hold"
-isql-fb -q -u SYSDBA -p fennoclax "$database" <"$work/hold" >"$work/holder.out" 2>&1 &
-holder=$!
-exec 4>"$work/hold"
-echo "SET TRANSACTION WAIT RESERVING BESTAENDE, TRANSAKTIONEN, DBSTARTIDS FOR PROTECTED WRITE;" >&4
-echo "select 'held' from rdb\$database;" >&4
-for _ in $(seq 100); do grep -q held "$work/holder.out" && break; sleep 0.1; done
-
+hold_staging "$database" "$work" || exit 1
 sim_reset
 dll_run dll-shared &
 dll=$!
@@ -85,10 +78,7 @@ for _ in $(seq 600); do
   sleep 0.1
 done
 sleep 1
-echo "commit;" >&4
-exec 4>&-
-wait "$holder" || true
-holder=
+release_staging
 wait "$dll" || true
 linux_status=0
 wait "$linux" || linux_status=$?
