@@ -9,6 +9,9 @@
 
 namespace kx {
 
+// The temporary file beside path that an AtomicFileStream writes until Commit.
+inline std::string TemporaryPathOf(std::string_view path) { return std::string(path) + ".kxtmp"; }
+
 // A file that appears under its name only when it is complete: the bytes go to a temporary file
 // beside it, and Commit() writes that file through to the disk, closes it and renames it over the
 // target, so that even a power loss leaves the earlier file or the complete new one. Without

@@ -114,6 +114,23 @@ sim_fault answer "Fehler%2060%20-%20Clear-Reimport%20erforderlich" 2
 KX_PIN=geheim expect 1 run_pin
 grep -q 'Ergebnis -36' "$work/err" && grep -q 'erneut einen Clear-Reimport' "$work/err" ||
   fail "a repeated clear re-import demand has no explanation: $(cat "$work/err")"
+
+echo "== on a terminal the bar shows the bytes of each transfer as they arrive"
+"$bin/kxgen" --out "$work/ctrlc/12345" --customers 100 >/dev/null
+sim_reset
+sim_fault slow-body 1.5 2
+KX_PIN=geheim timeout 60 script -qec "$bin/kximport --settings $work/ctrlc.reg --output-dir $work/ctrlc-host/xml_temp \
+  --login 12345 --embedded-server --no-message-boxes" /dev/null >"$work/pty" || fail "the run on a terminal failed"
+# Each drawing of the bar is one line; the counts of one transfer rise, the next transfer starts low.
+tr '\r' '\n' <"$work/pty" | sed -n 's/.*Daten abrufen \.\.\. \([0-9,]*\) \(kB\|MiB\)$/\1 \2/p' | tr , . | uniq |
+  awk '{ n = $2 == "MiB" ? $1 * 1024 : $1 } n < last { runs++ } { last = n; count[runs + 0]++ }
+       END { print runs + 1, count[0], count[1] }' >"$work/counts"
+read -r transfers first second <"$work/counts"
+[ "$transfers" -eq 2 ] && [ "$first" -ge 3 ] && [ "${second:-0}" -ge 3 ] ||
+  fail "no moving byte count in each of the two transfers ($transfers transfers, $first and $second counts)"
+tr '\r' '\n' <"$work/pty" | grep -q 'transaktionsdaten.csv' || fail "the run on a terminal did not reach the load"
+! "$bin/kximport" --settings "$work/ctrlc.reg" --output-dir "$work/ctrlc-host/xml_temp" --login 12345 \
+  --embedded-server --no-message-boxes --pin geheim | grep -q ' kB\| MiB' || fail "byte counts on a pipe"
 sim_stop
 
 echo "== the access-data dialog"

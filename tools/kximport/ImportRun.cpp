@@ -17,6 +17,7 @@
 #include "kximport/ImportDocument.h"
 #include "kximport/InstallationCheck.h"
 #include "kximport/ProgressDisplay.h"
+#include "kximport/ProviderTransfer.h"
 #include "kximport/RunInterrupt.h"
 #include "kximport/RunOutcome.h"
 #include "kximport/RunPreflight.h"
@@ -156,6 +157,7 @@ int RunImport(const RunArguments& args) {
   if (!Preflight(args, places.dataDir, CheckCommand(args))) return kExitFailed;
 
   gDisplay = std::make_unique<ProgressDisplay>(isatty(STDOUT_FILENO) != 0, args.verbose);
+  gDisplay->ShowTransfer([dataDir = places.dataDir] { return BytesInTransfer(dataDir); });
   // Before the library and the database client are loaded: their threads inherit the blocked
   // SIGINT.
   const KeptDocument earlier(args.outputDir + "/KORVALIX.XML");

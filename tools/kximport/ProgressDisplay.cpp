@@ -4,12 +4,15 @@
 
 #include "ImpApiKorvalix.h"
 #include "Language.h"
+#include "kximport/ProviderTransfer.h"
 
 namespace kximport {
 namespace {
 
 constexpr int kBarWidth = 30;
 constexpr std::size_t kLabelWidth = 60;
+constexpr auto kTransferInterval = std::chrono::milliseconds(100);
+constexpr int32_t kHandOff = 10;
 
 }  // namespace
 
@@ -30,6 +33,7 @@ void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text)
       details_.clear();
       if (value > 0) percent_ = value;
       label_ = text;
+      transferText_.clear();
       StartStage(text);
       if (terminal_) {
         Draw();
@@ -37,12 +41,16 @@ void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text)
         std::printf("[%3d%%] %s\n", percent_, text.c_str());
       }
       break;
-    case KX_PROGRESS_POSITION:
-      if (value != percent_) {
-        percent_ = value;
-        if (terminal_) Draw();
-      }
+    case KX_PROGRESS_POSITION: {
+      // The step to 10 hands the fetched files to the database step: opening the database (the
+      // engine's start, embedded) is a stage of its own, not the download's.
+      if (value == kHandOff && percent_ < kHandOff)
+        StartStage(kx::tools::Say("Staging-Datenbank öffnen", "Opening the staging database"));
+      const bool moved = value != percent_;
+      percent_ = value;
+      if (terminal_ && (UpdateTransfer() || moved)) Draw();
       break;
+    }
     case KX_PROGRESS_LOG: {
       if (!verbose_) break;
       ClearBar();
@@ -64,9 +72,22 @@ void ProgressDisplay::Show(int32_t kind, int32_t value, const std::string& text)
   std::fflush(stdout);
 }
 
+// True when the transfer's text changed.
+bool ProgressDisplay::UpdateTransfer() {
+  if (!transferBytes_) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - transferAsked_ < kTransferInterval) return false;
+  transferAsked_ = now;
+  const std::optional<int64_t> bytes = transferBytes_();
+  std::string text = bytes ? ByteText(*bytes) : std::string();
+  if (text == transferText_) return false;
+  transferText_ = std::move(text);
+  return true;
+}
+
 void ProgressDisplay::Draw() {
   const int filled = percent_ * kBarWidth / 100;
-  std::string label = label_;
+  std::string label = transferText_.empty() ? label_ : label_ + " " + transferText_;
   if (label.size() > kLabelWidth) label = "..." + label.substr(label.size() - kLabelWidth + 3);
   std::printf("\r\033[K[%s%s] %3d%%  %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
               std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), percent_,

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,11 @@ namespace kximport {
 class ProgressDisplay {
  public:
   ProgressDisplay(bool terminal, bool verbose) : terminal_(terminal), verbose_(verbose) {}
+
+  // On a terminal, the bar's label also shows how far a transfer has come: asked at most ten
+  // times a second while the library reports its reads, nothing when it says there is none.
+  using TransferBytes = std::function<std::optional<int64_t>()>;
+  void ShowTransfer(TransferBytes bytes) { transferBytes_ = std::move(bytes); }
 
   // One message from the library, its text already UTF-8.
   void Show(int32_t kind, int32_t value, const std::string& text);
@@ -36,12 +43,16 @@ class ProgressDisplay {
   void Draw();
   void ClearBar();
   void StartStage(const std::string& label);
+  bool UpdateTransfer();
 
   mutable std::mutex mutex_;  // Say() comes from the interrupt's thread
   bool terminal_;
   bool verbose_;
   int percent_ = 0;
   std::string label_;
+  TransferBytes transferBytes_;
+  std::string transferText_;  // shown after the label while a transfer runs
+  std::chrono::steady_clock::time_point transferAsked_;
   bool barShown_ = false;
   std::vector<Stage> stages_;
   std::vector<std::string> details_;

@@ -9,7 +9,7 @@ namespace kx {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultMode>, 12> kModeNames = {{
+constexpr std::array<std::pair<std::string_view, FaultMode>, 13> kModeNames = {{
     {"status", FaultMode::kStatus},
     {"answer", FaultMode::kAnswer},
     {"short-body", FaultMode::kShortBody},
@@ -19,6 +19,7 @@ constexpr std::array<std::pair<std::string_view, FaultMode>, 12> kModeNames = {{
     {"empty-body", FaultMode::kEmptyBody},
     {"stall", FaultMode::kStall},
     {"stall-body", FaultMode::kStallBody},
+    {"slow-body", FaultMode::kSlowBody},
     {"drop", FaultMode::kDrop},
     {"redirect-https", FaultMode::kRedirectHttps},
     {"redirect-http", FaultMode::kRedirectHttp},
@@ -83,6 +84,7 @@ Fault ParseFault(std::string_view mode, std::string_view value) {
       break;
     case FaultMode::kStall:
     case FaultMode::kStallBody:
+    case FaultMode::kSlowBody:
       fault.pause = ParsePause(mode, value);
       break;
     default:

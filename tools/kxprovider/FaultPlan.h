@@ -22,6 +22,7 @@ enum class FaultMode {
   kEmptyBody,      // 200 with Content-Length 0
   kStall,          // a pause before the answer
   kStallBody,      // headers and half the body, a pause, the rest
+  kSlowBody,       // the body in pieces spread evenly over the pause, as a slow line delivers it
   kDrop,           // chunked, the first N bytes, then the connection closed without the last chunk
   kRedirectHttps,  // 302 to the same target on the HTTPS listener
   kRedirectHttp,   // 302 to the same target on the HTTP listener
@@ -32,7 +33,7 @@ struct Fault {
   int status = 0;                      // kStatus
   std::string text;                    // kAnswer
   std::size_t bytes = 0;               // kShortBody, kLongBody, kDrop
-  std::chrono::milliseconds pause{0};  // kStall, kStallBody
+  std::chrono::milliseconds pause{0};  // kStall, kStallBody, kSlowBody
 };
 
 // A fault request that cannot be carried out: unknown mode, a value that does not fit it.

@@ -14,6 +14,7 @@ TEST(FaultPlan, ValuesAreReadPerMode) {
   EXPECT_EQ(ParseFault("drop", "0").bytes, 0u);
   EXPECT_EQ(ParseFault("stall", "2").pause, std::chrono::milliseconds(2000));
   EXPECT_EQ(ParseFault("stall-body", "0.25").pause, std::chrono::milliseconds(250));
+  EXPECT_EQ(ParseFault("slow-body", "3").pause, std::chrono::milliseconds(3000));
   EXPECT_EQ(ParseFault("redirect-http", "").mode, FaultMode::kRedirectHttp);
 }
 

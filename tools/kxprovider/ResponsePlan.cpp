@@ -9,6 +9,8 @@ namespace kx {
 namespace {
 
 constexpr std::size_t kMaxChunk = 16384;
+// A slow body comes in this many pieces.
+constexpr int kSlowPieces = 50;
 
 // Writes body bytes, framed as chunks when the plan is chunked. False when the client is gone.
 bool SendBody(httplib::DataSink& sink, bool chunked, std::string_view bytes) {
@@ -80,6 +82,9 @@ void ApplyFault(ResponsePlan& plan, const Fault& fault, const RedirectBases& bas
       plan.pauseAt = size / 2;
       plan.pause = fault.pause;
       break;
+    case FaultMode::kSlowBody:
+      plan.spread = fault.pause;
+      break;
     case FaultMode::kDrop:
       plan.contentLength.reset();
       plan.chunked = true;
@@ -110,9 +115,18 @@ void WriteResponse(httplib::Response& response, ResponsePlan plan, const StopSig
         const ResponsePlan& p = *shared;
         const std::string_view body = std::string_view(p.body).substr(0, p.sendBytes);
         const std::size_t pauseAt = p.pause.count() > 0 ? std::min(p.pauseAt, body.size()) : body.size();
-        if (!SendBody(sink, p.chunked, body.substr(0, pauseAt))) return false;
-        if (p.pause.count() > 0) stop.WaitFor(p.pause);
-        if (!SendBody(sink, p.chunked, body.substr(pauseAt))) return false;
+        if (p.spread.count() > 0) {
+          // kSlowPieces pieces, each after its share of the time.
+          const std::size_t piece = body.size() / kSlowPieces + 1;
+          for (std::size_t at = 0; at < body.size(); at += piece) {
+            if (!SendBody(sink, p.chunked, body.substr(at, piece))) return false;
+            stop.WaitFor(p.spread / kSlowPieces);
+          }
+        } else {
+          if (!SendBody(sink, p.chunked, body.substr(0, pauseAt))) return false;
+          if (p.pause.count() > 0) stop.WaitFor(p.pause);
+          if (!SendBody(sink, p.chunked, body.substr(pauseAt))) return false;
+        }
         if (p.chunked && !p.closeAfter && !sink.write("0\r\n\r\n", 5)) return false;
         sink.done();
         return !p.closeAfter;

@@ -29,6 +29,7 @@ struct ResponsePlan {
   std::chrono::milliseconds delay{0};        // before the status line
   std::size_t pauseAt = 0;                   // body offset of the pause
   std::chrono::milliseconds pause{0};        // inside the body
+  std::chrono::milliseconds spread{0};       // the whole body's pieces spread over this long
   bool closeAfter = false;                   // close the connection after the body (no last chunk)
 };
 
