@@ -185,7 +185,11 @@ class CurlRequest final : public HttpRequest {
       }
     }
     if (done_) return;
-    if (running > 0) curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr);
+    // Wait for the socket only while the caller has nothing to read: a transfer paused on a full
+    // queue leaves libcurl no socket to wait for, and the poll would sleep its whole time-out
+    // for every queue's worth of data.
+    if (running > 0 && Queued() == 0 && !paused_)
+      curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr);
     // A receive time-out like a socket's: no byte from the server for that long ends the transfer
     // (libcurl's low-speed limit averages over seconds and lets a stall after a burst pass).
     if (session_.timeoutSeconds > 0 &&
