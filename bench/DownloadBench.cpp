@@ -1,11 +1,7 @@
 // kx_bench_download: the two requests of a first import from the provider simulator over HTTPS on
 // loopback, through the library's DownloadUrl (the libcurl transport) and its whole
 // FetchProviderFile, against a plain libcurl transfer of the same URLs into a file in the same run.
-#include <curl/curl.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -13,12 +9,11 @@
 #include <thread>
 
 #include "BenchSupport.h"
+#include "DownloadFloor.h"
 #include "net/ImpApiINet_Download.h"
 #include "platform/posix/CurlTransport.h"
-#include "platform/posix/NettleDes.h"
 #include "provider/ImpApi_Korvalix.h"
 #include "provider/ImpApi_Korvalix_Fetch.h"
-#include "provider/ImpApi_Korvalix_Request.h"
 #include "util/Error.h"
 
 namespace kx::bench {
@@ -31,74 +26,6 @@ constexpr std::string_view kPurpose =
     "pause after each file, reported apart), and, as the floor, through a plain libcurl transfer of\n"
     "the same URLs into a file.\n"
     "Target: DownloadUrl <= 1.2 x the floor; the peak RSS of the download stays flat in the size.";
-
-constexpr const char* kLogin = "12345";
-constexpr const char* kPin = "4711";
-
-// The simulator as a child process on an ephemeral HTTPS port, stopped at the end.
-class SimulatorProcess {
- public:
-  SimulatorProcess(const std::filesystem::path& data, const std::filesystem::path& certs,
-                   const std::filesystem::path& portFile) {
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("cannot start the simulator");
-    if (pid_ == 0) {
-      // Its port lines go to the port file; the benchmark's output stays its own.
-      if (std::FILE* quiet = std::freopen("/dev/null", "w", stdout); quiet == nullptr) _exit(127);
-      execl(KX_SIMULATOR_PATH, KX_SIMULATOR_PATH, "--data", data.c_str(), "--https-port", "0", "--cert-dir",
-            certs.c_str(), "--port-file", portFile.c_str(), "--die-with-parent", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    for (int i = 0; i < 300 && port_ == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      std::ifstream lines(portFile);
-      int port = 0;
-      bool ready = false;
-      for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("https-port ")) port = std::atoi(line.c_str() + 11);
-        ready = ready || line == "ready";
-      }
-      if (ready) port_ = port;
-    }
-    if (port_ == 0) throw std::runtime_error("the simulator did not start");
-  }
-  ~SimulatorProcess() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  SimulatorProcess(const SimulatorProcess&) = delete;
-  SimulatorProcess& operator=(const SimulatorProcess&) = delete;
-
-  std::string Url() const {
-    return "https://127.0.0.1:" + std::to_string(port_) + "/modules/tavo/onlinedatatransfer.php";
-  }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
-
-// The two requests of a first import as the run sends them: the URL and the text before encoding.
-struct Request {
-  std::string url;
-  std::string plain;
-  std::string fileName;
-};
-
-std::vector<Request> FirstImportRequests(const std::string& serviceUrl) {
-  posix::NettleDes des;
-  std::vector<Request> requests;
-  const std::pair<std::string, const char*> texts[] = {
-      {HoldingsRequestText(kLogin, kPin), "bestandsdaten.csv"},
-      {TransactionsRequestText(kLogin, kPin, "0", "0", 1), "transaktionsdaten.csv"}};
-  for (const auto& [text, fileName] : texts) {
-    std::string encoded = text;
-    std::string plain;
-    if (EncodeRequest(des, encoded, plain) != 0) throw std::runtime_error("cannot encode a request");
-    requests.push_back({serviceUrl + "?params=" + encoded, plain, fileName});
-  }
-  return requests;
-}
 
 // A file written as the body arrives.
 class FileStream final : public OutputStream {
@@ -115,29 +42,6 @@ class FileStream final : public OutputStream {
   std::FILE* file_;
 };
 
-// The floor: libcurl's easy interface straight into a file, certificate checked as the library does.
-std::map<std::string, double> PlainLibcurl(const std::vector<Request>& requests,
-                                           const std::filesystem::path& out, const std::string& caFile) {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
-  double bytes = 0;
-  const Clock::time_point start = Clock::now();
-  for (const Request& request : requests) {
-    std::FILE* file = std::fopen((out / request.fileName).c_str(), "wb");
-    CURL* easy = curl_easy_init();
-    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_CAINFO, caFile.c_str());
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, file);
-    const CURLcode code = curl_easy_perform(easy);
-    curl_off_t size = 0;
-    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &size);
-    curl_easy_cleanup(easy);
-    std::fclose(file);
-    if (code != CURLE_OK) throw std::runtime_error(std::string("libcurl: ") + curl_easy_strerror(code));
-    bytes += static_cast<double>(size);
-  }
-  return {{"s", SecondsSince(start)}, {"bytes", bytes}};
-}
-
 std::map<std::string, double> ThroughDownloadUrl(const std::vector<Request>& requests,
                                                  const std::filesystem::path& out) {
   NoWindows ui;
@@ -148,7 +52,8 @@ std::map<std::string, double> ThroughDownloadUrl(const std::vector<Request>& req
   for (const Request& request : requests) {
     FileStream file(out / request.fileName);
     std::string status;
-    if (const int32_t result = downloader.DownloadUrl(request.url, "", 300, file, status, false, true); result != 0)
+    if (const int32_t result = downloader.DownloadUrl(request.url, "", 300, file, status, false, true);
+        result != 0)
       throw std::runtime_error("DownloadUrl returned " + std::to_string(result));
   }
   return {{"s", SecondsSince(start)}, {"messages", static_cast<double>(progress.positions)}};
@@ -200,7 +105,8 @@ struct Best {
 };
 
 int Run(const Options& options) {
-  std::printf("Download benchmark (%s data set), %s\n", options.large ? "large" : "small", MachineText().c_str());
+  std::printf("Download benchmark (%s data set), %s\n", options.large ? "large" : "small",
+              MachineText().c_str());
   const std::filesystem::path data = options.work / "provider";
   WriteProviderFiles(data / kLogin, options.large);
   std::ofstream(data / "accounts.txt") << kLogin << ";" << kPin << "\n";
@@ -211,23 +117,27 @@ int Run(const Options& options) {
   const std::vector<Request> requests = FirstImportRequests(simulator.Url());
   const std::filesystem::path out = options.work / "out";
   std::filesystem::create_directories(out);
-  const std::vector<std::filesystem::path> scratch = {out / "bestandsdaten.csv", out / "transaktionsdaten.csv"};
+  const std::vector<std::filesystem::path> scratch = {out / "bestandsdaten.csv",
+                                                      out / "transaktionsdaten.csv"};
   double bytes = 0;
 
   Best floor, download, fetch;
   double pause = 0;
   auto subject = [&](int rep) {
-    const PhaseResult d = RunInChild("DownloadUrl", [&] { return ThroughDownloadUrl(requests, out); }, scratch);
+    const PhaseResult d = RunInChild(
+        "DownloadUrl", [&] { return ThroughDownloadUrl(requests, out); }, scratch);
     download.Take(d, d["s"]);
-    const PhaseResult f =
-        RunInChild("FetchProviderFile", [&] { return ThroughFetchProviderFile(requests, out); }, scratch);
+    const PhaseResult f = RunInChild(
+        "FetchProviderFile", [&] { return ThroughFetchProviderFile(requests, out); }, scratch);
     fetch.Take(f, f["s"] - f["pause_s"]);
     pause = f["pause_s"];
-    std::printf("  run %d DownloadUrl %.2f s (%.0f progress messages), FetchProviderFile %.2f s + %.2f s pause\n",
-                rep + 1, d["s"], d["messages"], f["s"] - f["pause_s"], f["pause_s"]);
+    std::printf(
+        "  run %d DownloadUrl %.2f s (%.0f progress messages), FetchProviderFile %.2f s + %.2f s pause\n",
+        rep + 1, d["s"], d["messages"], f["s"] - f["pause_s"], f["pause_s"]);
   };
   auto plain = [&](int rep) {
-    const PhaseResult r = RunInChild("libcurl", [&] { return PlainLibcurl(requests, out, caFile); }, scratch);
+    const PhaseResult r = RunInChild(
+        "libcurl", [&] { return PlainLibcurl(requests, out, caFile); }, scratch);
     floor.Take(r, r["s"]);
     bytes = r["bytes"];
     std::printf("  run %d libcurl floor %.2f s\n", rep + 1, r["s"]);
@@ -243,8 +153,8 @@ int Run(const Options& options) {
   PrintRow("DownloadUrl", text);
   std::snprintf(text, sizeof text, "%.2f s + %.2f s of the two documented pauses", fetch.seconds, pause);
   PrintRow("FetchProviderFile", text);
-  std::snprintf(text, sizeof text, "DownloadUrl %.0f MiB, FetchProviderFile %.0f MiB, floor %.0f MiB", download.rss,
-                fetch.rss, floor.rss);
+  std::snprintf(text, sizeof text, "DownloadUrl %.0f MiB, FetchProviderFile %.0f MiB, floor %.0f MiB",
+                download.rss, fetch.rss, floor.rss);
   PrintRow("peak RSS", text);
   std::printf("RESULT download: DownloadUrl/libcurl floor time %s\n",
               Verdict(download.seconds / floor.seconds, 1.2, false).c_str());

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the three benchmarks one after the other and prints their ratios at the end.
+# Runs the four benchmarks one after the other and prints their ratios at the end.
 # Usage: bench/run-all.sh BUILD_DIR [--large] [--repeat N]
 # As root on a machine with the Firebird server installed, each benchmark also measures the path
 # through the server (--server); the server is started for it and stopped again if it was not
@@ -16,7 +16,7 @@ if [ "$(id -u)" = 0 ] && [ -x /usr/sbin/fbguard ]; then
   server=(--server)
 fi
 trap 'if [ ${#server[@]} -gt 0 ]; then bash "$here/../scripts/firebird-server.sh" stop; fi; rm -f "$log" "$log.firebird"' EXIT
-for bench in load document run; do
+for bench in download load document run; do
   "$build/bin/kx_bench_$bench" "$@" "${server[@]}" | tee -a "$log"
   echo
 done
