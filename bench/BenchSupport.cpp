@@ -64,7 +64,8 @@ class FileWriter final : public gen::Writer {
 
 [[noreturn]] void Usage(std::string_view program, std::string_view purpose, int status) {
   (status == 0 ? std::cout : std::cerr)
-      << "Usage: " << program << " [--large] [--repeat N] [--work DIR] [--keep] [--reuse] [--server]\n\n"
+      << "Usage: " << program
+      << " [--large] [--repeat N] [--work DIR] [--keep] [--reuse] [--server] [--shape S]\n\n"
       << purpose << "\n\n"
       << "  --large     100,000 holdings rows and 1,000,000 transactions (default: a tenth)\n"
       << "  --repeat N  measure each subject N times, interleaved with its floor; the best\n"
@@ -74,7 +75,11 @@ class FileWriter final : public gen::Writer {
       << "  --keep      leave the scratch directory in place\n"
       << "  --reuse     kx_bench_document: use the database a --keep run loaded in --work DIR again\n"
       << "  --server    also measure through the Firebird server on localhost (as root, with the\n"
-      << "              server started: scripts/firebird-server.sh start)\n";
+      << "              server started: scripts/firebird-server.sh start)\n"
+      << "  --shape S   kx_bench_document: measure one data shape, standard (4 holdings rows\n"
+      << "              per depot, 10 transactions each) or deep (a tenth of the\n"
+      << "              depots, 2 holdings rows each with 200 transactions);\n"
+      << "              default: both in turn\n";
   std::exit(status);
 }
 
@@ -95,6 +100,8 @@ std::string ProcValue(const char* file, std::string_view key) {
 
 }  // namespace
 
+std::string_view ShapeName(DataShape shape) { return shape == DataShape::Deep ? "deep" : "standard"; }
+
 Options ParseOptions(int argc, char** argv, std::string_view program, std::string_view purpose) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -112,6 +119,15 @@ Options ParseOptions(int argc, char** argv, std::string_view program, std::strin
       const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), options.repeat);
       if (ec != std::errc() || ptr != value.data() + value.size() || options.repeat < 1 ||
           options.repeat > 20) {
+        Usage(program, purpose, 2);
+      }
+    } else if (arg == "--shape" && i + 1 < argc) {
+      const std::string_view value = argv[++i];
+      if (value == ShapeName(DataShape::Standard)) {
+        options.shape = DataShape::Standard;
+      } else if (value == ShapeName(DataShape::Deep)) {
+        options.shape = DataShape::Deep;
+      } else {
         Usage(program, purpose, 2);
       }
     } else if (arg == "--work" && i + 1 < argc) {
@@ -163,20 +179,25 @@ void Interleave(int repeat, const std::function<void(int)>& subject, const std::
   }
 }
 
-gen::Sizes DataSizes(bool large) {
+gen::Sizes DataSizes(bool large, DataShape shape) {
   gen::Sizes sizes;
   sizes.customers = large ? 10000 : 1000;
   sizes.depotsPerCustomer = 2.5;
   sizes.positionsPerDepot = 4;
   sizes.transactionsPerPosition = 10;
   sizes.unassignedDepots = 0;
+  if (shape == DataShape::Deep) {  // as many transactions on a tenth of the depots
+    sizes.customers /= 10;
+    sizes.positionsPerDepot = 2;
+    sizes.transactionsPerPosition = 200;
+  }
   return sizes;
 }
 
-gen::Counts WriteProviderFiles(const std::filesystem::path& dir, bool large) {
+gen::Counts WriteProviderFiles(const std::filesystem::path& dir, bool large, DataShape shape) {
   std::filesystem::create_directories(dir);
   FileWriter writer(dir);
-  const gen::Counts counts = gen::Generate(DataSizes(large), 1, writer);
+  const gen::Counts counts = gen::Generate(DataSizes(large, shape), 1, writer);
   writer.Close();
   return counts;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ namespace kx::bench {
 
 // --- Command line and data set
 
+// How the data set's transactions are spread over depots and positions: the standard shape has 4
+// holdings rows per depot with 10 transactions each, the deep one as many transactions on a tenth
+// of the depots, 2 holdings rows per depot with 200 transactions each.
+enum class DataShape { Standard, Deep };
+std::string_view ShapeName(DataShape shape);
+
 struct Options {
   bool large = false;
   int repeat = 2;              // measurements of each subject; the best one is reported
@@ -30,9 +37,12 @@ struct Options {
   // The loaded database an earlier run left in work (--keep) is used again instead of loading anew.
   bool reuse = false;
   bool server = false;  // also through the Firebird server on localhost
+  // kx_bench_document measures this shape alone; without it, every shape in turn.
+  std::optional<DataShape> shape;
 };
 
-// --large, --repeat N, --work DIR, --keep, --reuse, --server. Prints usage and exits on a wrong command line.
+// --large, --repeat N, --work DIR, --keep, --reuse, --server, --shape S. Prints usage and exits on a wrong
+// command line.
 Options ParseOptions(int argc, char** argv, std::string_view program, std::string_view purpose);
 
 // A benchmark program's main: parses the options, runs, removes the scratch directory unless
@@ -47,11 +57,13 @@ int BenchMain(int argc, char** argv, std::string_view program, std::string_view 
 void Interleave(int repeat, const std::function<void(int)>& subject, const std::function<void(int)>& floor);
 
 // The data set: 10,000 customers (100,000 holdings rows, 1,000,000 transactions) with --large,
-// a tenth of that otherwise; seed 1.
-gen::Sizes DataSizes(bool large);
+// a tenth of that otherwise; seed 1. The deep shape: 1,000 customers (100 without --large), as
+// many transactions.
+gen::Sizes DataSizes(bool large, DataShape shape = DataShape::Standard);
 
 // Writes bestandsdaten.csv and transaktionsdaten.csv into dir and returns what they hold.
-gen::Counts WriteProviderFiles(const std::filesystem::path& dir, bool large);
+gen::Counts WriteProviderFiles(const std::filesystem::path& dir, bool large,
+                               DataShape shape = DataShape::Standard);
 
 // Copies the installation's column maps (BESTAND.txt, TRANSAKT.txt, DBSTARTIDS.txt) into dir.
 void CopyColumnMaps(const std::filesystem::path& dir);

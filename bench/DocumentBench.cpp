@@ -16,7 +16,8 @@ namespace {
 constexpr std::string_view kPurpose =
     "Loads the provider files once, then writes the import document (first import) and runs the\n"
     "floor (every staging row read once, the document's byte count written) in turn; with\n"
-    "--server the same again with the loaded database opened through the Firebird server.\n"
+    "--server the same again with the loaded database opened through the Firebird server. Both\n"
+    "data shapes in turn, each against its own floor.\n"
     "Targets: document time <= 1.5 x the floor embedded, <= 2 x the floor through the server.";
 
 std::map<std::string, double> MeasureDocument(const std::string& database, const std::filesystem::path& out) {
@@ -99,13 +100,17 @@ Comparison Compare(const Options& options, const std::string& database, double r
   return c;
 }
 
-int Run(const Options& options) {
-  const std::filesystem::path data = options.work / "data";
-  std::printf("Document benchmark (%s data set), %s\n", options.large ? "large" : "small",
-              MachineText().c_str());
-  const gen::Counts counts = WriteProviderFiles(data, options.large);
+// One data shape: its provider files loaded once, then the document against its floor, embedded
+// and, with --server, through the server.
+void MeasureShape(const Options& options, DataShape shape) {
+  const std::string_view name = ShapeName(shape);
+  const std::filesystem::path work = options.work / name;
+  const std::filesystem::path data = work / "data";
+  std::printf("Document benchmark (%s data set, %.*s shape), %s\n", options.large ? "large" : "small",
+              static_cast<int>(name.size()), name.data(), MachineText().c_str());
+  const gen::Counts counts = WriteProviderFiles(data, options.large, shape);
   CopyColumnMaps(data);
-  const std::string database = (options.work / "document.fdb").string();
+  const std::string database = (work / "document.fdb").string();
   const bool reuse = options.reuse && std::filesystem::exists(database);
   const PhaseResult load = reuse ? PhaseResult{} : RunInChild("load", [&] {
     CreateStagingDatabase(database);
@@ -118,18 +123,28 @@ int Run(const Options& options) {
               static_cast<unsigned long long>(counts.depots),
               static_cast<unsigned long long>(counts.positions));
 
-  const Comparison embedded = Compare(options, database, rows);
+  Options here = options;
+  here.work = work;
+  const Comparison embedded = Compare(here, database, rows);
   embedded.Print(options.repeat, rows);
-  std::printf("RESULT document: document/floor time %s\n",
-              Verdict(embedded.document / embedded.scan, 1.5, false).c_str());
+  std::printf("RESULT document (%.*s shape): document/floor time %s\n", static_cast<int>(name.size()),
+              name.data(), Verdict(embedded.document / embedded.scan, 1.5, false).c_str());
   if (options.server) {
-    const std::filesystem::path copy = ServerFolder(options) / "document.fdb";
+    const std::filesystem::path copy = ServerFolder(options) / (std::string(name) + ".fdb");
     CopyDatabaseForServer(database, copy);
     std::printf("Through the Firebird server on localhost:\n");
-    const Comparison server = Compare(options, ThroughServer(copy), rows);
+    const Comparison server = Compare(here, ThroughServer(copy), rows);
     server.Print(options.repeat, rows);
-    std::printf("RESULT document (server): document/floor time %s\n",
+    std::printf("RESULT document (server, %.*s shape): document/floor time %s\n",
+                static_cast<int>(name.size()), name.data(),
                 Verdict(server.document / server.scan, 2.0, false).c_str());
+    if (!options.keep) std::filesystem::remove(copy);
+  }
+}
+
+int Run(const Options& options) {
+  for (const DataShape shape : {DataShape::Standard, DataShape::Deep}) {
+    if (!options.shape || options.shape == shape) MeasureShape(options, shape);
   }
   return 0;
 }
