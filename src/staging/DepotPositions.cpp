@@ -77,7 +77,7 @@ const std::optional<std::string> kNull;
 
 void DepotPositions::AddTransaction(PositionColumns row) {
   undecided_ = undecided_ || Undecided(row);
-  transactions_.push_back(std::move(row));
+  transactions_.emplace(std::move(row.wkn), std::move(row.isin), std::move(row.accountType));
 }
 
 void DepotPositions::AddHolding(PositionColumns row) {
@@ -91,17 +91,17 @@ std::optional<std::vector<DepotPosition>> DepotPositions::For(std::string_view a
   std::vector<PositionRow> rows;
   // The transactions left-joined to the holdings of their ISIN and a matching account type (or a
   // NULL one on either side), kept where the transaction's type is the depot's or one side is NULL.
-  for (const PositionColumns& t : transactions_) {
+  for (const auto& [wkn, isin, accountType] : transactions_) {
     bool joined = false;
     for (const PositionColumns& h : holdings_) {
-      if (!EqualText(t.isin, h.isin)) continue;
-      if (t.accountType && h.accountType && !EqualText(t.accountType, h.accountType)) continue;
+      if (!EqualText(isin, h.isin)) continue;
+      if (accountType && h.accountType && !EqualText(accountType, h.accountType)) continue;
       joined = true;
-      if (EqualText(t.accountType, type) || !t.accountType || !h.accountType) {
-        rows.push_back({&t.wkn, &t.isin, &h.name, h.shares, h.hasTransactions});
+      if (EqualText(accountType, type) || !accountType || !h.accountType) {
+        rows.push_back({&wkn, &isin, &h.name, h.shares, h.hasTransactions});
       }
     }
-    if (!joined) rows.push_back({&t.wkn, &t.isin, &kNull, std::nullopt, std::nullopt});
+    if (!joined) rows.push_back({&wkn, &isin, &kNull, std::nullopt, std::nullopt});
   }
   // The holdings marked as having no transactions, of the depot's account type or none.
   for (const PositionColumns& h : holdings_) {

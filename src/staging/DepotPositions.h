@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "staging/DocumentRows.h"
@@ -30,13 +32,19 @@ struct PositionColumns {
 // NaN), the depot is left to the query.
 class DepotPositions {
  public:
+  // A transaction's WKN, ISIN and account type; its other columns are not read.
   void AddTransaction(PositionColumns row);
   void AddHolding(PositionColumns row);
   // The positions for the account type the depot is asked with, or nothing when the query must say.
   std::optional<std::vector<DepotPosition>> For(std::string_view accountType) const;
 
  private:
-  std::vector<PositionColumns> transactions_;
+  // The positions depend on a transaction through its WKN, ISIN and account type alone, and
+  // transactions alike in all three give the same rows, which the query's distinct removes. Kept
+  // once each, a position with hundreds of transactions costs no more to work out than one.
+  using TransactionColumns =
+      std::tuple<std::optional<std::string>, std::optional<std::string>, std::optional<std::string>>;
+  std::set<TransactionColumns> transactions_;
   std::vector<PositionColumns> holdings_;
   bool undecided_ = false;
 };
