@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/FileSystem.h"
+#include "staging/ColumnMap.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 #include "util/LineReader.h"
@@ -95,31 +96,16 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
   if (!std::filesystem::exists(FileName)) throw Error("File " + FileName + " does not exist");
   // A blank line is a line like any other: it names no column and fails the check below, rather
   // than move the entries after it (the row filter reads the sixth by its place).
-  std::vector<std::pair<std::string, std::string>> lines;
-  for (const std::string& line : Map) {
-    const std::size_t equals = line.find('=');
-    lines.emplace_back(line.substr(0, equals),
-                       equals == std::string::npos ? std::string() : line.substr(equals + 1));
+  const std::vector<ColumnMapEntry> map = ReadColumnMap(Map, target_.Fields());
+  if (map.empty()) throw Error("Map is empty");
+  for (const ColumnMapEntry& e : map) {
+    if (!e.field)
+      throw Error("Column " + e.name + " is defined in the MAP is not found in the import destination");
   }
-  if (lines.empty()) throw Error("Map is empty");
-
-  const std::vector<ImportField>& fields = target_.Fields();
   std::vector<MapEntry> entries;
-  for (const auto& [name, position] : lines) {
-    std::size_t index = 0;
-    while (index < fields.size() && !EqualsIgnoreCase1252(fields[index].Name, name)) ++index;
-    if (index == fields.size()) {
-      throw Error("Column " + name + " is defined in the MAP is not found in the import destination");
-    }
-    const bool repeated =
-        std::any_of(entries.begin(), entries.end(), [index](const MapEntry& e) { return e.field == index; });
-    entries.push_back({index, 0, repeated});
-  }
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::optional<int64_t> position =
-        WholeNumberOf<int64_t>(TrimControl(lines[i].second), PlusSign::Allowed);
-    if (!position) throw Error("Missing definition of map");
-    entries[i].position = *position > 0 ? static_cast<std::size_t>(*position) : 0;
+  for (const ColumnMapEntry& e : map) {
+    if (!e.position) throw Error("Missing definition of map");
+    entries.push_back({*e.field, e.Column(), e.repeated});
   }
   return entries;
 }

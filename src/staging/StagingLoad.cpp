@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "staging/ColumnMap.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/InsertQueue.h"
 #include "staging/StagingSql.h"
@@ -44,9 +45,9 @@ void StagingLoad::Run(const std::string& dataDir) {
   csvimpDBstartids.ImportRecCount = 1;
 
   // All maps are read before the first load, so a missing one fails before any row is loaded.
-  csvimpBestand.Map = ReadMap(dataDir + "BESTAND.txt");
-  csvimpTransakt.Map = ReadMap(dataDir + "TRANSAKT.txt");
-  csvimpDBstartids.Map = ReadMap(dataDir + "DBSTARTIDS.txt");
+  csvimpBestand.Map = ReadMap(dataDir + std::string(kHoldingsMap));
+  csvimpTransakt.Map = ReadMap(dataDir + std::string(kTransactionsMap));
+  csvimpDBstartids.Map = ReadMap(dataDir + std::string(kStartIdsMap));
 
   csvimpBestand.OnImportRecord = [this, &csvimpBestand] { ReportRecord(csvimpBestand, 10); };
   csvimpTransakt.OnImportRecord = [this, &csvimpTransakt] { ReportRecord(csvimpTransakt, 40); };

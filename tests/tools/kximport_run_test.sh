@@ -122,6 +122,14 @@ got=0
 [ "$got" -eq 1 ] && grep -q 'BESTAND.txt' "$work/err" && grep -q 'nichts heruntergeladen' "$work/err" ||
   fail "missing maps: exit $got"
 [ -z "$(sim_log)" ] && [ ! -e "$work/nomaps/KORVALIX/bestandsdaten.csv" ] || fail "missing maps: the provider was asked"
+# A map line the load would refuse (a blank before the column's name) stops the run as early.
+cp "$data"/*.txt "$work/nomaps/KORVALIX/"
+sed -i '1s/^/ /' "$work/nomaps/KORVALIX/BESTAND.txt"
+got=0
+"$bin/kximport" --settings "$work/sim.reg" --output-dir "$work/nomaps/xml_temp" --login 12345 --pin geheim \
+  --embedded-server --no-message-boxes >"$work/out" 2>"$work/err" || got=$?
+[ "$got" -eq 1 ] && grep -q 'BESTAND.txt, Zeile 1: Spalte " VERBERNR"' "$work/err" && [ -z "$(sim_log)" ] ||
+  fail "a map line the load refuses: exit $got, $(cat "$work/err")"
 
 echo "== what the load dropped: one refused record, texts cut; --strict"
 "$bin/kxgen" --out "$work/provider/12345" --customers 5 --seed 3 --duplicate-traid --overlong >/dev/null

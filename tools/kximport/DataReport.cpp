@@ -12,6 +12,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SystemClock.h"
+#include "staging/ColumnMap.h"
 #include "staging/CsvImport.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "util/Cp1252.h"
@@ -23,7 +24,8 @@ namespace {
 
 using Kind = DataFinding::Kind;
 
-// The map's entries as the importer reads them: the field each names and its place in a record.
+// The map's entries as the importer reads them: the field each names (fields.size() when none) and
+// its place in a record.
 struct Entry {
   std::size_t field;
   std::size_t position;
@@ -32,23 +34,8 @@ struct Entry {
 
 std::vector<Entry> EntriesOf(const ProviderFileSpec& spec) {
   std::vector<Entry> entries;
-  for (const std::string& line : spec.map) {
-    const std::size_t equals = line.find('=');
-    const std::string name = line.substr(0, equals);
-    std::size_t field = 0;
-    while (field < spec.fields.size() && !kx::EqualsIgnoreCase1252(spec.fields[field].Name, name)) ++field;
-    const std::optional<int64_t> position =
-        equals == std::string::npos
-            ? std::nullopt
-            : kx::WholeNumberOf<int64_t>(kx::TrimControl(std::string_view(line).substr(equals + 1)),
-                                         kx::PlusSign::Allowed);
-    entries.push_back({field, position && *position > 0 ? static_cast<std::size_t>(*position) : 0, true});
-  }
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    for (std::size_t j = i + 1; j < entries.size(); ++j) {
-      if (entries[j].field == entries[i].field) entries[i].last = false;
-    }
-  }
+  for (const kx::ColumnMapEntry& e : kx::ReadColumnMap(spec.map, spec.fields))
+    entries.push_back({e.field.value_or(spec.fields.size()), e.Column(), e.last});
   return entries;
 }
 
@@ -204,9 +191,9 @@ ProviderFileReport AnalyzeProviderFile(const ProviderFileSpec& spec, const kx::F
       ++report.leftOut;
       report.findings.push_back({Kind::LeftOut,
                                  importer.CurrentLine(),
-                                 row.size() >= 6 ? row[5].first : "",
+                                 row.size() > kx::kTypeCodeEntry ? row[kx::kTypeCodeEntry].first : "",
                                  6,
-                                 row.size() >= 6 ? row[5].second : "",
+                                 row.size() > kx::kTypeCodeEntry ? row[kx::kTypeCodeEntry].second : "",
                                  {}});
     }
   };

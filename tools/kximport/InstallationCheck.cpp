@@ -26,6 +26,7 @@
 #include "provider/ImpApi_Korvalix_Request.h"
 #include "provider/ImpApi_Korvalix_Run.h"
 #include "provider/ImpApi_Korvalix_Settings.h"
+#include "staging/ColumnMap.h"
 #include "staging/ImpApiIBSrv.h"
 #include "staging/ImpApi_Korvalix_XMLgen.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
@@ -279,9 +280,9 @@ struct MapFile {
   const std::string& (*insert)();
 };
 constexpr std::array<MapFile, 3> kMaps = {
-    MapFile{"BESTAND.txt", kx::staging_columns::kBestaende, &kx::staging_sql::InsertBestand},
-    MapFile{"TRANSAKT.txt", kx::staging_columns::kTransaktionen, &kx::staging_sql::InsertTransakt},
-    MapFile{"DBSTARTIDS.txt", kx::staging_columns::kDbStartIds, &kx::staging_sql::InsertDBstartids}};
+    MapFile{kx::kHoldingsMap, kx::staging_columns::kBestaende, &kx::staging_sql::InsertBestand},
+    MapFile{kx::kTransactionsMap, kx::staging_columns::kTransaktionen, &kx::staging_sql::InsertTransakt},
+    MapFile{kx::kStartIdsMap, kx::staging_columns::kDbStartIds, &kx::staging_sql::InsertDBstartids}};
 
 void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
   const std::string path = dataDir + std::string(map.file);
@@ -293,37 +294,32 @@ void CheckMap(const std::string& dataDir, const MapFile& map, CheckReport& r) {
            r.Say("Die Datei aus dem Installationsordner kopieren.", "Copy the file from the installation."));
     return;
   }
-  const std::span<const std::string_view> columns = map.columns;
+  const std::vector<kx::ColumnMapEntry> entries = kx::ReadColumnMap(lines, kx::FieldsNamed(map.columns));
   bool good = !lines.empty();
   if (lines.empty()) {
     r.Fail(path + r.Say(": leer", ": empty"),
            r.Say("Die Datei aus dem Installationsordner kopieren.", "Copy the file from the installation."));
   }
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    const std::size_t equals = line.find('=');
-    const std::string name = line.substr(0, equals);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string& name = entries[i].name;
     const std::string where = path + r.Say(", Zeile ", ", line ") + std::to_string(i + 1);
-    const bool known = std::any_of(columns.begin(), columns.end(),
-                                   [&name](std::string_view c) { return kx::EqualsIgnoreCase1252(c, name); });
-    if (!known) {
+    if (!entries[i].field) {
       r.Fail(
           where + r.Say(": Spalte \"" + Utf8(name) + "\" gibt es in der Staging-Datenbank nicht",
                         ": column \"" + Utf8(name) + "\" is not in the staging database"),
           r.Say("Schreibweise prüfen oder die Zeile entfernen.", "Check the spelling or remove the line."));
       good = false;
-    } else if (equals == std::string::npos ||
-               !kx::WholeNumberOf<int64_t>(kx::TrimControl(std::string_view(line).substr(equals + 1)),
-                                           kx::PlusSign::Allowed)) {
+    } else if (!entries[i].position) {
       r.Fail(where + r.Say(": keine Position nach \"=\"", ": no position after \"=\""),
              r.Say("NAME=Nummer der Spalte in der Datei des Anbieters schreiben.",
                    "Write NAME=number of the column in the provider's file."));
       good = false;
     }
   }
-  if (map.file == "TRANSAKT.txt" && lines.size() >= 6 && !lines[5].starts_with("TRATYPKZ=")) {
+  if (map.file == kx::kTransactionsMap && entries.size() > kx::kTypeCodeEntry &&
+      !kx::EqualsIgnoreCase1252(entries[kx::kTypeCodeEntry].name, kx::kTypeCodeColumn)) {
     r.Fail(
-        path + r.Say(", Zeile 6: ", ", line 6: ") + Utf8(lines[5]) +
+        path + r.Say(", Zeile 6: ", ", line 6: ") + Utf8(lines[kx::kTypeCodeEntry]) +
             r.Say(" statt der Art der Transaktion (TRATYPKZ)", " instead of the transaction type (TRATYPKZ)"),
         r.Say("TRATYPKZ muss der sechste Eintrag sein: der Filter der Transaktionen liest ihn dort; sonst "
               "fehlen Transaktionen ohne Meldung.",
@@ -528,7 +524,7 @@ std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
   for (const auto& [file, transactions] : files) {
     ProviderFileSpec spec;
     spec.path = dataDir + std::string(file);
-    spec.map = kx::ReadMap(dataDir + (transactions ? "TRANSAKT.txt" : "BESTAND.txt"));
+    spec.map = kx::ReadMap(dataDir + std::string(transactions ? kx::kTransactionsMap : kx::kHoldingsMap));
     // The fields as the load's inserter sees them; nothing is inserted.
     const kx::TableInserter inserter(
         transaction, transactions ? kx::staging_sql::InsertTransakt() : kx::staging_sql::InsertBestand());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Language.h"
+#include "staging/ColumnMap.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "staging/StagingColumns.h"
 #include "util/Cp1252.h"
@@ -30,15 +31,10 @@ struct MapOfTable {
   std::string_view file;
   std::span<const std::string_view> columns;  // the staging columns the load fills
 };
-const std::array<MapOfTable, 3> kMaps = {MapOfTable{"BESTAND.txt", kx::staging_columns::kBestaende},
-                                         MapOfTable{"TRANSAKT.txt", kx::staging_columns::kTransaktionen},
-                                         MapOfTable{"DBSTARTIDS.txt", kx::staging_columns::kDbStartIds}};
-
-bool NamesColumn(std::span<const std::string_view> columns, std::string_view name) {
-  return std::any_of(columns.begin(), columns.end(), [&](std::string_view column) {
-    return !name.empty() && kx::EqualsIgnoreCase1252(column, kx::TrimControl(name));
-  });
-}
+const std::array<MapOfTable, 3> kMaps = {
+    MapOfTable{kx::kHoldingsMap, kx::staging_columns::kBestaende},
+    MapOfTable{kx::kTransactionsMap, kx::staging_columns::kTransaktionen},
+    MapOfTable{kx::kStartIdsMap, kx::staging_columns::kDbStartIds}};
 
 std::string MapFault(const std::string& path, std::span<const std::string_view> columns) {
   std::vector<std::string> lines;
@@ -50,21 +46,17 @@ std::string MapFault(const std::string& path, std::span<const std::string_view> 
   }
   if (lines.empty())
     return Say("Spaltenzuordnung " + path + " ist leer.", "Column map " + path + " is empty.");
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view line = lines[i];
-    const std::size_t equals = line.find('=');
+  const std::vector<kx::ColumnMapEntry> entries = kx::ReadColumnMap(lines, kx::FieldsNamed(columns));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::string where = path + Say(", Zeile ", ", line ") + std::to_string(i + 1) + ": ";
-    if (!NamesColumn(columns, line.substr(0, equals))) {
-      const std::string column = kx::Cp1252ToUtf8(line.substr(0, equals));
+    if (!entries[i].field) {
+      const std::string column = kx::Cp1252ToUtf8(entries[i].name);
       return where +
              Say("Spalte \"" + column + "\" gibt es in der Staging-Datenbank nicht",
                  "the staging database has no column \"" + column + "\"") +
-             (line.empty() ? Say(" (Leerzeile).", " (empty line).") : ".");
+             (lines[i].empty() ? Say(" (Leerzeile).", " (empty line).") : ".");
     }
-    if (equals == std::string_view::npos ||
-        !kx::WholeNumberOf<int64_t>(kx::TrimControl(line.substr(equals + 1)), kx::PlusSign::Allowed)) {
-      return where + Say("keine Position nach \"=\".", "no position after \"=\".");
-    }
+    if (!entries[i].position) return where + Say("keine Position nach \"=\".", "no position after \"=\".");
   }
   return {};
 }
