@@ -11,7 +11,8 @@
 # time_total), so Wine's start-up counts for neither. Prints every download, then one RESULT line
 # per DLL width: the best of the two runs of each file, summed over both files, and the same
 # after the head of the answer (the simulator's time to its first byte is in both totals).
-set -euo pipefail
+set -Eeuo pipefail
+trap 'echo "wine-download: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 usage="usage: wine-download.sh BUILD_ROOT [--large]"
 build=$(realpath "${1:?$usage}")
 customers=1000
