@@ -55,8 +55,13 @@ test-asan: asan
 test-linux: linux
 	ctest --test-dir $(BUILD)/linux --output-on-failure -j $(JOBS) --timeout 600
 
+# The 32-bit set runs natively where the kernel starts 32-bit programs, else inside an emulated
+# x86-64 guest (scripts/win32-guest.sh); scripts/guest/which-way.sh says which and why, and
+# KX_WIN32_GUEST=1 or 0 chooses the guest or the native way whatever the kernel.
 test-win32: win32
-	ctest --test-dir $(BUILD)/win32 --output-on-failure --timeout 600
+	@way=$$(bash scripts/guest/which-way.sh); echo "test-win32: the 32-bit set runs $$way"; \
+	if [ "$${way%% *}" = guest ]; then bash scripts/win32-guest.sh $(BUILD); \
+	else ctest --test-dir $(BUILD)/win32 --output-on-failure --timeout 600; fi
 
 test-win64: win64
 	ctest --test-dir $(BUILD)/win64 --output-on-failure --timeout 600

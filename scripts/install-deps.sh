@@ -52,17 +52,8 @@ windows=(
 )
 windows_i386=(wine32:i386 libwine-dev:i386 gcc-multilib g++-multilib libfbclient2:i386)
 
-# Whether the kernel starts a 32-bit x86 program: a minimal static i386 ELF that exits with 42.
-runs_i386() {
-  local probe
-  probe=$(mktemp)
-  printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
-  chmod +x "$probe"
-  local status=0
-  "$probe" 2>/dev/null || status=$?
-  rm -f "$probe"
-  [ "$status" -eq 42 ]
-}
+# shellcheck source=guest/runs-i386.sh
+. "$(dirname "$0")/guest/runs-i386.sh"  # runs_i386
 
 missing() {
   local out=()
@@ -168,7 +159,14 @@ if [ "$what" = win32 ]; then
     packages+=("${windows_i386[@]}")
     echo "install-deps: this kernel starts 32-bit programs: 32-bit Wine and the i386 database client too" >&2
   else
-    echo "install-deps: this kernel starts no 32-bit program: the Windows tests run on the 64-bit DLL only" >&2
+    echo "install-deps: this kernel starts no 32-bit program: 32-bit Wine is not installed here" >&2
+  fi
+  # Where the 32-bit Wine tests run inside the emulated guest, its emulator and the tool that
+  # builds its tree from Debian's packages (the guest's own packages go into its tree).
+  way=$(bash "$(dirname "$0")/guest/which-way.sh")
+  if [ "${way%% *}" = guest ]; then
+    packages+=(qemu-system-x86 debootstrap e2fsprogs)
+    echo "install-deps: the 32-bit Wine tests run in the guest, $way: QEMU, debootstrap and mkfs.ext4 too" >&2
   fi
 fi
 
