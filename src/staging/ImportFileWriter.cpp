@@ -29,7 +29,7 @@ ImportFileWriter::ImportFileWriter(DocumentHeader header, DocumentRows& rows, Pr
       formats_(regional.Formats()) {}
 
 int32_t ImportFileWriter::Write(const std::string& outputDir) {
-  const std::string path = outputDir + kPathDelimiter + "KORVALIX.XML";
+  const std::string path = outputDir + kPathDelimiter + std::string(kImportFile);
   progress_.Send(KX_PROGRESS_STATUS, 70, "Erstelle XML-Datei: " + path);
   clock_.PumpMessages();
 

@@ -15,4 +15,7 @@ inline constexpr std::string_view kSettingsKey = "Software\\Velqora\\TAVO\\Impor
 inline constexpr std::string_view kHoldingsFile = "bestandsdaten.csv";
 inline constexpr std::string_view kTransactionsFile = "transaktionsdaten.csv";
 
+// The import document the run writes into the host's output directory.
+inline constexpr std::string_view kImportFile = "KORVALIX.XML";
+
 }  // namespace kx

@@ -22,7 +22,9 @@
 #include "kximport/RunOutcome.h"
 #include "kximport/RunPreflight.h"
 #include "kximport/RunSummary.h"
+#include "platform/AtomicFile.h"
 #include "util/Cp1252.h"
+#include "util/ProviderIdentity.h"
 #include "util/ResultCodes.h"
 
 namespace kximport {
@@ -34,6 +36,11 @@ using kx::tools::Say;
 // through these while ExportXML runs.
 std::unique_ptr<ProgressDisplay> gDisplay;
 RunInterrupt* gInterrupt = nullptr;
+
+// Where the run writes its document.
+std::string DocumentPath(const RunArguments& args) {
+  return args.outputDir + "/" + std::string(kx::kImportFile);
+}
 
 // The option text: file lines, then the command line's, then the start ids of a previous
 // document. The library takes the first line of a key, so earlier lines win.
@@ -87,10 +94,10 @@ void Abandon(const RunArguments& args, const std::string& dataDir, const KeptDoc
              RunStage stage) {
   if (stage != RunStage::After) earlier.Restore();
   gDisplay->Say(RunInterrupt::Line(stage));
-  for (const char* file : {"bestandsdaten.csv", "transaktionsdaten.csv"}) {
-    unlink((dataDir + file + ".kxtmp").c_str());
+  for (const std::string_view file : {kx::kHoldingsFile, kx::kTransactionsFile}) {
+    unlink(kx::TemporaryPathOf(dataDir + std::string(file)).c_str());
   }
-  unlink((args.outputDir + "/KORVALIX.XML.kxtmp").c_str());
+  unlink(kx::TemporaryPathOf(DocumentPath(args)).c_str());
   _exit(kExitInterrupted);
 }
 
@@ -121,7 +128,7 @@ int AfterImport(const RunArguments& args, const RunPlaces& places) {
   }
   if (args.summary) {
     try {
-      PrintSummary(args.outputDir + "/KORVALIX.XML", gDisplay->Stages(), std::cout);
+      PrintSummary(DocumentPath(args), gDisplay->Stages(), std::cout);
     } catch (const std::exception& e) {
       std::cerr << "kximport: " << Say("keine Zusammenfassung: ", "no summary: ") << e.what() << "\n";
     }
@@ -160,7 +167,7 @@ int RunImport(const RunArguments& args) {
   gDisplay->ShowTransfer([dataDir = places.dataDir] { return BytesInTransfer(dataDir); });
   // Before the library and the database client are loaded: their threads inherit the blocked
   // SIGINT.
-  const KeptDocument earlier(args.outputDir + "/KORVALIX.XML");
+  const KeptDocument earlier(DocumentPath(args));
   RunInterrupt interrupt([&](RunStage stage) { Abandon(args, places.dataDir, earlier, stage); });
   const HostLibrary lib(args.library);
   if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
