@@ -61,8 +61,8 @@ Optionen:
   --help                   dieser Text
   --version                die Version
 
-Ist die Standardausgabe ein Terminal, wird ein Fortschrittsbalken gezeichnet, sonst schlichte
-Zeilen. Fehlerzeilen und die abschließende Meldung gehen auf die Standardfehlerausgabe. Texte
+Ist die Standardausgabe ein Terminal, wird ein Fortschrittsbalken gezeichnet (während einer
+Übertragung mit den schon empfangenen Bytes der Datei), sonst schlichte Zeilen. Fehlerzeilen und die abschließende Meldung gehen auf die Standardfehlerausgabe. Texte
 werden hier zwischen dem UTF-8 des Terminals und dem Windows-1252 der Bibliothek umgewandelt.
 
 Ohne --pin-file und --pin kommt die PIN aus der Umgebungsvariablen KX_PIN, ohne diese fragt die
@@ -104,7 +104,8 @@ Options:
   --help                   this text
   --version                the version
 
-A progress bar is drawn when standard output is a terminal, plain lines otherwise. Error lines
+A progress bar is drawn when standard output is a terminal (during a transfer with the bytes of
+the file received so far), plain lines otherwise. Error lines
 and the final message go to standard error. Texts are converted between the terminal's UTF-8
 and the library's Windows-1252 here.
 
