@@ -60,6 +60,10 @@ void PrintSubject(std::string_view label, double seconds, double rows, double by
 struct Comparison {
   double document = 1e30;
   double scan = 1e30;
+  // User and system time of the measuring process, all its threads (the document reads ahead on
+  // two more); through the server, the server's own time is not in it.
+  double documentCpu = 1e30;
+  double scanCpu = 1e30;
   double documentRss = 0;
   double scanRss = 0;
   int64_t bytes = 0;
@@ -69,6 +73,8 @@ struct Comparison {
     PrintSubject("floor (scan + write)", scan, rows, static_cast<double>(bytes));
     PrintSubject("document", document, rows, static_cast<double>(bytes));
     char text[96];
+    std::snprintf(text, sizeof text, "%.2f s / %.2f s = %.2f", documentCpu, scanCpu, documentCpu / scanCpu);
+    PrintRow("CPU time, document / floor", text);
     std::snprintf(text, sizeof text, "%.0f MiB (floor process %.0f MiB)", documentRss, scanRss);
     PrintRow("peak RSS, document", text);
   }
@@ -81,6 +87,7 @@ Comparison Compare(const Options& options, const std::string& database, double r
         RunInChild("document", [&] { return MeasureDocument(database, options.work / "out"); },
                    {options.work / "out" / "KORVALIX.XML"});
     c.document = std::min(c.document, r["document_s"]);
+    c.documentCpu = std::min(c.documentCpu, r.cpuSeconds);
     c.documentRss = std::max(c.documentRss, r.peakRssMiB);
     c.bytes = static_cast<int64_t>(r["bytes"]);
     std::printf("  run %d document %.2f s (CPU %.2f s), %.1f MiB, RSS %.0f MiB\n", rep + 1, r["document_s"],
@@ -92,6 +99,7 @@ Comparison Compare(const Options& options, const std::string& database, double r
                    {options.work / "scan.txt"});
     if (r["rows"] != rows) throw std::runtime_error("the scan read another number of rows than were loaded");
     c.scan = std::min(c.scan, r["scan_s"]);
+    c.scanCpu = std::min(c.scanCpu, r.cpuSeconds);
     c.scanRss = std::max(c.scanRss, r.peakRssMiB);
     std::printf("  run %d floor    %.2f s (CPU %.2f s), RSS %.0f MiB\n", rep + 1, r["scan_s"], r.cpuSeconds,
                 r.peakRssMiB);
