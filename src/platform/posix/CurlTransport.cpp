@@ -16,6 +16,7 @@ namespace {
 // paused, so a fast server cannot make the queue grow without bound.
 constexpr std::size_t kQueueLimit = 1 << 20;
 constexpr int kPollMilliseconds = 200;
+constexpr auto kQuietBeforeCancelCheck = std::chrono::milliseconds(500);
 
 struct CurlGlobal {
   CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
@@ -164,14 +165,18 @@ class CurlRequest final : public HttpRequest {
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlRequest::OnData);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     // libcurl calls this at least once a second while the transfer waits: the progress window's
-    // cancel ends it then, also when the server sends nothing.
+    // cancel ends it then, when the server sends nothing.
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CurlRequest::OnTransferInfo);
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
   }
 
+  // While data flows the download asks the window after every chunk it reads; the transport asks
+  // only once nothing has come for a while, so that a stalled server can be cancelled too.
   static int OnTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<CurlRequest*>(self)->ui_.DownloadCancelled() ? 1 : 0;
+    auto* request = static_cast<CurlRequest*>(self);
+    if (std::chrono::steady_clock::now() - request->lastActivity_ < kQuietBeforeCancelCheck) return 0;
+    return request->ui_.DownloadCancelled() ? 1 : 0;
   }
 
   void Pump() {
