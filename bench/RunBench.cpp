@@ -89,6 +89,7 @@ std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
   const Clock::time_point start = Clock::now();
   const int32_t result = library.ExportXML(out.c_str(), "BR-1", 0, &lastImport, options);
   const Clock::time_point end = Clock::now();
+  const double endCpu = ProcessCpuSeconds();
   library.RegProgrCallback(nullptr);
   if (result != 0)
     throw std::runtime_error("ExportXML returned " + std::to_string(result) + ": " + gLastError);
@@ -99,6 +100,12 @@ std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
     }
     throw std::runtime_error("the run sent no status message with the value " + std::to_string(value));
   };
+  auto cpuAt = [](int32_t value) {
+    for (const StageRecorder::Stage& stage : gStages) {
+      if (stage.value == value) return stage.cpu;
+    }
+    return 0.0;
+  };
   auto seconds = [](Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
   };
@@ -107,6 +114,7 @@ std::map<std::string, double> MeasureWholeRun(const std::filesystem::path& work,
           {"holdings_s", seconds(at(10), at(40))},
           {"transactions_s", seconds(at(40), at(70))},
           {"document_s", seconds(at(70), end)},
+          {"document_cpu", endCpu - cpuAt(70)},
           {"bytes", static_cast<double>(std::filesystem::file_size(out / "KORVALIX.XML"))},
           {"rss_before_mib", rssBefore}};
 }
@@ -203,10 +211,10 @@ Comparison Compare(const Options& options, const DatabasePlace& place, const std
     c.rssBefore = std::max(c.rssBefore, r["rss_before_mib"]);
     bytes = static_cast<int64_t>(r["bytes"]);
     std::printf(
-        "  run %d whole run %.2f s (fetch %.2f, holdings %.2f, transactions %.2f, document %.2f), RSS %.0f "
-        "MiB\n",
+        "  run %d whole run %.2f s (fetch %.2f, holdings %.2f, transactions %.2f, document %.2f, its CPU "
+        "%.2f), RSS %.0f MiB\n",
         rep + 1, r["run_s"], r["fetch_s"], r["holdings_s"], r["transactions_s"], r["document_s"],
-        r.peakRssMiB);
+        r["document_cpu"], r.peakRssMiB);
   };
   auto floors = [&](int rep) {
     const std::filesystem::path fetched = options.work / "fetched";
