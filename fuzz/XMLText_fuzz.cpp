@@ -78,9 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
   MemoryStream out;
   {
-    kx::TXMLStreamWriter writer(out, data[0] != 0);
-    writer.SetBufferSize(data[0] % 64);  // small buffers pass the text on in pieces
-    writer.Reset();
+    // Small buffers pass the text on in pieces.
+    kx::TXMLStreamWriter writer(out, data[0] != 0, data[0] % 64);
     writer.WriteTag("Import", kx::TXMLWriter::tkOpen);
     writer.WriteElement("T", input);
     writer.WriteTag("Import", kx::TXMLWriter::tkClose);

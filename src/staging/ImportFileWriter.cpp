@@ -40,8 +40,6 @@ int32_t ImportFileWriter::Write(const std::string& outputDir) {
   TXMLStreamWriter writer(file, true);
   writer.NeutralFormats = true;
   writer.Regional = formats_;
-  writer.SetBufferSize(65535);
-  writer.Reset();
 
   writer.WriteTag("XML", TXMLWriter::tkOpen);
   WriteImportHeader(writer);

@@ -1,6 +1,7 @@
 #include "xml/XMLWriter.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "util/RegionalFormats.h"
 
@@ -41,38 +42,37 @@ std::string TwoDigits(int value) {
 
 }  // namespace
 
-void TXMLWriter::Flush() {
-  if (!Buffered) return;
-  if (!Buffer.empty()) WriteData(Buffer.data(), Buffer.size());
-  Buffer.clear();
-}
+TXMLWriter::TXMLWriter(bool buffered, std::size_t bufferSize)
+    : buffered_(buffered && bufferSize > 0),
+      capacity_(bufferSize),
+      buffer_(buffered_ ? std::make_unique<char[]>(bufferSize) : nullptr) {}
 
-void TXMLWriter::Reset() {
-  Buffer.clear();
-  Depth = 0;
+void TXMLWriter::Flush() {
+  if (used_ == 0) return;
+  // Emptied first: a write that fails leaves no text to pass on twice.
+  const std::size_t count = used_;
+  used_ = 0;
+  WriteData(buffer_.get(), count);
 }
 
 void TXMLWriter::Write(std::string_view text) {
-  if (!Buffered) {
+  if (!buffered_) {
     WriteData(text.data(), text.size());
-  } else if (BufferSize > 0 && Buffer.size() + text.size() > static_cast<std::size_t>(BufferSize)) {
-    if (!Buffer.empty()) WriteData(Buffer.data(), Buffer.size());
-    Buffer.assign(text);  // a text longer than the buffer stays whole in it
-  } else {
-    Buffer.append(text);
+    return;
   }
-}
-
-void TXMLWriter::SetBufferSize(int size) {
-  if (!Buffered || size == BufferSize) return;
-  Flush();
-  BufferSize = size > 0 ? size : 0;
+  if (used_ + text.size() > capacity_) Flush();
+  if (text.size() > capacity_) {
+    WriteData(text.data(), text.size());
+    return;
+  }
+  std::memcpy(buffer_.get() + used_, text.data(), text.size());
+  used_ += text.size();
 }
 
 void TXMLWriter::NewLine() {
   // CR LF and blanks pass the escaping unchanged, so they go out directly.
   line_.assign("\r\n");
-  line_.append(Depth > 0 ? static_cast<std::size_t>(Depth) * 2 : 0, ' ');
+  line_.append(depth_ > 0 ? static_cast<std::size_t>(depth_) * 2 : 0, ' ');
   Write(line_);
 }
 
@@ -80,17 +80,17 @@ void TXMLWriter::WriteTag(std::string_view name, TagKind kind) {
   switch (kind) {
     case tkOpen:
       NewLine();
-      ++Depth;
+      ++depth_;
       break;
     case tkEmpty:
       NewLine();
       break;
     case tkClose:
-      --Depth;
+      --depth_;
       NewLine();
       break;
     case tkCloseInline:
-      --Depth;
+      --depth_;
       break;
   }
   std::string tag(kind == tkOpen || kind == tkEmpty ? "<" : "</");

@@ -14,9 +14,13 @@ namespace kx {
 
 // A forward-only writer of indented element trees: elements and escaped text, no declaration,
 // no attributes. Text is Windows-1252 bytes; every byte from 128 up becomes a character reference.
+// A buffered writer collects its output in a buffer of its own, of a size fixed when it is made
+// (kBufferSize unless a test asks for less), and passes it on whole when the next piece would
+// not fit; a piece larger than the buffer goes on directly.
 class TXMLWriter {
  public:
   enum TagKind { tkOpen = 0, tkClose = 1, tkEmpty = 2, tkCloseInline = 3 };
+  static constexpr std::size_t kBufferSize = 65535;
 
   virtual ~TXMLWriter() = default;
   TXMLWriter(const TXMLWriter&) = delete;
@@ -24,14 +28,12 @@ class TXMLWriter {
 
   // Passes bytes to the output target.
   virtual void WriteData(const char* bytes, std::size_t count) = 0;
-  // Passes the whole buffer on and empties it (buffered writers only).
-  virtual void Flush();
-  // Empties the buffer without passing it on and sets the depth to 0.
-  virtual void Reset();
+  // Passes what the buffer holds on and empties it (buffered writers only). Without it the
+  // buffer's text is lost when the writer goes.
+  void Flush();
   // Raw output, no escaping.
-  virtual void Write(std::string_view text);
+  void Write(std::string_view text);
 
-  void SetBufferSize(int size);
   void NewLine();
   void WriteTag(std::string_view name, TagKind kind);
   void WriteText(std::string_view text);
@@ -49,20 +51,25 @@ class TXMLWriter {
   // on a zero result; scientific form when the integer part has more digits than precision.
   static std::string FormatFixed(int precision, int decimals, double value);
 
-  bool Buffered;
-  int BufferSize = 0;
-  std::string Buffer;
-  int Depth = 0;
+  // The number of open elements, which the indentation follows.
+  int Depth() const { return depth_; }
+
   bool NeutralFormats = false;
   // The machine's number and date forms (the regional-settings seam's), used when NeutralFormats
   // is off: the decimal separator, and the short date and time forms.
   FormatSettings Regional;
 
  protected:
-  explicit TXMLWriter(bool buffered) : Buffered(buffered) {}
+  TXMLWriter(bool buffered, std::size_t bufferSize);
 
  private:
   std::string FormatNumber(int precision, int decimals, double value) const;
+
+  const bool buffered_;
+  const std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;  // capacity_ bytes when buffered
+  std::size_t used_ = 0;
+  int depth_ = 0;
   // Kept between calls, so that escaping and indenting allocate only for a longer text.
   std::string escaped_;
   std::string line_;
@@ -73,11 +80,11 @@ class TXMLWriter {
 class TXMLStreamWriter final : public TXMLWriter {
  public:
   // A writer that owns its stream.
-  TXMLStreamWriter(std::unique_ptr<OutputStream> stream, bool buffered)
-      : TXMLWriter(buffered), Stream(stream.get()), OwnsStream(true), owned_(std::move(stream)) {}
+  TXMLStreamWriter(std::unique_ptr<OutputStream> stream, bool buffered, std::size_t bufferSize = kBufferSize)
+      : TXMLWriter(buffered, bufferSize), Stream(stream.get()), OwnsStream(true), owned_(std::move(stream)) {}
   // A writer over a stream that stays the caller's.
-  TXMLStreamWriter(OutputStream& stream, bool buffered)
-      : TXMLWriter(buffered), Stream(&stream), OwnsStream(false) {}
+  TXMLStreamWriter(OutputStream& stream, bool buffered, std::size_t bufferSize = kBufferSize)
+      : TXMLWriter(buffered, bufferSize), Stream(&stream), OwnsStream(false) {}
 
   void WriteData(const char* bytes, std::size_t count) override;
 

@@ -64,7 +64,7 @@ TEST(XMLWriter, NestedContainersIndentTwoBlanksPerLevel) {
   w.WriteTag("B", TXMLWriter::tkClose);
   w.WriteTag("A", TXMLWriter::tkClose);
   EXPECT_EQ(out.text, "\r\n<A>\r\n  <B>\r\n    <C />\r\n  </B>\r\n</A>");
-  EXPECT_EQ(w.Depth, 0);
+  EXPECT_EQ(w.Depth(), 0);
 }
 
 TEST(XMLWriter, EscapesByTheTable) {
@@ -108,52 +108,32 @@ TEST(XMLWriter, UnknownPriceDateIsDayZero) { EXPECT_EQ(TXMLWriter::FormatIsoDate
 
 TEST(XMLWriter, BufferedOutputReachesTheStreamInBlocksOfAtMostTheBufferSize) {
   MemoryStream out;
-  TXMLStreamWriter w(out, true);
-  w.SetBufferSize(16);
+  TXMLStreamWriter w(out, true, 16);
   for (int i = 0; i < 20; ++i) w.WriteElement("E", "v");
   w.Flush();
   EXPECT_EQ(out.text.size(), 20u * 10u);
   for (std::size_t n : out.writes) EXPECT_LE(n, 16u);
 }
 
-TEST(XMLWriter, TextLongerThanTheBufferStaysWholeInIt) {
+// What is buffered goes first, then the large piece in one write of its own.
+TEST(XMLWriter, TextLongerThanTheBufferGoesOnDirectly) {
   MemoryStream out;
-  TXMLStreamWriter w(out, true);
-  w.SetBufferSize(8);
+  TXMLStreamWriter w(out, true, 8);
   w.Write("abc");
   w.Write(std::string(20, 'x'));
-  EXPECT_EQ(out.text, "abc");
-  EXPECT_EQ(w.Buffer, std::string(20, 'x'));
-  w.Flush();
   EXPECT_EQ(out.text, "abc" + std::string(20, 'x'));
+  EXPECT_EQ(out.writes, (std::vector<std::size_t>{3, 20}));
 }
 
-TEST(XMLWriter, UnlimitedBufferHoldsEverythingUntilFlush) {
+TEST(XMLWriter, TheDocumentsBufferHoldsWhatFitsUntilFlush) {
   MemoryStream out;
   TXMLStreamWriter w(out, true);
-  w.Write(std::string(100000, 'x'));
+  w.Write(std::string(TXMLWriter::kBufferSize, 'x'));
   EXPECT_TRUE(out.text.empty());
+  w.Write("y");
+  EXPECT_EQ(out.writes, (std::vector<std::size_t>{TXMLWriter::kBufferSize}));
   w.Flush();
-  EXPECT_EQ(out.text.size(), 100000u);
-}
-
-TEST(XMLWriter, ChangingTheBufferSizePassesTheBufferOn) {
-  MemoryStream out;
-  TXMLStreamWriter w(out, true);
-  w.Write("abc");
-  w.SetBufferSize(100);
-  EXPECT_EQ(out.text, "abc");
-  EXPECT_TRUE(w.Buffer.empty());
-}
-
-TEST(XMLWriter, ResetDropsTheBufferAndTheDepth) {
-  MemoryStream out;
-  TXMLStreamWriter w(out, true);
-  w.WriteTag("A", TXMLWriter::tkOpen);
-  w.Reset();
-  w.Flush();
-  EXPECT_EQ(out.text, "");
-  EXPECT_EQ(w.Depth, 0);
+  EXPECT_EQ(out.text.size(), TXMLWriter::kBufferSize + 1);
 }
 
 TEST(XMLWriter, DestructionDoesNotFlush) {
@@ -169,8 +149,7 @@ TEST(XMLWriter, DestructionDoesNotFlush) {
 
 TEST(XMLWriter, FailingStreamRaisesInsteadOfLosingText) {
   FailingStream disk(100);
-  TXMLStreamWriter w(disk, true);
-  w.SetBufferSize(64);
+  TXMLStreamWriter w(disk, true, 64);
   EXPECT_THROW(
       {
         for (int i = 0; i < 100; ++i) w.WriteElement("Element", "value");
