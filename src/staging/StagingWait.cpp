@@ -17,14 +17,14 @@ StagingWait::~StagingWait() {
 
 bool StagingWait::Pause() {
   if (!shown_) {
-    context_.Progress.Send(
-        KX_PROGRESS_STATUS, 10,
-        "Die Staging-Datenbank wird gerade von einem anderen Import benutzt; warte bis zu " +
-            std::to_string(seconds_) + " Sekunden auf ihr Ende ...");
+    const std::string howLong = seconds_ > 0 ? "bis zu " + std::to_string(seconds_) + " Sekunden " : "";
+    context_.Progress.Send(KX_PROGRESS_STATUS, 10,
+                           "Die Staging-Datenbank wird gerade von einem anderen Import benutzt; warte " +
+                               howLong + "auf ihr Ende ...");
     context_.Ui.ShowDownloadProgress();
     shown_ = true;
   }
-  if (context_.Clock.Now() >= deadline_) {
+  if (seconds_ > 0 && context_.Clock.Now() >= deadline_) {
     throw Error(
         "Die Staging-Datenbank " + databaseName_ + " war " + std::to_string(seconds_) +
         std::string(

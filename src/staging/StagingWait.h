@@ -28,7 +28,8 @@ class StagingWait {
   StagingWait& operator=(const StagingWait&) = delete;
 
   // After the database was found held: pauses briefly and returns true to try again, or false
-  // when the user cancelled. Raises Error naming the database when the time given is up.
+  // when the user cancelled. Raises Error naming the database when the time given is up; 0 or
+  // less sets no time, as the Timeout setting does for the transfer.
   bool Pause();
 
   // How long one pause lasts: the wait ends this soon after the other run does.
