@@ -59,8 +59,8 @@ test-linux: linux
 # x86-64 guest (scripts/win32-guest.sh); scripts/guest/which-way.sh says which and why, and
 # KX_WIN32_GUEST=1 or 0 chooses the guest or the native way whatever the kernel.
 test-win32: win32
-	@way=$$(bash scripts/guest/which-way.sh); echo "test-win32: the 32-bit set runs $$way"; \
-	if [ "$${way%% *}" = guest ]; then bash scripts/win32-guest.sh $(BUILD); \
+	@way=$$(bash scripts/guest/which-way.sh); echo "test-win32: the 32-bit Wine tests run $$way"; \
+	if [ "$${way%% (*}" = "inside the emulated guest" ]; then bash scripts/win32-guest.sh $(BUILD); \
 	else ctest --test-dir $(BUILD)/win32 --output-on-failure --timeout 600; fi
 
 test-win64: win64

@@ -164,9 +164,9 @@ if [ "$what" = win32 ]; then
   # Where the 32-bit Wine tests run inside the emulated guest, its emulator and the tool that
   # builds its tree from Debian's packages (the guest's own packages go into its tree).
   way=$(bash "$(dirname "$0")/guest/which-way.sh")
-  if [ "${way%% *}" = guest ]; then
+  if [ "${way%% (*}" = "inside the emulated guest" ]; then
     packages+=(qemu-system-x86 debootstrap e2fsprogs)
-    echo "install-deps: the 32-bit Wine tests run in the guest, $way: QEMU, debootstrap and mkfs.ext4 too" >&2
+    echo "install-deps: the 32-bit Wine tests run $way: QEMU, debootstrap and mkfs.ext4 too" >&2
   fi
 fi
 

@@ -12,7 +12,8 @@
 # BUILD/win32/test-artefacts as after a native run. The exit status is the set's; a tree that
 # cannot be built or a guest that does not finish fails with its reason.
 #
-# KX_GUEST_CPUS (2), KX_GUEST_MEMORY (3G) and KX_GUEST_TIMEOUT (seconds, 4800) size the guest.
+# KX_GUEST_CPUS (2), KX_GUEST_MEMORY (3G) and KX_GUEST_TIMEOUT (seconds, 4800) size the guest;
+# KX_GUEST_TESTS, a CTest -R pattern, runs only the tests it matches (with their fixtures).
 set -euo pipefail
 
 build=$(realpath "${1:?usage: win32-guest.sh BUILD}")
@@ -47,6 +48,7 @@ cat >"$run/request" <<EOF
 KX_SOURCE=$source_dir
 KX_LINUX_BUILD=$linux
 KX_WIN32_BUILD=$win32
+KX_GUEST_TESTS=$(printf '%q' "${KX_GUEST_TESTS:-}")
 EOF
 
 share() { echo "-virtfs local,path=$1,mount_tag=$2,security_model=none,multidevs=remap${3:+,$3}"; }

@@ -36,11 +36,14 @@ fail() {
 }
 # shellcheck source=/dev/null # written by scripts/win32-guest.sh: KX_SOURCE KX_LINUX_BUILD KX_WIN32_BUILD
 . "$out/request"
+export KX_GUEST_TESTS
 echo "booted=$booted" >"$out/times"
 
+# No caching in the guest: the others at work on the host may relink a program of the Linux build
+# while the set runs, and a cached page of the old file beside a new one crashes it.
 share() {  # TAG PATH [OPTION]: a read-only share at PATH
   mkdir -p "$2" || fail "cannot make $2"
-  mount -t 9p -o "trans=virtio,version=9p2000.L,ro,cache=loose${3:+,$3}" "$1" "$2" || fail "the share $1 did not mount at $2"
+  mount -t 9p -o "trans=virtio,version=9p2000.L,ro,cache=none${3:+,$3}" "$1" "$2" || fail "the share $1 did not mount at $2"
 }
 mkdir -p "$KX_SOURCE" || fail "cannot make $KX_SOURCE"
 mount --bind /kx/source "$KX_SOURCE" || fail "cannot place the checkout at $KX_SOURCE"
