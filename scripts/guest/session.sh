@@ -6,8 +6,8 @@
 # guest has powered off.
 #
 # The shares (tags as scripts/win32-guest.sh gives them): kxsource the checkout, kxlinux the Linux
-# build, kxwin32 the 32-bit build (read-only, under an overlay: whatever the tests write there
-# stays in the guest) and kxout the results. kxout/request names the host paths.
+# build and kxwin32 the 32-bit build, all read-only, and kxout the results. kxout/request names
+# the host paths.
 set -uo pipefail
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root USER=root LANG=C.UTF-8
 booted=$(cut -d' ' -f1 /proc/uptime)
@@ -39,19 +39,25 @@ fail() {
 export KX_GUEST_TESTS
 echo "booted=$booted" >"$out/times"
 
-# No caching in the guest: the others at work on the host may relink a program of the Linux build
-# while the set runs, and a cached page of the old file beside a new one crashes it.
-share() {  # TAG PATH [OPTION]: a read-only share at PATH
-  mkdir -p "$2" || fail "cannot make $2"
-  mount -t 9p -o "trans=virtio,version=9p2000.L,ro,cache=none${3:+,$3}" "$1" "$2" || fail "the share $1 did not mount at $2"
+# Each build lies under an overlay: what the tests write into it stays in the guest. The programs
+# the set runs are copied into the guest first (a change of metadata copies a file up), so that
+# one relinked on the host meanwhile, by the others at work there, cannot change under a test.
+build_share() {  # TAG PATH [PROGRAM...]: the programs of bin/ to copy, all without a name
+  local tag=$1 path=$2 lower=/kx/lower/$1 upper=/var/kx/$1 program
+  shift 2
+  mkdir -p "$lower" "$upper/data" "$upper/work" "$path" || fail "cannot make the folders for the share $tag"
+  mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose "$tag" "$lower" || fail "the share $tag did not mount"
+  mount -t overlay overlay -o "lowerdir=$lower,upperdir=$upper/data,workdir=$upper/work" "$path" ||
+    fail "the overlay of the share $tag did not mount at $path"
+  if [ $# -eq 0 ]; then set -- "$path"/bin/*; else set -- "${@/#/$path/bin/}"; fi
+  for program in "$@"; do
+    [ -f "$program" ] && touch -c -r "$program" "$program"
+  done
 }
 mkdir -p "$KX_SOURCE" || fail "cannot make $KX_SOURCE"
 mount --bind /kx/source "$KX_SOURCE" || fail "cannot place the checkout at $KX_SOURCE"
-share kxlinux "$KX_LINUX_BUILD"
-share kxwin32 /kx/win32
-mkdir -p /var/kx/win32.upper /var/kx/win32.work "$KX_WIN32_BUILD"
-mount -t overlay overlay -o lowerdir=/kx/win32,upperdir=/var/kx/win32.upper,workdir=/var/kx/win32.work \
-  "$KX_WIN32_BUILD" || fail "the overlay over the 32-bit build did not mount at $KX_WIN32_BUILD"
+build_share kxlinux "$KX_LINUX_BUILD" kxprovider kxdb kxgen kximport libImpApiKorvalix.so
+build_share kxwin32 "$KX_WIN32_BUILD"
 
 start=$(cut -d' ' -f1 /proc/uptime)
 status=0
