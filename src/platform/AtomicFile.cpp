@@ -17,7 +17,8 @@ std::string Reason() { return errno != 0 ? std::string(": ") + std::strerror(err
 
 }  // namespace
 
-AtomicFileStream::AtomicFileStream(std::string path) : path_(std::move(path)), temporary_(TemporaryPathOf(path_)) {
+AtomicFileStream::AtomicFileStream(std::string path)
+    : path_(std::move(path)), temporary_(TemporaryPathOf(path_)) {
   errno = 0;
   file_ = OpenPrivateFile(temporary_);  // renamed into place with its rights: owner only
   // Messages name the file the user knows, not its temporary twin.
