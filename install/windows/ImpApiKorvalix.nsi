@@ -141,9 +141,12 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; SetRegView takes no variable: the view of Bits (64, else 32).
+; SetRegView takes no variable: the view of Bits (64, else 32). A 32-bit Windows has one view, and
+; there SetRegView 64 makes every registry command fail silently: a 64-bit host's settings would
+; neither be written nor removed.
 !macro UseView Bits
   ${If} ${Bits} == 64
+  ${AndIfNot} ${IsNativeIA32}
     SetRegView 64
   ${Else}
     SetRegView 32
