@@ -4,7 +4,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DKX_WERROR=ON
 
-.PHONY: all deps deps-linux linux win32 win64 asan lint package test test-linux test-win32 test-win64 test-asan \
+.PHONY: all deps deps-linux linux win32 win64 asan tsan lint package test test-linux test-win32 test-win64 test-asan \
+  test-tsan \
   test-package demo \
   bench bench-small fuzz fuzz-corpus clean
 
@@ -52,6 +53,19 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_
 test-asan: asan
 	$(SANITIZER_ENV) ctest --test-dir $(BUILD)/asan --output-on-failure -j $(JOBS) --timeout 600
 
+# ThreadSanitizer over the code that starts threads: the worker queue, the importer's worker, the
+# document's read-ahead and kximport's Ctrl+C watcher. Only their tests and what they run are
+# built; a report fails its test (halt_on_error).
+TSAN_TARGETS = kx_util_tests kx_staging_unit_tests kx_staging_tests kx_db_tests kximport kxprovider kxgen kxdb \
+  ImpApiKorvalix
+TSAN_TESTS = 'WorkerQueue|CsvImport|BatchInsert|ReadAhead|Kximport.RunInterrupts'
+tsan:
+	cmake -S . -B $(BUILD)/tsan -G Ninja -DKX_SANITIZE=thread
+	cmake --build $(BUILD)/tsan -j $(JOBS) --target $(TSAN_TARGETS)
+test-tsan: tsan
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir $(BUILD)/tsan --output-on-failure -j $(JOBS) --timeout 600 -R $(TSAN_TESTS)
+
 test-linux: linux
 	ctest --test-dir $(BUILD)/linux --output-on-failure -j $(JOBS) --timeout 600
 
@@ -88,6 +102,7 @@ test: deps
 	$(MAKE) lint
 	$(MAKE) test-linux
 	$(MAKE) test-asan
+	$(MAKE) test-tsan
 	$(MAKE) fuzz-corpus
 	$(MAKE) test-package
 	$(MAKE) test-win32

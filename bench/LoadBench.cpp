@@ -43,10 +43,10 @@ std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, co
   db::Transaction transaction(connection);
   transaction.Start();
   const Clock::time_point converting = Clock::now();
-  const ConvertedRows holdings =
+  const RowBatch holdings =
       ConvertLikeTheImporter(transaction, staging_sql::InsertBestand(), (data / "bestandsdaten.csv").string(),
                              (data / "BESTAND.txt").string(), false);
-  const ConvertedRows transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
+  const RowBatch transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
                                                             (data / "transaktionsdaten.csv").string(),
                                                             (data / "TRANSAKT.txt").string(), true);
   if (holdings.Rows() != counts.holdingsRows || transactions.Rows() != counts.acceptedTransactionRows) {

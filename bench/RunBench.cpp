@@ -130,10 +130,10 @@ std::map<std::string, double> MeasureFloors(const std::filesystem::path& work, c
     db::Connection connection(client, database);
     db::Transaction transaction(connection);
     transaction.Start();
-    const ConvertedRows holdings = ConvertLikeTheImporter(transaction, staging_sql::InsertBestand(),
+    const RowBatch holdings = ConvertLikeTheImporter(transaction, staging_sql::InsertBestand(),
                                                           (files / "bestandsdaten.csv").string(),
                                                           (maps / "BESTAND.txt").string(), false);
-    const ConvertedRows transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
+    const RowBatch transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
                                                               (files / "transaktionsdaten.csv").string(),
                                                               (maps / "TRANSAKT.txt").string(), true);
     const Clock::time_point start = Clock::now();

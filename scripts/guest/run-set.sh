@@ -44,7 +44,7 @@ missing_libraries=$(ldd "$(dirname "$(grep -m1 '^KX_SIMULATOR:' "$build/CMakeCac
 rm -rf "$build/wineprefix" "$build/Testing" "$build/test-artefacts" "$build/tests/win32/gds32bridge/gds32.dll.so"
 
 start=$SECONDS
-cmake "$build" >"$out/configure.log" 2>&1 || fail "the configure step failed in the guest (configure.log)"
+cmake -DKX_WINE_TIMEOUT_SCALE=4 "$build" >"$out/configure.log" 2>&1 || fail "the configure step failed in the guest (configure.log)"
 grep -q 'Wine tests run on the 32-bit DLL' "$out/configure.log" ||
   fail "the configure step in the guest does not run the 32-bit Wine tests: $(grep -A2 -i 'wine' "$out/configure.log" | head -n 5)"
 log "configured in $((SECONDS - start)) s"
@@ -100,7 +100,7 @@ log "persistent Wine server with its system processes up in $((SECONDS - start))
 
 log "ctest: the 32-bit set"
 # KX_GUEST_TESTS: a -R pattern of scripts/win32-guest.sh, for a part of the set.
-ctest --test-dir "$build" --output-on-failure --timeout 600 -E "^$left_out\$" ${KX_GUEST_TESTS:+-R "$KX_GUEST_TESTS"} 2>&1 |
+ctest --test-dir "$build" --output-on-failure --timeout 2400 -E "^$left_out\$" ${KX_GUEST_TESTS:+-R "$KX_GUEST_TESTS"} 2>&1 |
   tee "$out/ctest.log"
 status=${PIPESTATUS[0]}
 cp "$build/Testing/Temporary/LastTest.log" "$out/" 2>/dev/null || true

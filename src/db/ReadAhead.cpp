@@ -1,13 +1,13 @@
 #include "db/ReadAhead.h"
 
-#include <utility>
+#include <exception>
 
 #include "db/DatabaseError.h"
 
 namespace kx::db {
 namespace {
 
-// Rows a block takes, and blocks the thread may read ahead of the caller.
+// Rows a block takes, and blocks the worker may read ahead of the caller.
 constexpr std::size_t kRowsPerBlock = 512;
 constexpr std::size_t kBlocksAhead = 4;
 
@@ -15,43 +15,29 @@ constexpr std::size_t kBlocksAhead = 4;
 
 ReadAhead::ReadAhead(Statement& query) : query_(query), row_(query.CurrentRow().Snapshot()) {
   current_.last = true;  // nothing to read before Open
-  ended_ = true;
 }
 
 ReadAhead::~ReadAhead() {
-  {
-    const std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
-  if (reader_.joinable()) reader_.join();
+  reader_.reset();  // the worker is gone before the cursor closes
   query_.Close();
 }
 
 void ReadAhead::Open() {
-  if (reader_.joinable()) throw DatabaseError("a query read ahead is opened once");
+  if (reader_) throw DatabaseError("a query read ahead is opened once");
   current_ = Block();
   next_ = 0;
-  ended_ = false;
-  reader_ = std::thread([this] { Read(); });
+  reader_.emplace(kBlocksAhead, [this](Ask&) { return ReadBlock(); });
+  for (std::size_t i = 0; i < kBlocksAhead; ++i) reader_->Put(Ask{});
 }
 
 bool ReadAhead::Fetch() {
   while (next_ == current_.ends.size()) {
-    if (ended_) return false;
-    if (current_.last) {
-      ended_ = true;
-      const std::lock_guard lock(mutex_);
-      if (failure_) std::rethrow_exception(failure_);
-      return false;
-    }
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !ready_.empty(); });
-    current_ = std::move(ready_.front());
-    ready_.pop_front();
+    if (current_.last) return false;
+    std::optional<Block> block = reader_->Take();
+    if (!block) return false;
+    current_ = std::move(*block);
     next_ = 0;
-    lock.unlock();
-    changed_.notify_all();
+    if (!current_.last) reader_->Put(Ask{});  // one was just taken: nothing comes back
   }
   const std::size_t begin = next_ == 0 ? 0 : current_.ends[next_ - 1];
   row_.Load(std::string_view(current_.rows).substr(begin, current_.ends[next_] - begin));
@@ -59,36 +45,32 @@ bool ReadAhead::Fetch() {
   return true;
 }
 
-void ReadAhead::Read() {
+ReadAhead::Block ReadAhead::ReadBlock() {
+  if (failure_) std::rethrow_exception(failure_);
   Block block;
+  block.rows.reserve(blockBytes_);  // the next block's rows take about as much as the last's
+  block.ends.reserve(kRowsPerBlock);
   try {
-    query_.Open();
-    while (query_.Fetch()) {
+    if (!opened_) {
+      query_.Open();
+      opened_ = true;
+    }
+    while (!exhausted_ && block.ends.size() < kRowsPerBlock) {
+      if (!query_.Fetch()) {
+        exhausted_ = true;
+        break;
+      }
       query_.CurrentRow().SaveTo(block.rows);
       block.ends.push_back(block.rows.size());
-      if (block.ends.size() == kRowsPerBlock && !Hand(block)) return;
     }
   } catch (...) {
-    const std::lock_guard lock(mutex_);
+    // The rows read before the failure come first; the next block is the failure.
+    if (block.ends.empty()) throw;
     failure_ = std::current_exception();
   }
-  block.last = true;
-  Hand(block);
-}
-
-bool ReadAhead::Hand(Block& block) {
-  const std::size_t room = block.rows.size();  // the next block's rows take about as much
-  {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return ready_.size() < kBlocksAhead || stopping_; });
-    if (stopping_) return false;
-    ready_.push_back(std::move(block));
-  }
-  changed_.notify_all();
-  block = Block();
-  block.rows.reserve(room);
-  block.ends.reserve(kRowsPerBlock);
-  return true;
+  block.last = exhausted_;
+  blockBytes_ = block.rows.size();
+  return block;
 }
 
 }  // namespace kx::db

@@ -14,6 +14,7 @@
 #include "util/LineReader.h"
 #include "util/RegionalFormats.h"
 #include "util/WholeNumber.h"
+#include "util/WorkerQueue.h"
 
 namespace kx {
 namespace {
@@ -91,12 +92,68 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, char comma, c
   return std::vector<std::string>(views.begin(), views.end());
 }
 
+// Hands the batches to the target: at once, or to a worker thread that inserts one batch while the
+// importer reads the next. Either way each batch is settled as a whole once its outcomes are in.
+class TCsvImport::Sender {
+ public:
+  Sender(TCsvImport& importer, ErrorLogFile* log, bool onWorker) : importer_(importer), log_(log) {
+    if (onWorker) {
+      queue_.emplace(kBatchesAhead, [&target = importer.target_](Batch& batch) {
+        std::vector<RowOutcome> outcomes = target.Insert(batch.rows);
+        return InsertedBatch{std::move(batch), std::move(outcomes)};
+      });
+    }
+  }
+
+  // An empty batch, with the storage of one settled before.
+  Batch Fresh() {
+    if (spare_.empty()) return Batch{RowBatch(importer_.target_.Fields().size()), {}};
+    Batch batch = std::move(spare_.back());
+    spare_.pop_back();
+    return batch;
+  }
+
+  void Send(Batch batch) {
+    if (batch.records.empty()) return;
+    if (!queue_) {
+      const std::vector<RowOutcome> outcomes = importer_.target_.Insert(batch.rows);
+      Settle(std::move(batch), outcomes);
+      return;
+    }
+    if (std::optional<InsertedBatch> done = queue_->Put(std::move(batch))) Settle(std::move(done));
+  }
+
+  // Waits for every batch sent and settles it.
+  void Finish() {
+    if (!queue_) return;
+    while (std::optional<InsertedBatch> done = queue_->Take()) Settle(std::move(done));
+  }
+
+ private:
+  // Batches inserted or waiting, or inserted and not yet settled, while the importer fills the next.
+  static constexpr std::size_t kBatchesAhead = 3;
+
+  void Settle(std::optional<InsertedBatch> done) { Settle(std::move(done->batch), done->outcomes); }
+  void Settle(Batch batch, const std::vector<RowOutcome>& outcomes) {
+    importer_.Settle(batch, outcomes, log_);
+    batch.rows.Clear();
+    batch.records.clear();
+    spare_.push_back(std::move(batch));
+  }
+
+  TCsvImport& importer_;
+  ErrorLogFile* log_;
+  std::vector<Batch> spare_;
+  std::optional<WorkerQueue<Batch, InsertedBatch>> queue_;  // last: its worker goes first
+};
+
 std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
-  if (FileName.empty()) throw Error("File name is not specified");
-  if (!std::filesystem::exists(FileName)) throw Error("File " + FileName + " does not exist");
+  if (settings_.FileName.empty()) throw Error("File name is not specified");
+  if (!std::filesystem::exists(settings_.FileName))
+    throw Error("File " + settings_.FileName + " does not exist");
   // A blank line is a line like any other: it names no column and fails the check below, rather
   // than move the entries after it (the row filter reads the sixth by its place).
-  const std::vector<ColumnMapEntry> map = ReadColumnMap(Map, target_.Fields());
+  const std::vector<ColumnMapEntry> map = ReadColumnMap(settings_.Map, target_.Fields());
   if (map.empty()) throw Error("Map is empty");
   for (const ColumnMapEntry& e : map) {
     if (!e.field)
@@ -111,38 +168,44 @@ std::vector<TCsvImport::MapEntry> TCsvImport::CheckAndBuildMap() const {
 }
 
 int64_t TCsvImport::LineCount() const {
-  if (!lineCount_) lineCount_ = CountLines(FileName);
+  if (!lineCount_) lineCount_ = CountLines(settings_.FileName);
   return *lineCount_;
 }
 
 std::string TCsvImport::TimeStamp() {
   const DateTime now = clock_.Now();
-  return FormatDateTime(Formats.Regional.ShortDateFormat, now) + " " +
-         FormatDateTime(Formats.Regional.ShortTimeFormat, now);
+  return FormatDateTime(settings_.Formats.Regional.ShortDateFormat, now) + " " +
+         FormatDateTime(settings_.Formats.Regional.ShortTimeFormat, now);
 }
 
 void TCsvImport::Execute() {
   const std::vector<MapEntry> entries = CheckAndBuildMap();
+  const std::string& lineBreak = settings_.LineBreakChars;
   processed_ = 0;
   errors_.clear();
-  pending_.clear();
+  errorLines_.clear();
   row_.clear();
   for (const MapEntry& e : entries) row_.emplace_back(target_.Fields()[e.field].Name, std::string());
 
   std::optional<ErrorLogFile> log;
-  if (ErrorLog && !ErrorLogFileName.empty()) {
-    log.emplace(ErrorLogFileName);
-    log->Write(TimeStamp() + " - Import process started" + LineBreakChars + LineBreakChars);
+  if (settings_.ErrorLog && !settings_.ErrorLogFileName.empty()) {
+    log.emplace(settings_.ErrorLogFileName);
+    log->Write(TimeStamp() + " - Import process started" + lineBreak + lineBreak);
   }
 
-  numbers_.emplace(Formats.Regional);
+  numbers_.emplace(settings_.Formats.Regional);
 
-  LineReader lines(FileName);
+  LineReader lines(settings_.FileName);
   lineCount_.reset();
   std::vector<std::string_view> fields;
   std::string unquoted;
   std::size_t fieldLimit = 1;
   for (const MapEntry& e : entries) fieldLimit = std::max(fieldLimit, e.position);
+  // The stop rule counts settled records: with a record limit each record is settled at once.
+  const int limit = settings_.ImportRecCount;
+  const std::size_t batchRows = limit > 0 ? 1 : std::max<std::size_t>(settings_.BatchRows, 1);
+  Sender sender(*this, log ? &*log : nullptr, settings_.InsertOnWorker && limit <= 0);
+  Batch batch = sender.Fresh();
   int skipped = 0;
   lineNumber_ = 0;
   std::string_view line;
@@ -151,118 +214,120 @@ void TCsvImport::Execute() {
     // A zero byte is a control byte like the others (trimmed at a field's edges, dropped from
     // the document); the log says where one was, because it is rarely meant.
     if (log && line.find('\0') != std::string_view::npos) {
-      log->Write(TimeStamp() + " - line " + std::to_string(lineNumber_) + ": zero byte" + LineBreakChars);
+      log->Write(TimeStamp() + " - line " + std::to_string(lineNumber_) + ": zero byte" + lineBreak);
     }
-    if (skipped < SkipFirstRows) {
+    if (skipped < settings_.SkipFirstRows) {
       ++skipped;
       continue;
     }
     if (IsBlank(line)) continue;
-    SplitInto(line, Comma, Quote, fieldLimit, fields, unquoted);
-    ReadRecord(entries, fields);
-    if (ImportRecCount > 0) target_.Flush();
-    Settle(log ? &*log : nullptr);
-    if (ImportRecCount > 0 && (processed_ + ErrorCount()) % ImportRecCount == 0) break;
+    SplitInto(line, settings_.Comma, settings_.Quote, fieldLimit, fields, unquoted);
+    ReadRecord(entries, fields, batch);
+    // Records the filter keeps out give no row: they count too, so that a batch stays small.
+    if (batch.rows.Rows() >= batchRows || batch.records.size() >= 2 * batchRows) {
+      sender.Send(std::move(batch));
+      batch = sender.Fresh();
+    }
+    if (limit > 0 && (processed_ + ErrorCount()) % limit == 0) break;
   }
-  target_.Flush();
-  Settle(log ? &*log : nullptr);
+  sender.Send(std::move(batch));
+  sender.Finish();
 
   if (log) {
-    if (!errors_.empty()) log->Write(LineBreakChars);
-    log->Write(TimeStamp() + " - Import process finished" + LineBreakChars);
+    if (!errors_.empty()) log->Write(lineBreak);
+    log->Write(TimeStamp() + " - Import process finished" + lineBreak);
     log->Write(errors_.empty() ? std::string("No error found")
                                : std::to_string(errors_.size()) + " error(s) found");
-    log->Write(LineBreakChars + LineBreakChars);
+    log->Write(lineBreak + lineBreak);
   }
 }
 
-void TCsvImport::ReadRecord(const std::vector<MapEntry>& entries,
-                            const std::vector<std::string_view>& fields) {
+void TCsvImport::ReadRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields,
+                            Batch& batch) {
+  bool posted = false;
   try {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const std::size_t p = entries[i].position;
       row_[i].second.assign(p >= 1 && p <= fields.size() ? TrimControl(fields[p - 1]) : std::string_view());
     }
     bool accept = true;
-    if (OnBeforePost) OnBeforePost(row_, accept);
+    if (events_.OnBeforePost) events_.OnBeforePost(*this, row_, accept);
     if (accept) {
-      target_.BeginRow();
-      for (std::size_t i = 0; i < entries.size(); ++i) AssignValue(entries[i], row_[i].second);
-      target_.Post();
+      batch.rows.BeginRow(lineNumber_);
+      posted = true;
+      for (std::size_t i = 0; i < entries.size(); ++i) AssignValue(entries[i], row_[i].second, batch.rows);
     }
-    pending_.push_back({accept && target_.Defers(), std::nullopt});
+    batch.records.push_back({lineNumber_, posted, std::nullopt});
   } catch (const std::exception& e) {
-    target_.Cancel();
-    pending_.push_back({false, std::string(e.what())});
+    if (posted) batch.rows.DropRow();
+    batch.records.push_back({lineNumber_, false, std::string(e.what())});
   }
 }
 
-void TCsvImport::Settle(ErrorLogFile* log) {
-  while (!pending_.empty()) {
-    PendingRecord& record = pending_.front();
-    if (record.awaitsTarget) {
-      const std::optional<PostedRow> outcome = target_.TakeOutcome();
-      if (!outcome) return;
-      if (!outcome->inserted) record.error = outcome->error;
+void TCsvImport::Settle(const Batch& batch, const std::vector<RowOutcome>& outcomes, ErrorLogFile* log) {
+  std::size_t row = 0;
+  for (const Record& record : batch.records) {
+    std::optional<std::string> error = record.error;
+    if (record.posted) {
+      const RowOutcome& outcome = outcomes.at(row++);
+      if (!outcome.inserted) error = outcome.error;
     }
-    std::optional<std::string> error = std::move(record.error);
-    pending_.pop_front();
     if (!error) {
       // Counted and reported only after the record went through without an error.
       ++processed_;
       try {
-        if (OnImportRecord) OnImportRecord();
+        if (events_.OnImportRecord) events_.OnImportRecord(*this);
       } catch (const std::exception& e) {
         error = e.what();
       }
     }
     if (error) {
       errors_.push_back(TimeStamp() + " - " + *error);
-      if (log) log->Write(errors_.back() + LineBreakChars);
+      errorLines_.push_back(record.line);
+      if (log) log->Write(errors_.back() + settings_.LineBreakChars);
     }
   }
 }
 
-void TCsvImport::AssignValue(const MapEntry& entry, std::string_view value) {
+void TCsvImport::AssignValue(const MapEntry& entry, std::string_view value, RowBatch& rows) {
   // A row's fields start as NULL; a column named again starts afresh, so that its later "Null"
   // or failed conversion leaves it NULL rather than with the earlier entry's value.
-  if (entry.repeated) target_.SetNull(entry.field);
-  if (value == Formats.NullText) return;
+  if (entry.repeated) rows.SetNull(entry.field);
+  if (value == settings_.Formats.NullText) return;
   const ImportField& field = target_.Fields()[entry.field];
   switch (field.Type) {
     case ImportField::Kind::Text:
-      target_.SetText(entry.field, field.Length > 0 && value.size() > field.Length
-                                       ? value.substr(0, field.Length)
-                                       : value);
+      rows.SetText(entry.field,
+                   field.Length > 0 && value.size() > field.Length ? value.substr(0, field.Length) : value);
       return;
     case ImportField::Kind::SmallInt:
     case ImportField::Kind::Integer:
-      AssignWholeNumber(entry, value);
+      AssignWholeNumber(entry, value, rows);
       return;
     case ImportField::Kind::Double:
-      AssignFloat(entry, value);
+      AssignFloat(entry, value, rows);
       return;
     case ImportField::Kind::Other:
       return;
   }
 }
 
-void TCsvImport::AssignWholeNumber(const MapEntry& entry, std::string_view value) {
+void TCsvImport::AssignWholeNumber(const MapEntry& entry, std::string_view value, RowBatch& rows) {
   const RegionalNumberReader::Whole whole = numbers_->WholeNumber(value);
   if (whole.outcome == RegionalNumberReader::Outcome::OutOfRange) {
     throw Error("Value " + std::string(value) + " is out of range for " + target_.Fields()[entry.field].Name);
   }
   if (whole.outcome == RegionalNumberReader::Outcome::Number) {
-    target_.SetInt(entry.field, whole.value);
-  } else if (EqualsIgnoreCase1252(value, Formats.TrueText)) {
-    target_.SetInt(entry.field, 1);
-  } else if (EqualsIgnoreCase1252(value, Formats.FalseText)) {
-    target_.SetInt(entry.field, 0);
+    rows.SetInt(entry.field, whole.value);
+  } else if (EqualsIgnoreCase1252(value, settings_.Formats.TrueText)) {
+    rows.SetInt(entry.field, 1);
+  } else if (EqualsIgnoreCase1252(value, settings_.Formats.FalseText)) {
+    rows.SetInt(entry.field, 0);
   }
 }
 
-void TCsvImport::AssignFloat(const MapEntry& entry, std::string_view value) {
-  if (const std::optional<double> number = numbers_->Decimal(value)) target_.SetDouble(entry.field, *number);
+void TCsvImport::AssignFloat(const MapEntry& entry, std::string_view value, RowBatch& rows) {
+  if (const std::optional<double> number = numbers_->Decimal(value)) rows.SetDouble(entry.field, *number);
 }
 
 }  // namespace kx

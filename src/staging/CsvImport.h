@@ -1,7 +1,7 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,6 +12,7 @@
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/ImportTarget.h"
+#include "staging/RowBatch.h"
 #include "util/RegionalNumberReader.h"
 
 namespace kx {
@@ -24,28 +25,9 @@ using ImportRow = std::vector<std::pair<std::string, std::string>>;
 // it and what follows up to the next separator is dropped).
 std::vector<std::string> SplitDelimitedLine(std::string_view line, char comma, char quote);
 
-// Loads a delimited text file into an import target according to a column map (NAME=N lines).
-class TCsvImport {
- public:
+// The settings of one importer; the map, the file and the log are set anew for every run.
+struct TCsvImportSettings {
   enum class TAddType { Insert };
-
-  TCsvImport(ImportTarget& target, SystemClock& clock) : target_(target), clock_(clock) {}
-
-  // Runs one complete import of FileName. Raises an error for the checks before reading (file
-  // name, file, map), an unreadable file and a log that cannot be created; a failing record is
-  // logged and skipped.
-  void Execute();
-
-  // Records that went through the record cycle without an error (rejected ones included).
-  int64_t ProcessedCount() const { return processed_; }
-  int64_t ErrorCount() const { return static_cast<int64_t>(errors_.size()); }
-  // The refused records' log lines ("time - message"), in file order.
-  const std::vector<std::string>& ErrorTexts() const { return errors_; }
-  // Lines of the source file, header and blank lines included. Counted by a pass of its own on
-  // the first request, so that an importer nobody asks does not read its file twice.
-  int64_t LineCount() const;
-  // The number of the line being read (1-based), for the callbacks of a record.
-  int64_t CurrentLine() const { return lineNumber_; }
 
   std::string FileName;
   std::vector<std::string> Map;
@@ -65,8 +47,43 @@ class TCsvImport {
     FormatSettings Regional;
   } Formats;
 
-  std::function<void(const ImportRow& row, bool& accept)> OnBeforePost;
-  std::function<void()> OnImportRecord;
+  // Rows handed to the target at a time (with ImportRecCount, one), and whether a thread of the
+  // importer's inserts them while it reads the next: on two cores a large load then takes about
+  // as long as its inserts alone.
+  std::size_t BatchRows = 500;
+  bool InsertOnWorker = false;
+};
+
+// Loads a delimited text file into an import target according to a column map (NAME=N lines).
+class TCsvImport {
+ public:
+  // The record cycle's events; sender is the importer, whose counts they may read.
+  struct TEvents {
+    std::function<void(const TCsvImport& sender, const ImportRow& row, bool& accept)> OnBeforePost;
+    std::function<void(const TCsvImport& sender)> OnImportRecord;
+  };
+
+  TCsvImport(ImportTarget& target, SystemClock& clock, TCsvImportSettings settings, TEvents events = {})
+      : target_(target), clock_(clock), settings_(std::move(settings)), events_(std::move(events)) {}
+
+  // Runs one complete import of the settings' FileName. Raises an error for the checks before
+  // reading (file name, file, map), an unreadable file, a log that cannot be created and what
+  // ends the whole load in the target; a failing record is logged and skipped. Every row is
+  // settled, and the worker gone, when it returns.
+  void Execute();
+
+  const TCsvImportSettings& Settings() const { return settings_; }
+  // Records that went through the record cycle without an error (rejected ones included).
+  int64_t ProcessedCount() const { return processed_; }
+  int64_t ErrorCount() const { return static_cast<int64_t>(errors_.size()); }
+  // The refused records' log lines ("time - message") and their lines in the file, in file order.
+  const std::vector<std::string>& ErrorTexts() const { return errors_; }
+  const std::vector<int64_t>& ErrorLines() const { return errorLines_; }
+  // Lines of the source file, header and blank lines included. Counted by a pass of its own on
+  // the first request, so that an importer nobody asks does not read its file twice.
+  int64_t LineCount() const;
+  // The number of the line being read (1-based), for the events of a record.
+  int64_t CurrentLine() const { return lineNumber_; }
 
  private:
   struct MapEntry {
@@ -74,27 +91,40 @@ class TCsvImport {
     std::size_t position;  // 1-based
     bool repeated;         // an earlier entry names the same field
   };
-
-  // A record read but not yet counted: it waits for the target's outcome of its row, or is
-  // settled (an error when error is set).
-  struct PendingRecord {
-    bool awaitsTarget;
+  // A record read: a row of its batch that awaits the target's outcome, or already settled (an
+  // error when error is set).
+  struct Record {
+    int64_t line;
+    bool posted;
     std::optional<std::string> error;
   };
+  // Records read and the rows they gave, on their way to the target.
+  struct Batch {
+    RowBatch rows;
+    std::vector<Record> records;
+  };
+  struct InsertedBatch {
+    Batch batch;
+    std::vector<RowOutcome> outcomes;
+  };
   class ErrorLogFile;
+  class Sender;
 
   std::vector<MapEntry> CheckAndBuildMap() const;
-  // Fills the row and posts it, or records why it failed.
-  void ReadRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields);
-  // Counts, reports and logs the records whose fate is known, in file order.
-  void Settle(ErrorLogFile* log);
-  void AssignValue(const MapEntry& entry, std::string_view value);
-  void AssignWholeNumber(const MapEntry& entry, std::string_view value);
-  void AssignFloat(const MapEntry& entry, std::string_view value);
+  // Fills the record's row into the batch, or records why it failed.
+  void ReadRecord(const std::vector<MapEntry>& entries, const std::vector<std::string_view>& fields,
+                  Batch& batch);
+  // Counts, reports and logs a batch's records, in file order.
+  void Settle(const Batch& batch, const std::vector<RowOutcome>& outcomes, ErrorLogFile* log);
+  void AssignValue(const MapEntry& entry, std::string_view value, RowBatch& rows);
+  void AssignWholeNumber(const MapEntry& entry, std::string_view value, RowBatch& rows);
+  void AssignFloat(const MapEntry& entry, std::string_view value, RowBatch& rows);
   std::string TimeStamp();
 
   ImportTarget& target_;
   SystemClock& clock_;
+  const TCsvImportSettings settings_;
+  const TEvents events_;
   ImportRow row_;
   int64_t processed_ = 0;
   int64_t lineNumber_ = 0;
@@ -102,7 +132,7 @@ class TCsvImport {
   // The numbers in the forms of Formats.Regional, as they are when Execute starts.
   std::optional<RegionalNumberReader> numbers_;
   std::vector<std::string> errors_;
-  std::deque<PendingRecord> pending_;
+  std::vector<int64_t> errorLines_;
 };
 
 }  // namespace kx

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "staging/RowBatch.h"
 
 namespace kx {
 
@@ -17,37 +16,21 @@ struct ImportField {
   std::size_t Length = 0;  // the column length of a text field
 };
 
-// What became of a row a deferring target posted: inserted, or refused with the database's message.
-struct PostedRow {
+// What became of one row of a batch: inserted, or refused with the database's message.
+struct RowOutcome {
   bool inserted = true;
   std::string error;
 };
 
-// Where the delimited-text importer puts its records: rows of one table, inserted one by one or,
-// by a deferring target, gathered into batches. A new row starts with every field unassigned
-// (NULL).
+// Where the delimited-text importer puts its records: rows of one table, a batch at a time.
 class ImportTarget {
  public:
   virtual ~ImportTarget() = default;
   virtual const std::vector<ImportField>& Fields() const = 0;
-
-  virtual void BeginRow() = 0;
-  virtual void SetText(std::size_t field, std::string_view value) = 0;
-  virtual void SetInt(std::size_t field, int64_t value) = 0;
-  virtual void SetDouble(std::size_t field, double value) = 0;
-  virtual void SetNull(std::size_t field) = 0;
-  // Inserts the row and raises the database's error when it refuses it; a deferring target may
-  // only queue it and report its outcome later through TakeOutcome.
-  virtual void Post() = 0;
-  // Drops a row that was begun but not posted.
-  virtual void Cancel() = 0;
-
-  // True when Post may queue rows: their outcomes come from TakeOutcome, oldest first.
-  virtual bool Defers() const { return false; }
-  // Sends every queued row.
-  virtual void Flush() {}
-  // The outcome of the oldest posted row that has not been reported yet, once it is known.
-  virtual std::optional<PostedRow> TakeOutcome() { return std::nullopt; }
+  // Inserts the batch's rows (cells in the order of Fields) in their order and returns one outcome
+  // per row: a row the database refuses carries its message and leaves the others inserted.
+  // Raises only for what ends the whole load (a lost connection).
+  virtual std::vector<RowOutcome> Insert(const RowBatch& batch) = 0;
 };
 
 }  // namespace kx

@@ -4,7 +4,6 @@
 
 #include "staging/ColumnMap.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
-#include "staging/InsertQueue.h"
 #include "staging/StagingSql.h"
 #include "staging/TableInserter.h"
 #include "util/ProviderIdentity.h"
@@ -34,41 +33,46 @@ void StagingLoad::Run(const std::string& dataDir) {
   TableInserter dsTransakt(transaction_, staging_sql::InsertTransakt(), {}, batchRows_);
   // RECORDID is a column of the start-id table, not a field a map can name.
   TableInserter dsDBstartids(transaction_, staging_sql::InsertDBstartids(), {"RECORDID"});
-  // The two large files are converted while the database inserts: each through a queue whose
-  // thread inserts. The start ids are a few rows, read one at a time.
-  InsertQueue queuedBestand(dsBestand);
-  InsertQueue queuedTransakt(dsTransakt);
-
-  TCsvImport csvimpBestand(queuedBestand, clock_);
-  TCsvImport csvimpTransakt(queuedTransakt, clock_);
-  TCsvImport csvimpDBstartids(dsDBstartids, clock_);
-  csvimpDBstartids.ImportRecCount = 1;
 
   // All maps are read before the first load, so a missing one fails before any row is loaded.
-  csvimpBestand.Map = ReadMap(dataDir + std::string(kHoldingsMap));
-  csvimpTransakt.Map = ReadMap(dataDir + std::string(kTransactionsMap));
-  csvimpDBstartids.Map = ReadMap(dataDir + std::string(kStartIdsMap));
+  TCsvImportSettings bestand = Settings(dataDir, kHoldingsFile, kHoldingsMap, "bst_error.log");
+  TCsvImportSettings transakt = Settings(dataDir, kTransactionsFile, kTransactionsMap, "tra_error.log");
+  TCsvImportSettings dbstartids = Settings(dataDir, kTransactionsFile, kStartIdsMap, "ids_error.log");
+  // The two large files are converted while a worker inserts; the start ids are a few rows, read
+  // one at a time.
+  bestand.InsertOnWorker = transakt.InsertOnWorker = true;
+  dbstartids.ImportRecCount = 1;
 
-  csvimpBestand.OnImportRecord = [this, &csvimpBestand] { ReportRecord(csvimpBestand, 10); };
-  csvimpTransakt.OnImportRecord = [this, &csvimpTransakt] { ReportRecord(csvimpTransakt, 40); };
-  csvimpTransakt.OnBeforePost = [this, &csvimpTransakt](const ImportRow& row, bool& accept) {
+  TCsvImport::TEvents bestandEvents;
+  bestandEvents.OnImportRecord = [this](const TCsvImport& sender) { ReportRecord(sender, 10); };
+  TCsvImport::TEvents transaktEvents;
+  transaktEvents.OnImportRecord = [this](const TCsvImport& sender) { ReportRecord(sender, 40); };
+  transaktEvents.OnBeforePost = [this](const TCsvImport& sender, const ImportRow& row, bool& accept) {
     accept = HasLoadedTypeCode(row);
-    // By lines read: the count of processed records stands still while the queue inserts.
-    if (csvimpTransakt.CurrentLine() % 100 == 0) clock_.PumpMessages();
+    // By lines read: the count of processed records stands still while the worker inserts.
+    if (sender.CurrentLine() % 100 == 0) clock_.PumpMessages();
   };
 
-  progress_.Send(KX_PROGRESS_STATUS, 10, "Import " + dataDir + std::string(kHoldingsFile));
-  RunImporter(csvimpBestand, dataDir, kHoldingsFile, "bst_error.log");
-  progress_.Send(KX_PROGRESS_STATUS, 40, "Import " + dataDir + std::string(kTransactionsFile));
-  RunImporter(csvimpTransakt, dataDir, kTransactionsFile, "tra_error.log");
-  RunImporter(csvimpDBstartids, dataDir, kTransactionsFile, "ids_error.log");
+  progress_.Send(KX_PROGRESS_STATUS, 10, "Import " + bestand.FileName);
+  Load(TCsvImport(dsBestand, clock_, std::move(bestand), std::move(bestandEvents)));
+  progress_.Send(KX_PROGRESS_STATUS, 40, "Import " + transakt.FileName);
+  Load(TCsvImport(dsTransakt, clock_, std::move(transakt), std::move(transaktEvents)));
+  Load(TCsvImport(dsDBstartids, clock_, std::move(dbstartids)));
 }
 
-void StagingLoad::RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source,
-                              std::string_view log) {
-  importer.FileName = dataDir + std::string(source);
-  importer.ErrorLogFileName = dataDir + std::string(log);
-  importer.Formats.Regional = formats_;
+TCsvImportSettings StagingLoad::Settings(const std::string& dataDir, std::string_view source,
+                                         std::string_view map, std::string_view log) const {
+  TCsvImportSettings settings;
+  settings.FileName = dataDir + std::string(source);
+  settings.Map = ReadMap(dataDir + std::string(map));
+  settings.ErrorLogFileName = dataDir + std::string(log);
+  settings.Formats.Regional = formats_;
+  return settings;
+}
+
+void StagingLoad::Load(TCsvImport importer) {
+  // Execute returns with every row settled and the importer's worker ended: the transaction is
+  // this thread's alone again.
   importer.Execute();
   transaction_.CommitRetaining();
 }

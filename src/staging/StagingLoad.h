@@ -25,8 +25,10 @@ class StagingLoad {
 
  private:
   void EmptyTables();
-  void RunImporter(TCsvImport& importer, const std::string& dataDir, std::string_view source,
-                   std::string_view log);
+  // One importer's settings: its file, map and log in the data directory.
+  TCsvImportSettings Settings(const std::string& dataDir, std::string_view source, std::string_view map,
+                              std::string_view log) const;
+  void Load(TCsvImport importer);
   void ReportRecord(const TCsvImport& importer, int offset);
 
   // Rows per execution through a server: measured 2.5-3 times the rate of one row per execute.

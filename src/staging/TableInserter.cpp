@@ -98,73 +98,67 @@ TableInserter::TableInserter(db::Transaction& transaction, std::string_view inse
     if (sql.empty()) break;
     if (sql.size() > kMaxStatementBytes) continue;
     try {
-      batch_ = std::make_unique<db::Statement>(transaction, sql, db::ParameterMarkers::Positional);
+      block_ = std::make_unique<db::Statement>(transaction, sql, db::ParameterMarkers::Positional);
       batchRows_ = batchRows;
     } catch (const db::DatabaseError&) {
-      batch_.reset();
+      block_.reset();
     }
     break;
   }
 }
 
-void TableInserter::BeginRow() {
-  if (!batch_) {
-    insert_.SetAllNull();
-    return;
-  }
-  for (int i = 0; i < parameterCount_; ++i) batch_->SetNull(slot_ * parameterCount_ + i);
-}
-
-void TableInserter::SetText(std::size_t field, std::string_view value) {
-  Target().SetText(Position(field), value);
-}
-void TableInserter::SetInt(std::size_t field, int64_t value) { Target().SetInt(Position(field), value); }
-void TableInserter::SetDouble(std::size_t field, double value) { Target().SetDouble(Position(field), value); }
-void TableInserter::SetNull(std::size_t field) { Target().SetNull(Position(field)); }
-
-void TableInserter::Post() {
-  if (!batch_) {
-    insert_.Execute();
-    return;
-  }
-  if (++slot_ < batchRows_) return;
-  slot_ = 0;
-  try {
-    batch_->Execute();
-  } catch (const db::DatabaseError&) {
-    // The block was undone as a whole; the rows one by one tell which of them the database refuses.
-    InsertSingly(batchRows_);
-    return;
-  }
-  for (int i = 0; i < batchRows_; ++i) outcomes_.push_back({});
-}
-
-void TableInserter::Flush() {
-  if (!batch_ || slot_ == 0) return;
-  const int rows = slot_;
-  slot_ = 0;
-  InsertSingly(rows);
-}
-
-void TableInserter::InsertSingly(int rows) {
-  for (int row = 0; row < rows; ++row) {
-    for (int i = 0; i < parameterCount_; ++i) {
-      insert_.CopyParameter(i, *batch_, row * parameterCount_ + i);
-    }
+std::vector<RowOutcome> TableInserter::Insert(const RowBatch& batch) {
+  std::vector<RowOutcome> outcomes;
+  outcomes.reserve(batch.Rows());
+  std::size_t row = 0;
+  for (; block_ && row + static_cast<std::size_t>(batchRows_) <= batch.Rows(); row += batchRows_) {
     try {
-      insert_.Execute();
-      outcomes_.push_back({});
-    } catch (const db::DatabaseError& e) {
-      outcomes_.push_back({false, e.what()});
+      for (int slot = 0; slot < batchRows_; ++slot) Bind(*block_, slot, batch, row + slot);
+      block_->Execute();
+      outcomes.resize(outcomes.size() + static_cast<std::size_t>(batchRows_));
+    } catch (const db::DatabaseError&) {
+      // The block was undone as a whole; the rows one by one tell which of them the database refuses.
+      for (int slot = 0; slot < batchRows_; ++slot) outcomes.push_back(InsertOne(batch, row + slot));
     }
+  }
+  for (; row < batch.Rows(); ++row) outcomes.push_back(InsertOne(batch, row));
+  return outcomes;
+}
+
+RowOutcome TableInserter::InsertOne(const RowBatch& batch, std::size_t row) {
+  try {
+    Bind(insert_, 0, batch, row);
+    insert_.Execute();
+    return {};
+  } catch (const db::DatabaseError& e) {
+    return {false, e.what()};
   }
 }
 
-std::optional<PostedRow> TableInserter::TakeOutcome() {
-  if (outcomes_.empty()) return std::nullopt;
-  PostedRow outcome = std::move(outcomes_.front());
-  outcomes_.pop_front();
-  return outcome;
+void TableInserter::Bind(db::Statement& statement, int slot, const RowBatch& batch, std::size_t row) {
+  const int base = slot * parameterCount_;
+  if (&statement == &insert_) {
+    statement.SetAllNull();
+  } else {
+    for (int i = 0; i < parameterCount_; ++i) statement.SetNull(base + i);
+  }
+  for (std::size_t field = 0; field < fields_.size(); ++field) {
+    const RowBatch::Cell& cell = batch.At(row, field);
+    const int position = base + positions_[field];
+    switch (cell.kind) {
+      case RowBatch::Kind::Null:
+        break;
+      case RowBatch::Kind::Int:
+        statement.SetInt(position, cell.integer);
+        break;
+      case RowBatch::Kind::Double:
+        statement.SetDouble(position, cell.real);
+        break;
+      case RowBatch::Kind::Text:
+        statement.SetText(position, batch.Text(cell));
+        break;
+    }
+  }
 }
 
 }  // namespace kx

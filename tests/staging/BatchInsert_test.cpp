@@ -1,4 +1,4 @@
-// Rows gathered into EXECUTE BLOCK batches, and rows inserted by an InsertQueue's thread, give what
+// Rows sent in EXECUTE BLOCKs, in batches of any size, and inserted by the importer's worker give what
 // one insert per row gives: the same rows, the same refused records with the database's messages in
 // file order, the same counts and record events. Both ways to the database; the server is where the
 // batches are used.
@@ -9,7 +9,6 @@
 
 #include "db/Statement.h"
 #include "staging/CsvImport.h"
-#include "staging/InsertQueue.h"
 #include "staging/StagingSql.h"
 #include "staging/TableInserter.h"
 #include "support/DbTestSupport.h"
@@ -32,27 +31,34 @@ class BatchInsertTest : public DbTest {
     bool operator==(const Outcome&) const = default;
   };
 
-  // queuedRows > 0: through an InsertQueue with batches of that many rows.
-  Outcome Import(const std::string& text, int batchRows, int importRecCount = 0, std::size_t queuedRows = 0) {
+  // importerRows: the importer's batches, inserted by its worker when onWorker.
+  Outcome Import(const std::string& text, int blockRows, int importRecCount = 0,
+                 std::size_t importerRows = 500, bool onWorker = false) {
     transaction_->ExecuteImmediate("delete from T");
     const std::string file = (database_->Dir().Path() / "t.csv").string();
     database_->Dir().WriteFile("t.csv", text);
     TableInserter table(*transaction_, "insert into T (KEY, NUM, AMOUNT) values (:KEY, :NUM, :AMOUNT)", {},
-                        batchRows);
-    std::optional<InsertQueue> queue;
-    if (queuedRows > 0) queue.emplace(table, queuedRows);
+                        blockRows);
     test::FixedClock clock;
-    TCsvImport importer(queue ? static_cast<ImportTarget&>(*queue) : table, clock);
-    importer.FileName = file;
-    importer.Map = {"KEY=1", "NUM=2", "AMOUNT=3"};
-    importer.ImportRecCount = importRecCount;
-    importer.ErrorLogFileName = (database_->Dir().Path() / "t.log").string();
+    TCsvImportSettings settings;
+    settings.FileName = file;
+    settings.Map = {"KEY=1", "NUM=2", "AMOUNT=3"};
+    settings.ImportRecCount = importRecCount;
+    settings.ErrorLogFileName = (database_->Dir().Path() / "t.log").string();
+    settings.BatchRows = importerRows;
+    settings.InsertOnWorker = onWorker;
     Outcome outcome;
-    importer.OnBeforePost = [](const ImportRow& row, bool& accept) { accept = row[0].second != "skip"; };
-    importer.OnImportRecord = [&] { outcome.events.push_back(importer.ProcessedCount()); };
+    TCsvImport::TEvents events;
+    events.OnBeforePost = [](const TCsvImport&, const ImportRow& row, bool& accept) {
+      accept = row[0].second != "skip";
+    };
+    events.OnImportRecord = [&outcome](const TCsvImport& sender) {
+      outcome.events.push_back(sender.ProcessedCount());
+    };
+    TCsvImport importer(table, clock, std::move(settings), std::move(events));
     importer.Execute();
     outcome.processed = importer.ProcessedCount();
-    outcome.log = testsupport::TempDir::ReadFile(importer.ErrorLogFileName);
+    outcome.log = testsupport::TempDir::ReadFile(importer.Settings().ErrorLogFileName);
     db::Statement rows(*transaction_, "select KEY, NUM, AMOUNT from T order by KEY");
     rows.Open();
     while (rows.Fetch())
@@ -80,16 +86,16 @@ TEST_P(BatchInsertTest, GivesWhatOneInsertPerRowGives) {
   for (const int rows : {2, 3, 4, 20}) {
     EXPECT_EQ(Import(kRecords, rows), single) << rows << " rows a batch";
   }
-  for (const auto& [batchRows, queuedRows] : {std::pair{0, 1}, {0, 3}, {0, 512}, {4, 3}, {20, 5}}) {
-    EXPECT_EQ(Import(kRecords, batchRows, 0, queuedRows), single)
-        << batchRows << "/" << queuedRows << " queued";
+  for (const auto& [blockRows, importerRows] : {std::pair{0, 1}, {0, 3}, {0, 500}, {4, 3}, {4, 6}, {20, 5}}) {
+    EXPECT_EQ(Import(kRecords, blockRows, 0, importerRows, true), single)
+        << blockRows << "/" << importerRows << " on the worker";
   }
 }
 
 TEST_P(BatchInsertTest, ImportRecCountStopsAtTheSameRecord) {
   for (const int count : {1, 3}) {
     EXPECT_EQ(Import(kRecords, 4, count), Import(kRecords, 0, count)) << count;
-    EXPECT_EQ(Import(kRecords, 4, count, 2), Import(kRecords, 0, count)) << count << " queued";
+    EXPECT_EQ(Import(kRecords, 4, count, 2, true), Import(kRecords, 0, count)) << count << " on the worker";
   }
 }
 
@@ -98,7 +104,6 @@ TEST_P(BatchInsertTest, WideRowsTakeAsManyRowsAsOneStatementHolds) {
   ApplyStagingSchema(*connection_);
   transaction_->Start();
   const TableInserter holdings(*transaction_, staging_sql::InsertBestand(), {}, 20);
-  EXPECT_TRUE(holdings.Defers());
   EXPECT_LE(BatchInsertSql(staging_sql::InsertBestand(),
                            db::Statement(*transaction_, staging_sql::InsertBestand()), holdings.BatchRows())
                 .size(),

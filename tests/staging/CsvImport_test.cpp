@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <variant>
@@ -20,32 +21,52 @@ using ::testing::ElementsAre;
 using Value = std::variant<std::monostate, std::string, int64_t, double>;
 const Value kNull{};
 
-// A table in memory; a row whose KEY is already present is refused like a unique key would.
+// A table in memory; a row whose KEY is already present is refused like a unique key would. A
+// table that loses its connection at a row raises from then on.
 class MemoryTable final : public ImportTarget {
  public:
   explicit MemoryTable(std::vector<ImportField> fields) : fields_(std::move(fields)) {}
   const std::vector<ImportField>& Fields() const override { return fields_; }
-  void BeginRow() override { pending_.assign(fields_.size(), Value{}); }
-  void SetText(std::size_t f, std::string_view v) override { pending_.at(f) = std::string(v); }
-  void SetInt(std::size_t f, int64_t v) override { pending_.at(f) = v; }
-  void SetDouble(std::size_t f, double v) override { pending_.at(f) = v; }
-  void SetNull(std::size_t f) override { pending_.at(f) = Value{}; }
-  void Post() override {
-    if (fields_[0].Name == "KEY" && std::holds_alternative<std::string>(pending_[0])) {
-      for (const auto& row : rows) {
-        if (row[0] == pending_[0]) throw Error("violation of UNIQUE KEY constraint on KEY");
+  std::vector<RowOutcome> Insert(const RowBatch& batch) override {
+    ++batches;
+    std::vector<RowOutcome> outcomes;
+    for (std::size_t r = 0; r < batch.Rows(); ++r) {
+      if (rows.size() == lostAtRow) throw Error("connection lost");
+      std::vector<Value> row;
+      for (std::size_t f = 0; f < fields_.size(); ++f) row.push_back(ValueOf(batch, batch.At(r, f)));
+      const bool repeated =
+          fields_[0].Name == "KEY" && std::holds_alternative<std::string>(row[0]) &&
+          std::any_of(rows.begin(), rows.end(), [&](const auto& r0) { return r0[0] == row[0]; });
+      if (repeated) {
+        outcomes.push_back({false, "violation of UNIQUE KEY constraint on KEY"});
+      } else {
+        rows.push_back(std::move(row));
+        outcomes.emplace_back();
       }
     }
-    rows.push_back(pending_);
+    return outcomes;
   }
-  void Cancel() override { ++cancels; }
 
   std::vector<std::vector<Value>> rows;
-  int cancels = 0;
+  int batches = 0;
+  std::size_t lostAtRow = SIZE_MAX;
 
  private:
+  static Value ValueOf(const RowBatch& batch, const RowBatch::Cell& cell) {
+    switch (cell.kind) {
+      case RowBatch::Kind::Int:
+        return cell.integer;
+      case RowBatch::Kind::Double:
+        return cell.real;
+      case RowBatch::Kind::Text:
+        return std::string(batch.Text(cell));
+      case RowBatch::Kind::Null:
+        break;
+    }
+    return kNull;
+  }
+
   std::vector<ImportField> fields_;
-  std::vector<Value> pending_;
 };
 
 using Kind = ImportField::Kind;
@@ -57,17 +78,20 @@ class CsvImportTest : public ::testing::Test {
                {"NUM", Kind::Integer, 0},
                {"SMALL", Kind::SmallInt, 0},
                {"AMOUNT", Kind::Double, 0},
-               {"OTHER", Kind::Other, 0}}),
-        import(table, clock) {
+               {"OTHER", Kind::Other, 0}}) {
     clock.today = EncodeDateTime({2026, 12, 9}, {8, 5, 0, 0});  // Now() adds half a day
-    import.Formats.Regional = GermanFormats();
-    import.ErrorLog = false;
+    settings.Formats.Regional = GermanFormats();
+    settings.ErrorLog = false;
   }
 
   void Load(std::string_view content, std::vector<std::string> map = {"KEY=1", "NUM=2", "AMOUNT=3"}) {
-    import.FileName = dir.WriteFile("data.csv", content);
-    import.Map = std::move(map);
-    import.Execute();
+    settings.FileName = dir.WriteFile("data.csv", content);
+    settings.Map = std::move(map);
+    Execute();
+  }
+  void Execute() {
+    import.emplace(table, clock, settings, events);
+    import->Execute();
   }
 
   // The value of a field in the first row, converted to one of the variant's types.
@@ -76,7 +100,9 @@ class CsvImportTest : public ::testing::Test {
   testsupport::TempDir dir;
   test::FixedClock clock;
   MemoryTable table;
-  TCsvImport import;
+  TCsvImportSettings settings;
+  TCsvImport::TEvents events;
+  std::optional<TCsvImport> import;
 };
 
 // --- Splitting ----------------------------------------------------------------------------------
@@ -96,25 +122,25 @@ TEST(SplitDelimitedLine, FollowsTheQuotingRules) {
 TEST_F(CsvImportTest, ChecksComeInTheirOrderWithTheirTexts) {
   auto message = [this] {
     try {
-      import.Execute();
+      Execute();
     } catch (const Error& e) {
       return std::string(e.what());
     }
     return std::string("no error");
   };
   EXPECT_EQ(message(), "File name is not specified");
-  import.FileName = dir.Path().string() + "/missing.csv";
-  EXPECT_EQ(message(), "File " + import.FileName + " does not exist");
-  import.FileName = dir.WriteFile("x.csv", "h\r\n1\r\n");
-  import.Map = {};
+  settings.FileName = dir.Path().string() + "/missing.csv";
+  EXPECT_EQ(message(), "File " + settings.FileName + " does not exist");
+  settings.FileName = dir.WriteFile("x.csv", "h\r\n1\r\n");
+  settings.Map = {};
   EXPECT_EQ(message(), "Map is empty");
-  import.Map = {""};
+  settings.Map = {""};
   EXPECT_EQ(message(), "Column  is defined in the MAP is not found in the import destination");
-  import.Map = {"KEY=1", "  ", "NUM=2"};
+  settings.Map = {"KEY=1", "  ", "NUM=2"};
   EXPECT_EQ(message(), "Column    is defined in the MAP is not found in the import destination");
-  import.Map = {"KEY=x", "NOPE=2"};
+  settings.Map = {"KEY=x", "NOPE=2"};
   EXPECT_EQ(message(), "Column NOPE is defined in the MAP is not found in the import destination");
-  import.Map = {"key=x"};
+  settings.Map = {"key=x"};
   EXPECT_EQ(message(), "Missing definition of map");
   EXPECT_TRUE(table.rows.empty());
 }
@@ -124,8 +150,8 @@ TEST_F(CsvImportTest, ChecksComeInTheirOrderWithTheirTexts) {
 TEST_F(CsvImportTest, SkipsTheHeaderAndBlankLinesAndKnowsEveryLineEnd) {
   Load("KEY;NUM\r\n\r\na;1\n \t\rb;2\r\nc;3");
   ASSERT_EQ(table.rows.size(), 3u);
-  EXPECT_EQ(import.LineCount(), 6);
-  EXPECT_EQ(import.ProcessedCount(), 3);
+  EXPECT_EQ(import->LineCount(), 6);
+  EXPECT_EQ(import->ProcessedCount(), 3);
 }
 
 TEST_F(CsvImportTest, CarriageReturnsAloneBreakLinesBeforeALaterLineFeed) {
@@ -133,21 +159,21 @@ TEST_F(CsvImportTest, CarriageReturnsAloneBreakLinesBeforeALaterLineFeed) {
   ASSERT_EQ(table.rows.size(), 4u);
   EXPECT_EQ(table.rows[1][0], Value(std::string("b")));
   EXPECT_EQ(table.rows[2][1], Value(int64_t{3}));
-  EXPECT_EQ(import.LineCount(), 6);
+  EXPECT_EQ(import->LineCount(), 6);
 }
 
 // A zero byte no longer ends the file (the records after it were lost, with "No error found"):
 // it is trimmed at a field's edges, kept inside a text, and the log names its line.
 TEST_F(CsvImportTest, ZeroByteIsAControlByteAndTheLogNamesItsLine) {
-  import.ErrorLog = true;
-  import.ErrorLogFileName = (dir.Path() / "tra_error.log").string();
+  settings.ErrorLog = true;
+  settings.ErrorLogFileName = (dir.Path() / "tra_error.log").string();
   Load(std::string("h\r\na;1\r\n\0b;2\0\r\nd\0e;4\r\nf;5\r\n", 27), {"KEY=1", "NUM=2"});
   ASSERT_EQ(table.rows.size(), 4u);
   EXPECT_EQ(table.rows[1][0], Value(std::string("b")));
   EXPECT_EQ(table.rows[1][1], Value(int64_t{2}));
   EXPECT_EQ(table.rows[2][0], Value(std::string("d\0e", 3)));
-  EXPECT_EQ(import.LineCount(), 5);
-  EXPECT_EQ(testsupport::TempDir::ReadFile(import.ErrorLogFileName),
+  EXPECT_EQ(import->LineCount(), 5);
+  EXPECT_EQ(testsupport::TempDir::ReadFile(settings.ErrorLogFileName),
             "09.12.2026 20:05 - Import process started\r\n\r\n"
             "09.12.2026 20:05 - line 3: zero byte\r\n"
             "09.12.2026 20:05 - line 4: zero byte\r\n"
@@ -182,39 +208,88 @@ TEST_F(CsvImportTest, TextIsTrimmedAndCutToTheColumnLength) {
 
 TEST_F(CsvImportTest, RowFilterSeesTheMapOrderAndCanReject) {
   std::vector<ImportRow> seen;
-  import.OnBeforePost = [&seen](const ImportRow& row, bool& accept) { seen.push_back(row);
-  accept = row[1].second != "2";
-};
-int reported = 0;
-import.OnImportRecord = [&reported] { ++reported;
-};  // namespace
-Load("h\r\na;1;x\r\nb;2;y\r\n", {"AMOUNT=3", "NUM=2", "KEY=1"});
-ASSERT_EQ(seen.size(), 2u);
-EXPECT_EQ(seen[0], (ImportRow{{"AMOUNT", "x"}, {"NUM", "1"}, {"KEY", "a"}}));
-EXPECT_EQ(table.rows.size(), 1u);
-EXPECT_EQ(import.ProcessedCount(), 2);  // the rejected record counts as processed
-EXPECT_EQ(reported, 2);
-}  // namespace kx
+  events.OnBeforePost = [&seen](const TCsvImport&, const ImportRow& row, bool& accept) {
+    seen.push_back(row);
+    accept = row[1].second != "2";
+  };
+  int reported = 0;
+  events.OnImportRecord = [&reported](const TCsvImport&) { ++reported; };
+  Load("h\r\na;1;x\r\nb;2;y\r\n", {"AMOUNT=3", "NUM=2", "KEY=1"});
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], (ImportRow{{"AMOUNT", "x"}, {"NUM", "1"}, {"KEY", "a"}}));
+  EXPECT_EQ(table.rows.size(), 1u);
+  EXPECT_EQ(import->ProcessedCount(), 2);  // the rejected record counts as processed
+  EXPECT_EQ(reported, 2);
+}
 
 TEST_F(CsvImportTest, FailingRecordIsCancelledAndTheLoadGoesOn) {
   int reported = 0;
-  import.OnImportRecord = [&reported] { ++reported;
-};
-Load("h\r\na;1\r\na;2\r\nb;3\r\n", {"KEY=1", "NUM=2"});
-EXPECT_EQ(table.rows.size(), 2u);
-EXPECT_EQ(import.ErrorCount(), 1);
-EXPECT_EQ(import.ProcessedCount(), 2);
-EXPECT_EQ(reported, 2);
-EXPECT_EQ(table.cancels, 1);
+  events.OnImportRecord = [&reported](const TCsvImport&) { ++reported; };
+  Load("h\r\na;1\r\na;2\r\nb;3\r\n", {"KEY=1", "NUM=2"});
+  EXPECT_EQ(table.rows.size(), 2u);
+  EXPECT_EQ(import->ErrorCount(), 1);
+  EXPECT_THAT(import->ErrorLines(), ElementsAre(3));
+  EXPECT_EQ(import->ProcessedCount(), 2);
+  EXPECT_EQ(reported, 2);
 }
 
 TEST_F(CsvImportTest, RecordLimitStopsAfterTheFirstRecordEvenWhenItFails) {
-  import.ImportRecCount = 1;
+  settings.ImportRecCount = 1;
   table.rows.push_back({Value(std::string("a"))});
   Load("h\r\n\r\na;1\r\nb;2\r\n", {"KEY=1"});
   EXPECT_EQ(table.rows.size(), 1u);  // only the row that was there before
-  EXPECT_EQ(import.ErrorCount(), 1);
-  EXPECT_EQ(import.ProcessedCount(), 0);
+  EXPECT_EQ(import->ErrorCount(), 1);
+  EXPECT_EQ(import->ProcessedCount(), 0);
+}
+
+// --- Batches and the worker -----------------------------------------------------------------------
+
+struct BatchingCase {
+  bool worker;
+  std::size_t batchRows;
+};
+class BatchingTest : public CsvImportTest, public ::testing::WithParamInterface<BatchingCase> {};
+
+// However the rows travel, each record is settled in file order: the refusals logged with their
+// lines, the rows in the table, every record counted before Execute returns.
+TEST_P(BatchingTest, RecordsAreSettledInFileOrder) {
+  settings.InsertOnWorker = GetParam().worker;
+  settings.BatchRows = GetParam().batchRows;
+  std::vector<int64_t> counts;
+  events.OnBeforePost = [](const TCsvImport&, const ImportRow& row, bool& accept) {
+    accept = row[1].second != "0";
+  };
+  events.OnImportRecord = [&counts](const TCsvImport& sender) { counts.push_back(sender.ProcessedCount()); };
+  Load("h\r\na;1\r\nb;2\r\na;3\r\nc;0\r\nd;5\r\nb;6\r\ne;7\r\n", {"KEY=1", "NUM=2"});
+  std::string keys;
+  for (const auto& row : table.rows) keys += std::get<std::string>(row[0]);
+  EXPECT_EQ(keys, "abde");
+  EXPECT_THAT(import->ErrorLines(), ElementsAre(4, 7));
+  EXPECT_THAT(counts, ElementsAre(1, 2, 3, 4, 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, BatchingTest,
+                         ::testing::Values(BatchingCase{false, 1}, BatchingCase{false, 3},
+                                           BatchingCase{true, 1}, BatchingCase{true, 2},
+                                           BatchingCase{true, 500}),
+                         [](const auto& info) {
+                           return std::string(info.param.worker ? "Worker" : "AtOnce") +
+                                  std::to_string(info.param.batchRows);
+                         });
+
+// What ends the whole load (a lost connection) leaves Execute after the batches settled before it,
+// also when the worker met it while the importer was reading on.
+TEST_F(CsvImportTest, ALostConnectionEndsTheLoad) {
+  for (const bool worker : {false, true}) {
+    table.rows.clear();
+    table.lostAtRow = 3;
+    settings.InsertOnWorker = worker;
+    settings.BatchRows = 2;
+    std::string content = "h\r\n";
+    for (int i = 0; i < 40; ++i) content += std::to_string(i) + ";1\r\n";
+    EXPECT_THROW(Load(content, {"KEY=1", "NUM=2"}), Error) << worker;
+    EXPECT_EQ(import->ProcessedCount(), 2) << worker;
+  }
 }
 
 // --- Conversions --------------------------------------------------------------------------------
@@ -230,7 +305,7 @@ class ConversionTest : public CsvImportTest, public ::testing::WithParamInterfac
 
 TEST_P(ConversionTest, ConvertsByTheFieldType) {
   const ConversionCase& c = GetParam();
-  import.Formats.Regional = c.german ? GermanFormats() : EnglishFormats();
+  settings.Formats.Regional = c.german ? GermanFormats() : EnglishFormats();
   const std::string name = table.Fields()[c.field].Name;
   Load("h\r\n\"" + std::string(c.text) + "\"\r\n", {name + "=1"});
   ASSERT_EQ(table.rows.size(), 1u);
@@ -251,16 +326,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CsvImportTest, NumberBeyondEveryIntegerFailsTheRecord) {
   Load("h\r\n1e300\r\n", {"NUM=1"});
   EXPECT_TRUE(table.rows.empty());
-  EXPECT_EQ(import.ErrorCount(), 1);
+  EXPECT_EQ(import->ErrorCount(), 1);
 }
 
 // --- Error log ----------------------------------------------------------------------------------
 
 TEST_F(CsvImportTest, LogHasItsStartAndFinishLinesAndOneLinePerError) {
-  import.ErrorLog = true;
-  import.ErrorLogFileName = (dir.Path() / "logs" / "tra_error.log").string();
+  settings.ErrorLog = true;
+  settings.ErrorLogFileName = (dir.Path() / "logs" / "tra_error.log").string();
   Load("h\r\na;1\r\na;2\r\n", {"KEY=1", "NUM=2"});
-  EXPECT_EQ(testsupport::TempDir::ReadFile(import.ErrorLogFileName),
+  EXPECT_EQ(testsupport::TempDir::ReadFile(settings.ErrorLogFileName),
             "09.12.2026 20:05 - Import process started\r\n\r\n"
             "09.12.2026 20:05 - violation of UNIQUE KEY constraint on KEY\r\n"
             "\r\n"
@@ -269,11 +344,11 @@ TEST_F(CsvImportTest, LogHasItsStartAndFinishLinesAndOneLinePerError) {
 }
 
 TEST_F(CsvImportTest, HeaderOnlyFileLogsNoError) {
-  import.ErrorLog = true;
-  import.Formats.Regional = EnglishFormats();
-  import.ErrorLogFileName = (dir.Path() / "bst_error.log").string();
+  settings.ErrorLog = true;
+  settings.Formats.Regional = EnglishFormats();
+  settings.ErrorLogFileName = (dir.Path() / "bst_error.log").string();
   Load("KEY;NUM\r\n");
-  EXPECT_EQ(testsupport::TempDir::ReadFile(import.ErrorLogFileName),
+  EXPECT_EQ(testsupport::TempDir::ReadFile(settings.ErrorLogFileName),
             "12/9/2026 8:05 PM - Import process started\r\n\r\n"
             "12/9/2026 8:05 PM - Import process finished\r\n"
             "No error found\r\n\r\n");

@@ -63,55 +63,54 @@ class NoClock final : public kx::SystemClock {
 };
 
 // Takes the rows the importer would insert and compares each field's value with the text it came
-// from: a text that reached no setter became NULL, a longer text than its column was cut.
+// from: a text that reached no cell became NULL, a longer text than its column was cut.
 class RecordingTarget final : public kx::ImportTarget {
  public:
   RecordingTarget(const ProviderFileSpec& spec, ProviderFileReport& report)
-      : spec_(spec), entries_(EntriesOf(spec)), report_(report), assigned_(spec.fields.size()) {
+      : spec_(spec), entries_(EntriesOf(spec)), report_(report) {
     for (std::size_t i = 0; i < spec.fields.size(); ++i) {
       if (kx::EqualsIgnoreCase1252(spec.fields[i].Name, "TRAID")) idField_ = i;
     }
   }
 
-  // Called before the row is built: the record's texts, in the order of the map.
-  void Observe(const kx::ImportRow& row, int64_t line) {
-    row_ = &row;
-    line_ = line;
-  }
-  void NoteRefusal(int64_t line) { refusedLines_.push_back(line); }
-  const std::vector<int64_t>& RefusedLines() const { return refusedLines_; }
+  // Called before the row is built: the record's texts, in the order of the map, kept until the
+  // batch with its row comes.
+  void Observe(const kx::ImportRow& row, int64_t line) { texts_[line] = row; }
 
   const std::vector<kx::ImportField>& Fields() const override { return spec_.fields; }
-  void BeginRow() override { std::fill(assigned_.begin(), assigned_.end(), false); }
-  void SetText(std::size_t field, std::string_view /*value*/) override { assigned_[field] = true; }
-  void SetInt(std::size_t field, int64_t /*value*/) override { assigned_[field] = true; }
-  void SetDouble(std::size_t field, double /*value*/) override { assigned_[field] = true; }
-  void SetNull(std::size_t field) override { assigned_[field] = false; }
-  void Cancel() override { NoteRefusal(line_); }
-  void Post() override;
+  std::vector<kx::RowOutcome> Insert(const kx::RowBatch& batch) override;
 
  private:
+  void Compare(const kx::RowBatch& batch, std::size_t row, const kx::ImportRow& texts);
+
   const ProviderFileSpec& spec_;
   std::vector<Entry> entries_;
   ProviderFileReport& report_;
-  std::vector<bool> assigned_;
-  const kx::ImportRow* row_ = nullptr;
-  int64_t line_ = 0;
+  std::unordered_map<int64_t, kx::ImportRow> texts_;  // by line, records not yet inserted
   std::optional<std::size_t> idField_;
   std::unordered_map<std::string, int64_t> idLines_;  // each stored id and its first line
-  std::vector<int64_t> refusedLines_;
 };
 
-void RecordingTarget::Post() {
+std::vector<kx::RowOutcome> RecordingTarget::Insert(const kx::RowBatch& batch) {
+  for (std::size_t row = 0; row < batch.Rows(); ++row) {
+    const auto texts = texts_.find(batch.Line(row));
+    if (texts != texts_.end()) Compare(batch, row, texts->second);
+  }
+  texts_.clear();  // those of records whose row failed, too: each batch brings all it read
+  return std::vector<kx::RowOutcome>(batch.Rows());
+}
+
+void RecordingTarget::Compare(const kx::RowBatch& batch, std::size_t row, const kx::ImportRow& texts) {
+  const int64_t line = batch.Line(row);
   bool duplicate = false;
-  for (std::size_t i = 0; i < entries_.size() && row_ != nullptr; ++i) {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& entry = entries_[i];
     if (!entry.last || entry.field >= spec_.fields.size()) continue;
     const kx::ImportField& field = spec_.fields[entry.field];
-    const std::string& raw = (*row_)[i].second;
+    const std::string& raw = texts[i].second;
     if (raw.empty() || raw == "Null") continue;  // NULL by intent
-    if (!assigned_[entry.field]) {
-      report_.findings.push_back({Kind::NullValue, line_, field.Name, entry.position, raw, TypeName(field)});
+    if (batch.At(row, entry.field).kind == kx::RowBatch::Kind::Null) {
+      report_.findings.push_back({Kind::NullValue, line, field.Name, entry.position, raw, TypeName(field)});
       ++report_.nullsByColumn[field.Name];
       continue;
     }
@@ -119,14 +118,14 @@ void RecordingTarget::Post() {
         field.Type == kx::ImportField::Kind::Text && field.Length > 0 && raw.size() > field.Length;
     if (cut) {
       report_.findings.push_back(
-          {Kind::Cut, line_, field.Name, entry.position, raw, std::to_string(field.Length)});
+          {Kind::Cut, line, field.Name, entry.position, raw, std::to_string(field.Length)});
       ++report_.cutsByColumn[field.Name];
     }
     if (spec_.transactions && idField_ && entry.field == *idField_) {
       const std::string kept = cut ? raw.substr(0, field.Length) : raw;
-      const auto [at, inserted] = idLines_.emplace(kept, line_);
+      const auto [at, inserted] = idLines_.emplace(kept, line);
       if (!inserted) {
-        report_.findings.push_back({Kind::DuplicateId, line_, field.Name, entry.position, raw,
+        report_.findings.push_back({Kind::DuplicateId, line, field.Name, entry.position, raw,
                                     std::to_string(at->second) + (kept != raw ? " (" + kept + ")" : "")});
         duplicate = true;
       }
@@ -179,15 +178,17 @@ ProviderFileReport AnalyzeProviderFile(const ProviderFileSpec& spec, const kx::F
   report.path = spec.path;
   RecordingTarget target(spec, report);
   NoClock clock;
-  kx::TCsvImport importer(target, clock);
-  importer.FileName = spec.path;
-  importer.Map = spec.map;
-  importer.ErrorLog = false;
-  importer.Formats.Regional = formats;
-  importer.OnBeforePost = [&](const kx::ImportRow& row, bool& accept) {
-    target.Observe(row, importer.CurrentLine());
+  kx::TCsvImportSettings settings;
+  settings.FileName = spec.path;
+  settings.Map = spec.map;
+  settings.ErrorLog = false;
+  settings.Formats.Regional = formats;
+  kx::TCsvImport::TEvents events;
+  events.OnBeforePost = [&](const kx::TCsvImport& importer, const kx::ImportRow& row, bool& accept) {
     accept = !spec.transactions || kx::HasLoadedTypeCode(row);
-    if (!accept) {
+    if (accept) {
+      target.Observe(row, importer.CurrentLine());
+    } else {
       ++report.leftOut;
       report.findings.push_back({Kind::LeftOut,
                                  importer.CurrentLine(),
@@ -197,15 +198,15 @@ ProviderFileReport AnalyzeProviderFile(const ProviderFileSpec& spec, const kx::F
                                  {}});
     }
   };
+  kx::TCsvImport importer(target, clock, std::move(settings), std::move(events));
   importer.Execute();
   ScanLines(spec, report);
   const std::vector<std::string>& errors = importer.ErrorTexts();
   for (std::size_t i = 0; i < errors.size(); ++i) {
-    const std::vector<int64_t>& lines = target.RefusedLines();
     const std::string& text = errors[i];
     const std::size_t dash = text.find(" - ");
     report.findings.push_back({Kind::Refused,
-                               i < lines.size() ? lines[i] : 0,
+                               importer.ErrorLines()[i],
                                {},
                                0,
                                {},
