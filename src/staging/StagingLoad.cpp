@@ -35,9 +35,9 @@ void StagingLoad::Run(const std::string& dataDir) {
   TableInserter dsDBstartids(transaction_, staging_sql::InsertDBstartids(), {"RECORDID"});
 
   // All maps are read before the first load, so a missing one fails before any row is loaded.
-  TCsvImportSettings bestand = Settings(dataDir, kHoldingsFile, kHoldingsMap, "bst_error.log");
-  TCsvImportSettings transakt = Settings(dataDir, kTransactionsFile, kTransactionsMap, "tra_error.log");
-  TCsvImportSettings dbstartids = Settings(dataDir, kTransactionsFile, kStartIdsMap, "ids_error.log");
+  TCsvImportSettings bestand = Settings(dataDir, kHoldingsFile, kHoldingsMap, kHoldingsLog);
+  TCsvImportSettings transakt = Settings(dataDir, kTransactionsFile, kTransactionsMap, kTransactionsLog);
+  TCsvImportSettings dbstartids = Settings(dataDir, kTransactionsFile, kStartIdsMap, kStartIdsLog);
   // The two large files are converted while a worker inserts; the start ids are a few rows, read
   // one at a time.
   bestand.InsertOnWorker = transakt.InsertOnWorker = true;

@@ -11,6 +11,7 @@
 
 #include "CommandLine.h"
 #include "kxgen/ProviderData.h"
+#include "util/ProviderIdentity.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
 
@@ -95,7 +96,7 @@ class OutputFile {
 class FileWriter : public kx::gen::Writer {
  public:
   explicit FileWriter(const std::filesystem::path& dir)
-      : holdings_(dir / "bestandsdaten.csv"), transactions_(dir / "transaktionsdaten.csv") {}
+      : holdings_(dir / kx::kHoldingsFile), transactions_(dir / kx::kTransactionsFile) {}
   void Holdings(std::string_view line) override { holdings_.Write(line); }
   void Transactions(std::string_view line) override { transactions_.Write(line); }
   void Commit() {

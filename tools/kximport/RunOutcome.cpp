@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "Language.h"
+#include "util/ProviderIdentity.h"
 #include "util/ResultCodes.h"
 
 namespace kximport {
@@ -37,7 +38,7 @@ std::string FileName(const std::string& path) { return path.substr(path.rfind('/
 
 // The error log of the load that reads this provider file.
 std::string ErrorLogOf(const std::string& path) {
-  return FileName(path).starts_with("bestand") ? "bst_error.log" : "tra_error.log";
+  return std::string(FileName(path) == kx::kHoldingsFile ? kx::kHoldingsLog : kx::kTransactionsLog);
 }
 
 std::string Count(int64_t n, const std::string& one, const std::string& many) {

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "util/ProviderIdentity.h"
+
 namespace kx {
 
 namespace {
@@ -117,12 +119,12 @@ std::string ProviderData::AnswerFor(const std::optional<std::string>& requestTex
   const std::string file = fields.Get("file");
   std::string fileName;
   if (file == "bestaende") {
-    fileName = "bestandsdaten.csv";
+    fileName = kx::kHoldingsFile;
   } else if (file == "transaktionen") {
     if (account->reimportRequired && fields.Get("reimport") != "1") {
       return std::string(kAnswerReimportRequired);
     }
-    fileName = "transaktionsdaten.csv";
+    fileName = kx::kTransactionsFile;
   } else {
     return std::string(kAnswerUnknownFile);
   }
