@@ -63,7 +63,7 @@ tsan:
 	cmake -S . -B $(BUILD)/tsan -G Ninja -DKX_SANITIZE=thread
 	cmake --build $(BUILD)/tsan -j $(JOBS) --target $(TSAN_TARGETS)
 test-tsan: tsan
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	TSAN_OPTIONS=halt_on_error=1:detect_deadlocks=0:suppressions=$(abspath tests/sanitizers/tsan.supp) KX_INTERRUPT_LIMIT_MS=3000 \
 	  ctest --test-dir $(BUILD)/tsan --output-on-failure -j $(JOBS) --timeout 600 -R $(TSAN_TESTS)
 
 test-linux: linux
