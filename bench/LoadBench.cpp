@@ -47,8 +47,8 @@ std::map<std::string, double> MeasureFloor(const std::filesystem::path& work, co
       ConvertLikeTheImporter(transaction, staging_sql::InsertBestand(), (data / "bestandsdaten.csv").string(),
                              (data / "BESTAND.txt").string(), false);
   const RowBatch transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
-                                                            (data / "transaktionsdaten.csv").string(),
-                                                            (data / "TRANSAKT.txt").string(), true);
+                                                       (data / "transaktionsdaten.csv").string(),
+                                                       (data / "TRANSAKT.txt").string(), true);
   if (holdings.Rows() != counts.holdingsRows || transactions.Rows() != counts.acceptedTransactionRows) {
     throw std::runtime_error("the converted rows do not match the generator's counts");
   }

@@ -131,11 +131,11 @@ std::map<std::string, double> MeasureFloors(const std::filesystem::path& work, c
     db::Transaction transaction(connection);
     transaction.Start();
     const RowBatch holdings = ConvertLikeTheImporter(transaction, staging_sql::InsertBestand(),
-                                                          (files / "bestandsdaten.csv").string(),
-                                                          (maps / "BESTAND.txt").string(), false);
+                                                     (files / "bestandsdaten.csv").string(),
+                                                     (maps / "BESTAND.txt").string(), false);
     const RowBatch transactions = ConvertLikeTheImporter(transaction, staging_sql::InsertTransakt(),
-                                                              (files / "transaktionsdaten.csv").string(),
-                                                              (maps / "TRANSAKT.txt").string(), true);
+                                                         (files / "transaktionsdaten.csv").string(),
+                                                         (maps / "TRANSAKT.txt").string(), true);
     const Clock::time_point start = Clock::now();
     InsertRows(transaction, staging_sql::InsertBestand(), holdings);
     InsertRows(transaction, staging_sql::InsertTransakt(), transactions);

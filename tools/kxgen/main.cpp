@@ -11,9 +11,9 @@
 
 #include "CommandLine.h"
 #include "kxgen/ProviderData.h"
-#include "util/ProviderIdentity.h"
 #include "util/Cp1252.h"
 #include "util/Error.h"
+#include "util/ProviderIdentity.h"
 
 namespace {
 
