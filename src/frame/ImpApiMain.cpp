@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "frame/Export.h"
+#include "platform/RunStageReport.h"
 #include "platform/platform.h"
 #include "provider/ImpApi_Korvalix.h"
 #include "provider/ImpApi_Korvalix_Messages.h"
@@ -27,6 +28,8 @@ void HostProgress::Send(int32_t kind, int32_t value, std::string_view text) {
   const std::string terminated(text);  // the host gets a zero-terminated copy
   callback(kind, value, terminated.c_str());
 }
+
+void HostProgress::Enter(RunStage stage) { ReportRunStage(stage); }
 
 void WriteShortString(std::string_view text, unsigned char* target) {
   const std::size_t length = std::min<std::size_t>(text.size(), 255);

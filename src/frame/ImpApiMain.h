@@ -30,6 +30,7 @@ FrameValues& Frame();
 class HostProgress final : public ProgressSink {
  public:
   void Send(int32_t kind, int32_t value, std::string_view text) override;
+  void Enter(RunStage stage) override;
 };
 
 // Writes text as a length-prefixed string (at most 255 bytes, no terminating zero).

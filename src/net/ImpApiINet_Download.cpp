@@ -29,6 +29,7 @@ class ProgressWindow {
     if (!shown_) return;
     ui_.ShowDownloadProgress();
     progress_.Send(KX_PROGRESS_POSITION, 5, "");
+    progress_.Enter(RunStage::Transfer);
   }
   ~ProgressWindow() {
     try {
@@ -45,6 +46,7 @@ class ProgressWindow {
     shown_ = false;
     ui_.CloseDownloadProgress();
     progress_.Send(KX_PROGRESS_POSITION, 5, "");
+    progress_.Enter(RunStage::BeforeAnswer);
   }
 
  private:

@@ -16,6 +16,7 @@ RunInputs ReadRunOptions(const char* optionText) {
   RunInputs in;
   in.EmbeddedServer = options.Switch("EmbeddedIBServer");
   in.NoMessageBoxes = options.Switch("NoMessageBoxes");
+  in.KeepEarlierDocument = options.Switch("KeepEarlierDocument");
   in.Login = options.Value("UserLogin");
   in.Pin = options.Value("Password");
   in.StartId1 = options.StartId("startid1");
@@ -63,6 +64,7 @@ class ImportRun {
       s_.Progress.Send(KX_PROGRESS_LOG, 0, "Erst-Import für Berater-Referenz"_cp1252);
     }
     s_.Progress.Send(KX_PROGRESS_STATUS, 1, "Daten abrufen ...");
+    s_.Progress.Enter(RunStage::BeforeAnswer);
     importDate_ = s_.Clock.Today();
 
     if (int32_t result = FetchHoldings(); result != 0) return result;
@@ -116,6 +118,7 @@ class ImportRun {
 
   int32_t Generate() {
     s_.Progress.Send(KX_PROGRESS_POSITION, 10, "");
+    s_.Progress.Enter(RunStage::Load);
     s_.Values.LastProviderErrorText = args_.AdvisorRef;
     GenerateImportArgs generate;
     generate.DataDir = dataDir_;
@@ -126,6 +129,8 @@ class ImportRun {
     generate.OutputDir = args_.OutputDir;
     generate.AdvisorRef = args_.AdvisorRef;
     generate.WaitSeconds = s_.Values.Timeout;
+    generate.Earlier =
+        in_.KeepEarlierDocument ? EarlierDocument::KeptUntilReplaced : EarlierDocument::Removed;
     return s_.Generator.GenerateImport(generate);
   }
 

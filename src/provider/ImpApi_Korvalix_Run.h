@@ -62,6 +62,8 @@ struct RunArguments {
 struct RunInputs {
   bool EmbeddedServer = false;
   bool NoMessageBoxes = false;
+  // A tool's switch, never a host's: the earlier document stays until the new one replaces it.
+  bool KeepEarlierDocument = false;
   std::string Login;
   std::string Pin;
   std::string StartId1;

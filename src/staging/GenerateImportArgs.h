@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "staging/EarlierDocument.h"
 #include "util/DateTime.h"
 
 namespace kx {
@@ -18,6 +19,7 @@ struct GenerateImportArgs {
   std::string AdvisorRef;
   // How long the run waits for a staging database that another import holds: the Timeout setting.
   int32_t WaitSeconds = 300;
+  EarlierDocument Earlier = EarlierDocument::Removed;
 };
 
 }  // namespace kx

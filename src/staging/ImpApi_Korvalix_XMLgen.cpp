@@ -72,13 +72,13 @@ int32_t TXML_Gen::GenerateImport(const GenerateImportArgs& args) {
               context_.Regional.Formats())
       .Run(args.DataDir);
 
-  const int32_t result = WriteImportFile(args.OutputDir);
+  const int32_t result = WriteImportFile(args.OutputDir, args.Earlier);
   IBTransaction1->Commit();
   IBDatabase1->Detach();
   return result;
 }
 
-int32_t TXML_Gen::WriteImportFile(const std::string& outputDir) {
+int32_t TXML_Gen::WriteImportFile(const std::string& outputDir, EarlierDocument earlier) {
   std::unique_ptr<DocumentRows> rows;
   if (QuerySet == DocumentQueries::Fast) {
     rows = std::make_unique<FastDocumentRows>(*IBTransaction1, DepotRowsInMemory);
@@ -87,7 +87,7 @@ int32_t TXML_Gen::WriteImportFile(const std::string& outputDir) {
   }
   ImportFileWriter writer({AdvisorRef, LastImport, ImportDate, ClearReimport}, *rows, context_.Progress,
                           context_.Clock, context_.Regional);
-  const int32_t result = writer.Write(outputDir);
+  const int32_t result = writer.Write(outputDir, earlier);
   const WalkPosition& last = writer.Last();
   CustomerNo = last.customerNo;
   DepotNo = last.depot.number;

@@ -47,7 +47,7 @@ class TXML_Gen {
   static std::string DatabaseName(std::string_view importDb, std::string_view dataDir);
 
   // The document from the loaded staging tables, in the open transaction.
-  int32_t WriteImportFile(const std::string& outputDir);
+  int32_t WriteImportFile(const std::string& outputDir, EarlierDocument earlier = EarlierDocument::Removed);
   // WriteImportFile on staging tables loaded by an earlier run, in a connection and transaction
   // of its own: the document alone, for measuring it. AdvisorRef, LastImport, ImportDate and
   // ClearReimport are taken as they stand.

@@ -28,14 +28,15 @@ ImportFileWriter::ImportFileWriter(DocumentHeader header, DocumentRows& rows, Pr
       regional_(regional),
       formats_(regional.Formats()) {}
 
-int32_t ImportFileWriter::Write(const std::string& outputDir) {
+int32_t ImportFileWriter::Write(const std::string& outputDir, EarlierDocument earlier) {
   const std::string path = outputDir + kPathDelimiter + std::string(kImportFile);
   progress_.Send(KX_PROGRESS_STATUS, 70, "Erstelle XML-Datei: " + path);
+  progress_.Enter(RunStage::Document);
   clock_.PumpMessages();
 
   // The document step replaces an earlier document, so a failure from here on leaves none that a
   // host could import again; the new one appears under its name only when it is complete.
-  RemoveFileIfExists(path);
+  if (earlier == EarlierDocument::Removed) RemoveFileIfExists(path);
   AtomicFileStream file(path);
   TXMLStreamWriter writer(file, true);
   writer.NeutralFormats = true;

@@ -7,6 +7,7 @@
 #include "platform/RegionalSettings.h"
 #include "platform/SystemClock.h"
 #include "staging/DocumentRows.h"
+#include "staging/EarlierDocument.h"
 #include "util/DateTime.h"
 #include "util/FormatSettings.h"
 #include "util/ProgressSink.h"
@@ -47,7 +48,7 @@ class ImportFileWriter {
                    RegionalSettings& regional);
 
   // Writes outputDir/KORVALIX.XML: 0, or -28 when a first import found no customer.
-  int32_t Write(const std::string& outputDir);
+  int32_t Write(const std::string& outputDir, EarlierDocument earlier = EarlierDocument::Removed);
   const WalkPosition& Last() const { return last_; }
 
  private:

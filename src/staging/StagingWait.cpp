@@ -12,7 +12,9 @@ StagingWait::StagingWait(StagingWaitContext context, std::string databaseName, i
       deadline_(context.Clock.Now() + static_cast<double>(seconds) / 86400.0) {}
 
 StagingWait::~StagingWait() {
-  if (shown_) context_.Ui.CloseDownloadProgress();
+  if (!shown_) return;
+  context_.Ui.CloseDownloadProgress();
+  context_.Progress.Enter(RunStage::Load);
 }
 
 bool StagingWait::Pause() {
@@ -22,6 +24,7 @@ bool StagingWait::Pause() {
                            "Die Staging-Datenbank wird gerade von einem anderen Import benutzt; warte " +
                                howLong + "auf ihr Ende ...");
     context_.Ui.ShowDownloadProgress();
+    context_.Progress.Enter(RunStage::Waiting);
     shown_ = true;
   }
   if (seconds_ > 0 && context_.Clock.Now() >= deadline_) {

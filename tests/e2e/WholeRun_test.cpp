@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -194,6 +196,24 @@ TEST_P(WholeRunTest, FirstImportWritesTheWholeDocument) {
   EXPECT_EQ(testsupport::TempDir::ReadFile(DataDir() / "bestandsdaten.csv"),
             testsupport::TempDir::ReadFile(provider_->Path() / "data/12345/bestandsdaten.csv"));
   ExpectValidDocument();
+}
+
+// A tool beside the host learns each stage from the stage socket, in the order the run reaches
+// them; without the variable nothing is sent.
+TEST_P(WholeRunTest, ReportsItsStagesToTheStageSocket) {
+  int sockets[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, sockets), 0);
+  setenv("KX_STAGE_FD", std::to_string(sockets[1]).c_str(), 1);
+  const int32_t result = Export(0);
+  unsetenv("KX_STAGE_FD");
+  std::string stages;
+  for (unsigned char stage = 0; recv(sockets[0], &stage, 1, MSG_DONTWAIT) == 1;) {
+    stages += static_cast<char>('0' + stage);
+  }
+  close(sockets[0]);
+  close(sockets[1]);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(stages, "1212145");  // before each answer, each transfer, the load, the document
 }
 
 TEST_P(WholeRunTest, FollowUpImportContinuesFromTheStartIds) {

@@ -62,8 +62,13 @@ check "the DLL's run alone" "result=0" "$(tail -n 1 "$work/dll-alone.out")"
 content "$work/xml_temp/KORVALIX.XML" >"$work/dll-alone.xml"
 linux_run linux-alone || true
 content "$work/linux/xml_temp/KORVALIX.XML" >"$work/linux-alone.xml"
-# On a failure its output says where the run stopped.
-check "the Linux run alone" "" "$(cat "$work/linux-alone.err")$([ -s "$work/linux-alone.err" ] && tail -n 15 "$work/linux-alone.out")"
+# On a failure its output says where the run stopped, and what listens on the server's port.
+server_port() {
+  awk '$4 == "0A" && $2 ~ /:0BEA$/ { print FILENAME ": " $2 }' /proc/net/tcp /proc/net/tcp6
+  (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null && echo "127.0.0.1:3050 accepts" || echo "127.0.0.1:3050 refuses"
+}
+check "the Linux run alone" "" "$(cat "$work/linux-alone.err")$([ -s "$work/linux-alone.err" ] &&
+  { tail -n 15 "$work/linux-alone.out"; server_port; })"
 check "both documents alone hold customers (DLL, Linux)" "yes yes" \
   "$(grep -q '<K_ExtRef>' "$work/dll-alone.xml" && echo yes) $(grep -q '<K_ExtRef>' "$work/linux-alone.xml" && echo yes)"
 

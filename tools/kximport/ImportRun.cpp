@@ -47,6 +47,9 @@ std::string DocumentPath(const RunArguments& args) {
 std::string OptionText(const RunArguments& args) {
   std::vector<std::string> lines = args.fileLines;
   lines.insert(lines.end(), args.optionLines.begin(), args.optionLines.end());
+  // The earlier document stays until the new one replaces it: a run that Ctrl+C ends, or that
+  // fails, leaves the one a host imported last.
+  lines.emplace_back("KeepEarlierDocument=TRUE");
   if (!args.continueFrom.empty()) {
     const DocumentFacts previous = ReadDocument(args.continueFrom);
     lines.push_back("startid1=" + previous.startId1);
@@ -72,11 +75,8 @@ std::string ResultText(const HostLibrary& lib, int32_t result) {
 
 void KX_CALL OnProgress(int32_t kind, int32_t value, const char* text) {
   const std::string shown = kx::Cp1252ToUtf8(text);
-  if (gInterrupt != nullptr) {
-    gInterrupt->Track(kind, value, text != nullptr ? text : "");
-    // After Ctrl+C the run's error lines only restate the cancel; the interrupt's line says it.
-    if (gInterrupt->Interrupted() && kind == KX_PROGRESS_ERROR) return;
-  }
+  // After Ctrl+C the run's error lines only restate the cancel; the interrupt's line says it.
+  if (gInterrupt != nullptr && gInterrupt->Interrupted() && kind == KX_PROGRESS_ERROR) return;
   gDisplay->Show(kind, value, shown);
 }
 
@@ -90,9 +90,7 @@ std::string CheckCommand(const RunArguments& args) {
 // Ctrl+C outside a transfer, on the interrupt's thread: the line, no temporary file of this run
 // left behind (the finished files are replaced only when complete), and the end of the process
 // without running the database client's exit handlers in the middle of its work.
-void Abandon(const RunArguments& args, const std::string& dataDir, const KeptDocument& earlier,
-             RunStage stage) {
-  if (stage != RunStage::After) earlier.Restore();
+void Abandon(const RunArguments& args, const std::string& dataDir, RunStage stage) {
   gDisplay->Say(RunInterrupt::Line(stage));
   for (const std::string_view file : {kx::kHoldingsFile, kx::kTransactionsFile}) {
     unlink(kx::TemporaryPathOf(dataDir + std::string(file)).c_str());
@@ -167,8 +165,7 @@ int RunImport(const RunArguments& args) {
   gDisplay->ShowTransfer([dataDir = places.dataDir] { return BytesInTransfer(dataDir); });
   // Before the library and the database client are loaded: their threads inherit the blocked
   // SIGINT.
-  const KeptDocument earlier(DocumentPath(args));
-  RunInterrupt interrupt([&](RunStage stage) { Abandon(args, places.dataDir, earlier, stage); });
+  RunInterrupt interrupt([&](RunStage stage) { Abandon(args, places.dataDir, stage); });
   const HostLibrary lib(args.library);
   if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
     throw UsageError(

@@ -1,5 +1,6 @@
 #include "kximport/RunInterrupt.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -8,6 +9,7 @@
 
 #include "ImpApiKorvalix.h"
 #include "Language.h"
+#include "platform/RunStageReport.h"
 
 namespace kximport {
 namespace {
@@ -27,6 +29,10 @@ sigset_t InterruptSet() {
 
 RunInterrupt::RunInterrupt(Abandon onAbandon) : onAbandon_(std::move(onAbandon)), runThread_(pthread_self()) {
   if (termios saved{}; isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &saved) == 0) terminal_ = saved;
+  // The library reports each stage it reaches as one datagram on this socket pair.
+  if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, stageSockets_) != 0)
+    throw std::runtime_error("cannot create the stage socket");
+  setenv(kx::kStageSocketVariable, std::to_string(stageSockets_[1]).c_str(), 1);
   // A shell starts background jobs with SIGINT ignored, and an ignored signal never reaches
   // sigwait; blocked, the default disposition does nothing either.
   std::signal(SIGINT, SIG_DFL);
@@ -43,6 +49,19 @@ RunInterrupt::~RunInterrupt() {
   }
   pthread_kill(watcher_.native_handle(), SIGINT);  // wakes the sigwait; the flag says it is no Ctrl+C
   watcher_.join();
+  unsetenv(kx::kStageSocketVariable);
+  close(stageSockets_[0]);
+  close(stageSockets_[1]);
+}
+
+RunStage RunInterrupt::StageLocked() {
+  unsigned char stage = 0;
+  while (recv(stageSockets_[0], &stage, 1, MSG_DONTWAIT) == 1) {
+    if (stage >= static_cast<unsigned char>(RunStage::BeforeAnswer) &&
+        stage <= static_cast<unsigned char>(RunStage::After))
+      stage_ = static_cast<RunStage>(stage);
+  }
+  return stage_;
 }
 
 void RunInterrupt::Watch() {
@@ -56,7 +75,7 @@ void RunInterrupt::Watch() {
     // The run has returned after an interrupt: its thread says what ended. A second SIGINT
     // (timeout(1) signals the child and then its process group) changes nothing.
     if (again && runEnded_) continue;
-    const RunStage stage = stage_;
+    const RunStage stage = StageLocked();
     if (!again) interruptedAt_ = stage;
     if ((stage == RunStage::Transfer || stage == RunStage::Waiting) && !again && !runEnded_) {
       // The progress window's cancel: the run returns its cancel code and the run's thread ends
@@ -64,24 +83,9 @@ void RunInterrupt::Watch() {
       pthread_kill(runThread_, SIGINT);
       if (ended_.wait_for(lock, kTransferGrace, [this] { return runEnded_; })) continue;
     }
+    const RunStage now = StageLocked();
     lock.unlock();
-    if (ClaimExit()) onAbandon_(stage_);
-  }
-}
-
-void RunInterrupt::Track(int32_t kind, int32_t value, std::string_view text) {
-  if (kind == KX_PROGRESS_STATUS) {
-    if (text.starts_with("Daten abrufen")) stage_ = RunStage::BeforeAnswer;
-    if (text.starts_with("Import ")) stage_ = RunStage::Load;
-    if (text.starts_with("Die Staging-Datenbank wird gerade")) stage_ = RunStage::Waiting;
-    if (text.starts_with("Erstelle XML-Datei")) stage_ = RunStage::Document;
-  } else if (kind == KX_PROGRESS_POSITION) {
-    // The progress window announces itself with a step of 5 after the answer's head; the load
-    // begins with a step of 10.
-    if (value == 5 && stage_ == RunStage::BeforeAnswer) stage_ = RunStage::Transfer;
-    if (value == 10) stage_ = RunStage::Load;
-  } else if (kind == KX_PROGRESS_LOG && text.starts_with("Datendatei geladen")) {
-    stage_ = RunStage::BeforeAnswer;  // the next file's request
+    if (ClaimExit()) onAbandon_(now);
   }
 }
 
@@ -89,8 +93,9 @@ void RunInterrupt::RunEnded() {
   {
     const std::lock_guard lock(mutex_);
     runEnded_ = true;
+    StageLocked();
+    stage_ = RunStage::After;
   }
-  stage_ = RunStage::After;
   ended_.notify_all();
 }
 
@@ -135,22 +140,6 @@ std::string RunInterrupt::Line(RunStage stage) {
   }
   return Say("Abgebrochen (Strg+C) nach dem Import; KORVALIX.XML ist geschrieben.",
              "Interrupted (Ctrl+C) after the import; KORVALIX.XML is written.");
-}
-
-KeptDocument::KeptDocument(std::string path) : path_(std::move(path)), kept_(path_ + ".kxprev") {
-  unlink(kept_.c_str());  // from a run that was killed outright
-  held_ = link(path_.c_str(), kept_.c_str()) == 0;
-}
-
-KeptDocument::~KeptDocument() {
-  if (held_) unlink(kept_.c_str());
-}
-
-void KeptDocument::Restore() const {
-  if (!held_) return;
-  // When the document was not touched both names are the same file and rename leaves both.
-  rename(kept_.c_str(), path_.c_str());
-  unlink(kept_.c_str());
 }
 
 }  // namespace kximport

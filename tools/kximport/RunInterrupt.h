@@ -13,10 +13,12 @@
 #include <string_view>
 #include <thread>
 
+#include "util/RunStage.h"
+
 namespace kximport {
 
-// Where a run stands, as its progress messages tell it.
-enum class RunStage { BeforeAnswer, Transfer, Waiting, Load, Document, After };
+// Where a run stands, as the library reports it (platform/RunStageReport.h).
+using RunStage = kx::RunStage;
 
 // Ctrl+C during a run, decided by kximport alone. SIGINT is blocked in the constructing thread
 // and so in every thread started after it: the database client's own handler (which would end
@@ -35,15 +37,12 @@ class RunInterrupt {
   RunInterrupt(const RunInterrupt&) = delete;
   RunInterrupt& operator=(const RunInterrupt&) = delete;
 
-  // Follows the run's progress messages (text as the library sent it, Windows-1252).
-  void Track(int32_t kind, int32_t value, std::string_view text);
   // ExportXML has returned: the watcher no longer waits for it.
   void RunEnded();
   bool Interrupted() const { return interrupted_; }
   // True for the first caller only: the run's thread and the watcher may both want to end the
   // process with the interrupt's line, and one line is printed.
   bool ClaimExit() { return !exitClaimed_.exchange(true); }
-  RunStage Stage() const { return stage_; }
   // Where the run stood when Ctrl+C came: what a cancelled run ended.
   RunStage InterruptedAt() const { return interruptedAt_; }
   // The terminal's settings as they were before the run (a PIN prompt turns echo off).
@@ -54,11 +53,14 @@ class RunInterrupt {
 
  private:
   void Watch();
+  // The stage the library reported last: its datagrams read so far. Under mutex_.
+  RunStage StageLocked();
 
   Abandon onAbandon_;
   pthread_t runThread_;
   std::optional<termios> terminal_;
-  std::atomic<RunStage> stage_{RunStage::BeforeAnswer};
+  int stageSockets_[2] = {-1, -1};  // the library writes to [1], the watcher reads [0]
+  RunStage stage_ = RunStage::BeforeAnswer;
   std::atomic<bool> interrupted_{false};
   std::atomic<RunStage> interruptedAt_{RunStage::After};
   std::atomic<bool> exitClaimed_{false};
@@ -67,25 +69,6 @@ class RunInterrupt {
   bool runEnded_ = false;
   bool stopping_ = false;
   std::thread watcher_;
-};
-
-// The earlier document kept under a second name (a hard link) while a run may replace it: the
-// document step removes it before it writes the new one, and a run that Ctrl+C ends puts it back,
-// so that the interrupted run changed nothing a host imports.
-class KeptDocument {
- public:
-  explicit KeptDocument(std::string path);
-  ~KeptDocument();  // the run has ended on its own: the second name goes
-  KeptDocument(const KeptDocument&) = delete;
-  KeptDocument& operator=(const KeptDocument&) = delete;
-
-  // The earlier document under its name again (nothing when there was none).
-  void Restore() const;
-
- private:
-  std::string path_;
-  std::string kept_;
-  bool held_ = false;
 };
 
 }  // namespace kximport
