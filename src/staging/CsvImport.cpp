@@ -218,10 +218,15 @@ void TCsvImport::Execute() {
     }
     if (skipped < settings_.SkipFirstRows) {
       ++skipped;
+      if (events_.OnReadLine) events_.OnReadLine(*this, line, LineKind::Skipped, 0);
       continue;
     }
-    if (IsBlank(line)) continue;
+    if (IsBlank(line)) {
+      if (events_.OnReadLine) events_.OnReadLine(*this, line, LineKind::Blank, 0);
+      continue;
+    }
     SplitInto(line, settings_.Comma, settings_.Quote, fieldLimit, fields, unquoted);
+    if (events_.OnReadLine) events_.OnReadLine(*this, line, LineKind::Record, fields.size());
     ReadRecord(entries, fields, batch);
     // Records the filter keeps out give no row: they count too, so that a batch stays small.
     if (batch.rows.Rows() >= batchRows || batch.records.size() >= 2 * batchRows) {

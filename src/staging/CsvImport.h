@@ -57,10 +57,15 @@ struct TCsvImportSettings {
 // Loads a delimited text file into an import target according to a column map (NAME=N lines).
 class TCsvImport {
  public:
+  enum class LineKind { Skipped, Blank, Record };
   // The record cycle's events; sender is the importer, whose counts they may read.
   struct TEvents {
     std::function<void(const TCsvImport& sender, const ImportRow& row, bool& accept)> OnBeforePost;
     std::function<void(const TCsvImport& sender)> OnImportRecord;
+    // Every line as it is read, before anything else happens to it, for a report on the file:
+    // for a record, the number of fields it splits into (at most as many as the map reads).
+    std::function<void(const TCsvImport& sender, std::string_view line, LineKind kind, std::size_t fields)>
+        OnReadLine;
   };
 
   TCsvImport(ImportTarget& target, SystemClock& clock, TCsvImportSettings settings, TEvents events = {})

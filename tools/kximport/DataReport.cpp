@@ -16,7 +16,6 @@
 #include "staging/CsvImport.h"
 #include "staging/ImpApi_Korvalix_XMLgen_Maps.h"
 #include "util/Cp1252.h"
-#include "util/LineReader.h"
 #include "util/WholeNumber.h"
 
 namespace kximport {
@@ -138,38 +137,49 @@ void RecordingTarget::Compare(const kx::RowBatch& batch, std::size_t row, const 
   }
 }
 
-// What the importer's pass does not show: the header, zero bytes and short records.
-void ScanLines(const ProviderFileSpec& spec, ProviderFileReport& report) {
-  const std::vector<Entry> entries = EntriesOf(spec);
-  std::size_t needed = 0;
-  for (const Entry& e : entries) needed = std::max(needed, e.position);
-  kx::LineReader lines(spec.path);
-  std::string_view line;
-  int64_t number = 0;
-  while (lines.Next(line)) {
-    ++number;
+// What the record cycle does not show, from the importer's lines: the header, zero bytes and
+// short records. The findings are kept apart and follow the importer's at the same line.
+class LineScan {
+ public:
+  explicit LineScan(const ProviderFileSpec& spec) : spec_(spec), entries_(EntriesOf(spec)) {
+    for (const Entry& e : entries_) needed_ = std::max(needed_, e.position);
+  }
+
+  void Read(int64_t number, std::string_view line, kx::TCsvImport::LineKind kind, std::size_t fields) {
     if (line.find('\0') != std::string_view::npos)
-      report.findings.push_back({Kind::ZeroByte, number, {}, 0, {}, {}});
-    const std::vector<std::string> fields = kx::SplitDelimitedLine(line, ';', '"');
-    if (number == 1) {
-      for (const Entry& entry : entries) {
-        const std::string& name = spec.fields.at(entry.field).Name;
-        const std::size_t p = entry.position;
-        const std::string header =
-            p >= 1 && p <= fields.size() ? std::string(kx::TrimControl(fields[p - 1])) : "";
-        if (!kx::EqualsIgnoreCase1252(header, name)) {
-          report.findings.push_back({Kind::Header, 1, name, p, header, {}});
-        }
-      }
-      continue;
-    }
-    if (kx::TrimControl(line).empty()) continue;
-    ++report.records;
-    if (fields.size() < needed) {
-      report.findings.push_back({Kind::TooFewFields, number, {}, fields.size(), {}, std::to_string(needed)});
+      findings_.push_back({Kind::ZeroByte, number, {}, 0, {}, {}});
+    if (kind == kx::TCsvImport::LineKind::Skipped && number == 1) CheckHeader(line);
+    if (kind != kx::TCsvImport::LineKind::Record) return;
+    ++records_;
+    if (fields < needed_) {
+      findings_.push_back({Kind::TooFewFields, number, {}, fields, {}, std::to_string(needed_)});
     }
   }
-}
+
+  void AddTo(ProviderFileReport& report) const {
+    report.records += records_;
+    report.findings.insert(report.findings.end(), findings_.begin(), findings_.end());
+  }
+
+ private:
+  void CheckHeader(std::string_view line) {
+    const std::vector<std::string> fields = kx::SplitDelimitedLine(line, ';', '"');
+    for (const Entry& entry : entries_) {
+      const std::string& name = spec_.fields.at(entry.field).Name;
+      const std::size_t p = entry.position;
+      const std::string header =
+          p >= 1 && p <= fields.size() ? std::string(kx::TrimControl(fields[p - 1])) : "";
+      if (!kx::EqualsIgnoreCase1252(header, name))
+        findings_.push_back({Kind::Header, 1, name, p, header, {}});
+    }
+  }
+
+  const ProviderFileSpec& spec_;
+  std::vector<Entry> entries_;
+  std::size_t needed_ = 0;
+  int64_t records_ = 0;
+  std::vector<DataFinding> findings_;
+};
 
 }  // namespace
 
@@ -198,9 +208,13 @@ ProviderFileReport AnalyzeProviderFile(const ProviderFileSpec& spec, const kx::F
                                  {}});
     }
   };
+  LineScan scan(spec);
+  events.OnReadLine = [&scan](const kx::TCsvImport& importer, std::string_view line,
+                              kx::TCsvImport::LineKind kind,
+                              std::size_t fields) { scan.Read(importer.CurrentLine(), line, kind, fields); };
   kx::TCsvImport importer(target, clock, std::move(settings), std::move(events));
   importer.Execute();
-  ScanLines(spec, report);
+  scan.AddTo(report);
   const std::vector<std::string>& errors = importer.ErrorTexts();
   for (std::size_t i = 0; i < errors.size(); ++i) {
     const std::string& text = errors[i];

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,15 +38,11 @@ bool Exists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
-// Whether something accepts a connection on 127.0.0.1:port within the time-out.
-bool Accepts(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+// Whether something accepts a connection on one address within the time-out.
+bool Accepts(const sockaddr* address, socklen_t size) {
+  const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool accepted = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  bool accepted = ::connect(fd, address, size) == 0;
   if (!accepted && errno == EINPROGRESS) {
     pollfd ready{fd, POLLOUT, 0};
     int error = 0;
@@ -54,6 +52,21 @@ bool Accepts(int port) {
   }
   ::close(fd);
   return accepted;
+}
+
+// Whether the server answers where a client's "localhost:" reaches it: on every address the name
+// has. A server bound to "localhost" listens on ::1 alone where the name gives that first.
+bool AcceptsOnLocalhost(int port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  if (::getaddrinfo("localhost", service.c_str(), &hints, &found) != 0) return false;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    if (Accepts(a->ai_addr, a->ai_addrlen)) return true;
+  }
+  return false;
 }
 
 // Runs a program with fixed arguments, its output discarded, and waits for it (bounded): its exit
@@ -119,7 +132,7 @@ bool FirebirdServerControl::IsInstalled() {
          Exists("/lib/systemd/system/" + service + ".service");
 }
 
-bool FirebirdServerControl::ServerAnswers() { return Accepts(PortOf(Setting("ImportDB", ""))); }
+bool FirebirdServerControl::ServerAnswers() { return AcceptsOnLocalhost(PortOf(Setting("ImportDB", ""))); }
 
 int32_t FirebirdServerControl::QueryServiceState(std::string_view service) {
   if (service != "InterBaseServer") {
