@@ -3,7 +3,7 @@
 # simulator over plain HTTP on loopback, the Firebird server on localhost reached through the
 # bridge gds32.dll (a Wine builtin forwarding to the Linux i386 client), and the import document
 # compared with the one the Linux build makes from the same files.
-#   wine_run_db.sh WINE LINUX_BIN RUN_EXE DLL BRIDGE SOURCE_DIR
+#   wine_run_db.sh WINE LINUX_BIN RUN_EXE DLL BRIDGE SOURCE_DIR PLANTED_DLL
 # LINUX_BIN holds the Linux build's kxprovider, kxgen, kxdb and kximport; BRIDGE is the built
 # gds32.dll.so. The server runs already (the test's fixture starts it); run as root, which may
 # hand the database folder to the server's user. One line per check; exit code 0 only when every
@@ -15,6 +15,7 @@ runner=$3
 dll=$4
 bridge=$5
 source_dir=$6
+planted=$7
 : "${WINEPREFIX:?}"
 # shellcheck source=../support/provider_simulator.sh
 . "$(dirname "$0")/../support/provider_simulator.sh"
@@ -115,5 +116,22 @@ error_line=$(sed -n 's/^line 4 0 //p' "$work/missing.out")
 check_contains "a missing database: the server's message" \
   "I/O error during \"open\" operation for file \"$work/db/MISSING.IDB\"\\r\\n" "$error_line"
 check "a missing database: no document" "" "$(ls -A "$work/xml_missing")"
+
+# --- A gds32.dll planted in the folder the host works in is never loaded, the client on an
+# absolute PATH entry still is: the bridge moved out of the host's folder, the run started in a
+# folder that holds the stand-in (Windows would search that folder before PATH).
+mkdir -p "$work/client" "$work/cwd" "$work/xml_planted"
+mv "$work/bin/gds32.dll" "$work/client/gds32.dll"
+cp "$planted" "$work/cwd/gds32.dll"
+write_settings "$data_dir" "$database"
+client_dir=$(timeout 30 "$wine" winepath -w "$work/client")
+(
+  cd "$work/cwd"
+  WINEPATH=$client_dir timeout 120 "$wine" "$wine_runner" "--dll=$(timeout 30 "$wine" winepath -w "$dll")" \
+    "--output=$wwork\\xml_planted" --advisor=12345 --last-import=1.0 EmbeddedIBServer=TRUE NoMessageBoxes=TRUE \
+    UserLogin=12345 Password=geheim startid1=815 startid2=4711 2>"$work/planted.err"
+) | tr -d '\r' | uniq >"$work/planted.out" || true
+check "a gds32.dll in the current folder: the run, the stand-in's marker" "result=0 no marker" \
+  "$(tail -n 1 "$work/planted.out") $([ -e "$work/cwd/gds32.dll.loaded" ] && echo marker || echo "no marker")"
 
 finish
