@@ -203,7 +203,7 @@ void TCsvImport::Execute() {
   for (const MapEntry& e : entries) fieldLimit = std::max(fieldLimit, e.position);
   // The stop rule counts settled records: with a record limit each record is settled at once.
   const int limit = settings_.ImportRecCount;
-  const std::size_t batchRows = limit > 0 ? 1 : std::max<std::size_t>(settings_.BatchRows, 1);
+  const std::size_t batchRows = std::max<std::size_t>(settings_.BatchRows, 1);
   Sender sender(*this, log ? &*log : nullptr, settings_.InsertOnWorker && limit <= 0);
   Batch batch = sender.Fresh();
   int skipped = 0;
@@ -229,7 +229,7 @@ void TCsvImport::Execute() {
     if (events_.OnReadLine) events_.OnReadLine(*this, line, LineKind::Record, fields.size());
     ReadRecord(entries, fields, batch);
     // Records the filter keeps out give no row: they count too, so that a batch stays small.
-    if (batch.rows.Rows() >= batchRows || batch.records.size() >= 2 * batchRows) {
+    if (limit > 0 || batch.rows.Rows() >= batchRows || batch.records.size() >= 2 * batchRows) {
       sender.Send(std::move(batch));
       batch = sender.Fresh();
     }

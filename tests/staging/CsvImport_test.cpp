@@ -242,6 +242,18 @@ TEST_F(CsvImportTest, RecordLimitStopsAfterTheFirstRecordEvenWhenItFails) {
   EXPECT_EQ(import->ProcessedCount(), 0);
 }
 
+// A record the filter keeps out counts toward the limit as soon as it is read.
+TEST_F(CsvImportTest, RecordLimitCountsARecordTheFilterKeptOut) {
+  settings.ImportRecCount = 2;
+  events.OnBeforePost = [](const TCsvImport&, const ImportRow& row, bool& accept) {
+    accept = row[0].second != "skip";
+  };
+  Load("h\r\nskip;1\r\na;2\r\nb;3\r\n", {"KEY=1"});
+  ASSERT_EQ(table.rows.size(), 1u);
+  EXPECT_EQ(First(0), Value(std::string("a")));
+  EXPECT_EQ(import->ProcessedCount(), 2);
+}
+
 // --- Batches and the worker -----------------------------------------------------------------------
 
 struct BatchingCase {
