@@ -63,23 +63,7 @@ int64_t InsertRows(db::Transaction& transaction, std::string_view insertSql, con
   db::Statement insert(transaction, insertSql);
   const int fields = static_cast<int>(rows.Fields());
   for (std::size_t r = 0; r < rows.Rows(); ++r) {
-    for (int f = 0; f < fields; ++f) {
-      const RowBatch::Cell& cell = rows.At(r, static_cast<std::size_t>(f));
-      switch (cell.kind) {
-        case RowBatch::Kind::Null:
-          insert.SetNull(f);
-          break;
-        case RowBatch::Kind::Int:
-          insert.SetInt(f, cell.integer);
-          break;
-        case RowBatch::Kind::Double:
-          insert.SetDouble(f, cell.real);
-          break;
-        case RowBatch::Kind::Text:
-          insert.SetText(f, rows.Text(cell));
-          break;
-      }
-    }
+    for (int f = 0; f < fields; ++f) BindCell(insert, f, rows, rows.At(r, static_cast<std::size_t>(f)));
     insert.Execute();
   }
   return static_cast<int64_t>(rows.Rows());

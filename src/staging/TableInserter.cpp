@@ -143,21 +143,24 @@ void TableInserter::Bind(db::Statement& statement, int slot, const RowBatch& bat
     for (int i = 0; i < parameterCount_; ++i) statement.SetNull(base + i);
   }
   for (std::size_t field = 0; field < fields_.size(); ++field) {
-    const RowBatch::Cell& cell = batch.At(row, field);
-    const int position = base + positions_[field];
-    switch (cell.kind) {
-      case RowBatch::Kind::Null:
-        break;
-      case RowBatch::Kind::Int:
-        statement.SetInt(position, cell.integer);
-        break;
-      case RowBatch::Kind::Double:
-        statement.SetDouble(position, cell.real);
-        break;
-      case RowBatch::Kind::Text:
-        statement.SetText(position, batch.Text(cell));
-        break;
-    }
+    BindCell(statement, base + positions_[field], batch, batch.At(row, field));
+  }
+}
+
+void BindCell(db::Statement& statement, int position, const RowBatch& batch, const RowBatch::Cell& cell) {
+  switch (cell.kind) {
+    case RowBatch::Kind::Null:
+      statement.SetNull(position);
+      return;
+    case RowBatch::Kind::Int:
+      statement.SetInt(position, cell.integer);
+      return;
+    case RowBatch::Kind::Double:
+      statement.SetDouble(position, cell.real);
+      return;
+    case RowBatch::Kind::Text:
+      statement.SetText(position, batch.Text(cell));
+      return;
   }
 }
 

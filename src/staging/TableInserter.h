@@ -40,6 +40,9 @@ class TableInserter final : public ImportTarget {
   std::vector<int> positions_;  // the statement parameter of each field
 };
 
+// Binds one cell of a batch to a statement's parameter.
+void BindCell(db::Statement& statement, int position, const RowBatch& batch, const RowBatch::Cell& cell);
+
 // The EXECUTE BLOCK that runs the insert for rows rows, its parameters numbered row by row in the
 // order of the insert's. Empty when a parameter's type cannot be declared in a block.
 std::string BatchInsertSql(std::string_view insertSql, const db::Statement& insert, int rows);
