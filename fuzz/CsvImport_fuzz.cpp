@@ -1,6 +1,7 @@
 // The delimited-text importer over a file made of the input (after two bytes that choose the
-// settings): no crash, no text longer than its column and no non-finite double reaching the
-// target, one processed record per inserted row; and SplitDelimitedLine on the first line, which
+// settings, among them small batches through the importer's worker): no crash, no text longer
+// than its column and no non-finite double reaching the target, one processed record per inserted
+// row; and SplitDelimitedLine on the first line, which
 // without quotes must give the fields that joined are the line.
 #include <unistd.h>
 
@@ -9,11 +10,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "staging/CsvImport.h"
@@ -50,58 +50,47 @@ class Clock final : public kx::SystemClock {
 // A table that checks what reaches it; a row whose text is "!" is refused, like a constraint.
 class CheckingTable final : public kx::ImportTarget {
  public:
-  explicit CheckingTable(bool defers) : defers_(defers) {}
   const std::vector<kx::ImportField>& Fields() const override { return fields_; }
-  void BeginRow() override { text_.reset(); }
-  void SetText(std::size_t field, std::string_view value) override {
-    Require(fields_.at(field).Type == Kind::Text && value.size() <= fields_[field].Length);
-    text_ = std::string(value);
-  }
-  void SetInt(std::size_t field, int64_t) override {
-    Require(fields_.at(field).Type == Kind::SmallInt || fields_[field].Type == Kind::Integer);
-  }
-  void SetDouble(std::size_t field, double value) override {
-    Require(fields_.at(field).Type == Kind::Double && std::isfinite(value));
-  }
-  void SetNull(std::size_t field) override {
-    Require(field < fields_.size());
-    if (field == 0) text_.reset();
-  }
-  void Post() override {
-    const bool refused = text_ == "!";
-    if (defers_) {
-      queued_.push_back(refused);
-      return;
+  std::vector<kx::RowOutcome> Insert(const kx::RowBatch& batch) override {
+    Require(batch.Fields() == fields_.size());
+    std::vector<kx::RowOutcome> outcomes;
+    for (std::size_t row = 0; row < batch.Rows(); ++row) {
+      for (std::size_t field = 0; field < fields_.size(); ++field)
+        Check(batch, batch.At(row, field), fields_[field]);
+      const kx::RowBatch::Cell& text = batch.At(row, 0);
+      if (text.kind == kx::RowBatch::Kind::Text && batch.Text(text) == "!") {
+        outcomes.push_back({false, "refused"});
+      } else {
+        ++inserted;
+        outcomes.emplace_back();
+      }
     }
-    if (refused) throw kx::Error("refused");
-    ++inserted;
-  }
-  void Cancel() override {}
-  bool Defers() const override { return defers_; }
-  void Flush() override {
-    for (const bool refused : queued_) outcomes_.push_back(refused);
-    queued_.clear();
-  }
-  std::optional<kx::PostedRow> TakeOutcome() override {
-    if (outcomes_.empty()) return std::nullopt;
-    const bool refused = outcomes_.front();
-    outcomes_.pop_front();
-    if (refused) return kx::PostedRow{false, "refused"};
-    ++inserted;
-    return kx::PostedRow{};
+    return outcomes;
   }
 
   int64_t inserted = 0;
 
  private:
+  static void Check(const kx::RowBatch& batch, const kx::RowBatch::Cell& cell, const kx::ImportField& field) {
+    switch (cell.kind) {
+      case kx::RowBatch::Kind::Null:
+        return;
+      case kx::RowBatch::Kind::Text:
+        Require(field.Type == Kind::Text && batch.Text(cell).size() <= field.Length);
+        return;
+      case kx::RowBatch::Kind::Int:
+        Require(field.Type == Kind::SmallInt || field.Type == Kind::Integer);
+        return;
+      case kx::RowBatch::Kind::Double:
+        Require(field.Type == Kind::Double && std::isfinite(cell.real));
+        return;
+    }
+  }
+
   const std::vector<kx::ImportField> fields_ = {{"TEXT", Kind::Text, 10},
                                                 {"SMALL", Kind::SmallInt, 0},
                                                 {"NUM", Kind::Integer, 0},
                                                 {"AMOUNT", Kind::Double, 0}};
-  bool defers_;
-  std::optional<std::string> text_;
-  std::deque<bool> queued_;
-  std::deque<bool> outcomes_;
 };
 
 const std::vector<std::string> kMaps[] = {
@@ -140,19 +129,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Require(std::fwrite(content.data(), 1, content.size(), out) == content.size());
   std::fclose(out);
 
-  CheckingTable table((flags & 4) != 0);
+  CheckingTable table;
   Clock clock;
-  kx::TCsvImport import(table, clock);
-  import.FileName = file;
-  import.Map = kMaps[(flags >> 4) & 3];
-  import.Comma = comma;
-  import.Quote = quote;
-  import.SkipFirstRows = (flags & 2) ? 1 : 0;
-  import.ImportRecCount = (flags & 64) ? 3 : 0;
-  import.Formats.Regional = (flags & 1) ? kx::GermanFormats() : kx::EnglishFormats();
-  if (flags & 128) import.Formats.Regional.ThousandSeparator = '\0';  // a locale without grouping
-  import.ErrorLog = (flags & 8) != 0;
-  import.ErrorLogFileName = dir.path + "/errors.log";
+  kx::TCsvImportSettings settings;
+  settings.FileName = file;
+  settings.Map = kMaps[(flags >> 4) & 3];
+  settings.Comma = comma;
+  settings.Quote = quote;
+  settings.SkipFirstRows = (flags & 2) ? 1 : 0;
+  settings.ImportRecCount = (flags & 64) ? 3 : 0;
+  settings.Formats.Regional = (flags & 1) ? kx::GermanFormats() : kx::EnglishFormats();
+  if (flags & 128) settings.Formats.Regional.ThousandSeparator = '\0';  // a locale without grouping
+  settings.ErrorLog = (flags & 8) != 0;
+  settings.ErrorLogFileName = dir.path + "/errors.log";
+  if (flags & 4) {  // small batches through the worker
+    settings.BatchRows = 3;
+    settings.InsertOnWorker = true;
+  }
+  kx::TCsvImport import(table, clock, std::move(settings));
   import.Execute();
   Require(import.ProcessedCount() == table.inserted);
   return 0;
