@@ -55,8 +55,6 @@ class Statement {
   void SetInt(int position, int64_t value);  // 16-, 32- and 64-bit columns alike
   void SetDouble(int position, double value);
   // By name: every position carrying the name (":parDEPSTNR" twice binds both).
-  // The value bound to parameter fromPosition of another statement, NULL included.
-  void CopyParameter(int position, const Statement& from, int fromPosition);
 
   void SetNull(std::string_view name);
   void SetText(std::string_view name, std::string_view bytes);

@@ -111,42 +111,6 @@ void Statement::SetDouble(int position, double value) {
   var.sqldata = reinterpret_cast<char*>(&bound.real);
 }
 
-void Statement::CopyParameter(int position, const Statement& from, int fromPosition) {
-  from.Parameter(fromPosition);  // raises for a position the other statement does not have
-  const Impl::Bound& value = from.impl_->bound[fromPosition];
-  if (value.indicator != 0) {
-    SetNull(position);
-    return;
-  }
-  const ib::XSQLVAR& var = from.impl_->in.Var(fromPosition);
-  switch (var.sqltype & ~1) {
-    case ib::kSqlVarying: {
-      int16_t length = 0;
-      std::memcpy(&length, value.text.data(), 2);
-      SetText(position, std::string_view(value.text.data() + 2, static_cast<std::size_t>(length)));
-      return;
-    }
-    case ib::kSqlDouble:
-      SetDouble(position, value.real);
-      return;
-    case ib::kSqlLong: {
-      int32_t narrow = 0;
-      std::memcpy(&narrow, &value.integer, sizeof narrow);
-      SetInt(position, narrow);
-      return;
-    }
-    case ib::kSqlShort: {
-      int16_t narrow = 0;
-      std::memcpy(&narrow, &value.integer, sizeof narrow);
-      SetInt(position, narrow);
-      return;
-    }
-    default:
-      SetInt(position, value.integer);
-      return;
-  }
-}
-
 template <typename Bind>
 void Statement::BindByName(std::string_view name, Bind bind) {
   bool found = false;
