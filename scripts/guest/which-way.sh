@@ -15,7 +15,7 @@ case ${KX_WIN32_GUEST:-} in
     if runs_i386; then
       echo "natively (this kernel starts 32-bit programs)"
     else
-      echo "natively (this kernel starts no 32-bit program, so they are skipped; KX_WIN32_GUEST=1 runs them inside an emulated guest)"
+      echo "inside the emulated guest (this kernel starts no 32-bit program; KX_WIN32_GUEST=0 skips them instead)"
     fi
     ;;
 esac

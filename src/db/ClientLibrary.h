@@ -31,6 +31,8 @@ class ClientLibrary {
 
   // The name of the library that was loaded.
   const std::string& Name() const { return name_; }
+  // The file it was loaded from.
+  std::string File() const { return library_->File(); }
   const ib::Functions& Api() const { return *api_; }
 
   // A status vector is an array of ib::Status, which is std::intptr_t (ISC_STATUS).

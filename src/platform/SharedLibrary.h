@@ -11,6 +11,8 @@ class SharedLibrary {
   virtual ~SharedLibrary() = default;
   // The address of an exported symbol, or null when the library has none of that name.
   virtual void* Symbol(const char* name) = 0;
+  // The file the library was loaded from, as the system names it; "" when it cannot say.
+  virtual std::string File() const = 0;
 };
 
 class SharedLibraryLoader {

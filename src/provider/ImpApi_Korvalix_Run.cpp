@@ -129,6 +129,7 @@ class ImportRun {
     generate.OutputDir = args_.OutputDir;
     generate.AdvisorRef = args_.AdvisorRef;
     generate.WaitSeconds = s_.Values.Timeout;
+    generate.NameClientFile = s_.Values.DebugMode > 0;
     generate.Earlier =
         in_.KeepEarlierDocument ? EarlierDocument::KeptUntilReplaced : EarlierDocument::Removed;
     return s_.Generator.GenerateImport(generate);

@@ -207,6 +207,7 @@ void TCsvImport::Execute() {
   Sender sender(*this, log ? &*log : nullptr, settings_.InsertOnWorker && limit <= 0);
   Batch batch = sender.Fresh();
   int skipped = 0;
+  int zeroByteLines = 0;
   lineNumber_ = 0;
   std::string_view line;
   while (lines.Next(line)) {
@@ -214,6 +215,7 @@ void TCsvImport::Execute() {
     // A zero byte is a control byte like the others (trimmed at a field's edges, dropped from
     // the document); the log says where one was, because it is rarely meant.
     if (log && line.find('\0') != std::string_view::npos) {
+      ++zeroByteLines;
       log->Write(TimeStamp() + " - line " + std::to_string(lineNumber_) + ": zero byte" + lineBreak);
     }
     if (skipped < settings_.SkipFirstRows) {
@@ -243,6 +245,9 @@ void TCsvImport::Execute() {
     log->Write(TimeStamp() + " - Import process finished" + lineBreak);
     log->Write(errors_.empty() ? std::string("No error found")
                                : std::to_string(errors_.size()) + " error(s) found");
+    // The zero-byte lines are notes, not errors: the closing line counts them too, so that it
+    // does not deny what the log holds above it.
+    if (zeroByteLines > 0) log->Write(", " + std::to_string(zeroByteLines) + " line(s) with a zero byte");
     log->Write(lineBreak + lineBreak);
   }
 }

@@ -20,6 +20,8 @@ struct GenerateImportArgs {
   // How long the run waits for a staging database that another import holds: the Timeout setting.
   int32_t WaitSeconds = 300;
   EarlierDocument Earlier = EarlierDocument::Removed;
+  // DebugMode: a log line names the database client's file, so that one can see which was loaded.
+  bool NameClientFile = false;
 };
 
 }  // namespace kx

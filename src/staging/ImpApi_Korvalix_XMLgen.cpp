@@ -67,7 +67,9 @@ int32_t TXML_Gen::GenerateImport(const GenerateImportArgs& args) {
 
   const std::string name = DatabaseName(args.ImportDb, args.DataDir);
   if (!args.ImportDb.empty()) context_.Progress.Send(KX_PROGRESS_LOG, 0, "ImportDB = " + name);
-  if (!ConnectAlone(name, args.WaitSeconds)) return kDownloadCancelled;
+  const bool connected = ConnectAlone(name, args.WaitSeconds);
+  if (args.NameClientFile) context_.Progress.Send(KX_PROGRESS_LOG, 0, "Datenbank-Client: " + client_->File());
+  if (!connected) return kDownloadCancelled;
   StagingLoad(*IBTransaction1, db::GoesThroughServer(databaseName_), context_.Progress, context_.Clock,
               context_.Regional.Formats())
       .Run(args.DataDir);

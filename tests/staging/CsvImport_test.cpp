@@ -163,7 +163,8 @@ TEST_F(CsvImportTest, CarriageReturnsAloneBreakLinesBeforeALaterLineFeed) {
 }
 
 // A zero byte no longer ends the file (the records after it were lost, with "No error found"):
-// it is trimmed at a field's edges, kept inside a text, and the log names its line.
+// it is trimmed at a field's edges, kept inside a text, and the log names its line and counts
+// such lines in its closing line (which said "No error found" alone under them).
 TEST_F(CsvImportTest, ZeroByteIsAControlByteAndTheLogNamesItsLine) {
   settings.ErrorLog = true;
   settings.ErrorLogFileName = (dir.Path() / "tra_error.log").string();
@@ -178,7 +179,7 @@ TEST_F(CsvImportTest, ZeroByteIsAControlByteAndTheLogNamesItsLine) {
             "09.12.2026 20:05 - line 3: zero byte\r\n"
             "09.12.2026 20:05 - line 4: zero byte\r\n"
             "09.12.2026 20:05 - Import process finished\r\n"
-            "No error found\r\n\r\n");
+            "No error found, 2 line(s) with a zero byte\r\n\r\n");
 }
 
 TEST_F(CsvImportTest, PositionBeyondTheLastFieldGivesAnEmptyValue) {

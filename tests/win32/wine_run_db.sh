@@ -119,11 +119,12 @@ check "a missing database: no document" "" "$(ls -A "$work/xml_missing")"
 
 # --- A gds32.dll planted in the folder the host works in is never loaded, the client on an
 # absolute PATH entry still is: the bridge moved out of the host's folder, the run started in a
-# folder that holds the stand-in (Windows would search that folder before PATH).
+# folder that holds the stand-in (Windows would search that folder before PATH). In debug mode
+# the run names the client's file (the runner doubles each backslash of a line).
 mkdir -p "$work/client" "$work/cwd" "$work/xml_planted"
 mv "$work/bin/gds32.dll" "$work/client/gds32.dll"
 cp "$planted" "$work/cwd/gds32.dll"
-write_settings "$data_dir" "$database"
+write_settings "$data_dir" "$database" 1
 client_dir=$(timeout 30 "$wine" winepath -w "$work/client")
 (
   cd "$work/cwd"
@@ -133,5 +134,7 @@ client_dir=$(timeout 30 "$wine" winepath -w "$work/client")
 ) | tr -d '\r' | uniq >"$work/planted.out" || true
 check "a gds32.dll in the current folder: the run, the stand-in's marker" "result=0 no marker" \
   "$(tail -n 1 "$work/planted.out") $([ -e "$work/cwd/gds32.dll.loaded" ] && echo marker || echo "no marker")"
+check "a gds32.dll in the current folder: the debug line names the client loaded" \
+  "line 3 0 Datenbank-Client: ${client_dir//\\/\\\\}\\\\gds32.dll" "$(grep -i '^line 3 0 Datenbank-Client' "$work/planted.out")"
 
 finish

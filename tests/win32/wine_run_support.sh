@@ -55,13 +55,13 @@ printable() { printf '%s' "${1//\\/\\\\}"; }
 # The key is written whole, as every test that uses it does. DATA_DIR is a Wine path ending with a
 # backslash: the library appends the file names to it as they are.
 write_settings() {
-  local data_dir=$1 import_db=${2:-}
+  local data_dir=$1 import_db=${2:-} debug_mode=${3:-0}
   {
     printf 'REGEDIT4\r\n\r\n'
     printf '[-HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Velqora\\TAVO\\ImportAPI\\KORVALIX]\r\n'
     printf '"DownloadSrvUrl"="http://127.0.0.1:%s/modules/tavo/onlinedatatransfer.php"\r\n' "$SIM_PORT"
-    printf '"Timeout"="30"\r\n"DebugMode"="0"\r\n'
+    printf '"Timeout"="30"\r\n"DebugMode"="%s"\r\n' "$debug_mode"
     printf '"DataDir"="%s"\r\n' "$(printable "$data_dir")"
     if [ -n "$import_db" ]; then printf '"ImportDB"="%s"\r\n' "$(printable "$import_db")"; fi
   } >"$work/settings.reg"

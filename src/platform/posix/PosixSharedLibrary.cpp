@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <link.h>
 
 #include "platform/SharedLibrary.h"
 #include "util/Error.h"
@@ -15,6 +16,11 @@ class DlopenLibrary final : public SharedLibrary {
   DlopenLibrary& operator=(const DlopenLibrary&) = delete;
 
   void* Symbol(const char* name) override { return dlsym(handle_, name); }
+  std::string File() const override {
+    link_map* map = nullptr;
+    if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) return "";
+    return map->l_name;
+  }
 
  private:
   void* handle_;

@@ -23,6 +23,11 @@ class LoadedModule final : public SharedLibrary {
     // GetProcAddress hands out every export as FARPROC; the caller casts to the real type.
     return reinterpret_cast<void*>(GetProcAddress(module_, name));
   }
+  std::string File() const override {
+    char file[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(module_, file, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(file, length) : std::string();
+  }
 
  private:
   HMODULE module_;
