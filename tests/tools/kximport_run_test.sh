@@ -49,14 +49,21 @@ echo "== the earlier document (nothing dropped: --strict keeps 0, no line about 
 run --strict || fail "the first import failed"
 ! grep -q 'Nicht übernommen' "$work/out" || fail "a complete import reports dropped data"
 cp "$host/xml_temp/KORVALIX.XML" "$work/earlier.xml"
-cp "$data/bestandsdaten.csv" "$work/earlier-holdings.csv"
+# The earlier provider files differ from what the provider sends now, so that a file put back
+# is told from one that was never replaced, or replaced by the same bytes.
+for file in bestandsdaten transaktionsdaten; do
+  { cat "$data/$file.csv" && printf 'earlier\r\n'; } >"$work/earlier-$file.csv"
+done
 
-echo "== Ctrl+C: one case per line: moment, simulator fault, when (timeout's seconds, or the output line that starts the moment), the line"
-while IFS='|' read -r moment fault when said; do
+echo "== Ctrl+C: one case per line: moment, simulator faults (one per request), when (timeout's seconds, or the output line that starts the moment), the line"
+while IFS='|' read -r moment faults when said; do
   sim_reset
-  # shellcheck disable=SC2086 # the fault is mode and value
-  [ -z "$fault" ] || sim_fault $fault
-  rm -f "$data/bestandsdaten.csv" && cp "$work/earlier-holdings.csv" "$data/bestandsdaten.csv"
+  IFS=';' read -ra queued <<<"$faults"
+  # shellcheck disable=SC2086 # a fault is mode and value
+  for fault in "${queued[@]}"; do sim_fault $fault; done
+  for file in bestandsdaten transaktionsdaten; do
+    rm -f "$data/$file.csv" && cp "$work/earlier-$file.csv" "$data/$file.csv"
+  done
   seconds=0 && [[ ! $when =~ ^[0-9]+$ ]] || seconds=$when
   import=("$bin/kximport" --settings "$work/sim.reg" --output-dir "$host/xml_temp" --login 12345 --pin geheim
     --embedded-server --no-message-boxes --last-import 1)
@@ -80,14 +87,18 @@ while IFS='|' read -r moment fault when said; do
   grep -q "$said" "$work/err" || fail "$moment: no line '$said'"
   [ "$(grep -c 'Abgebrochen' "$work/err")" -eq 1 ] || fail "$moment: not exactly one line of what was interrupted"
   cmp -s "$work/earlier.xml" "$host/xml_temp/KORVALIX.XML" || fail "$moment: the earlier document changed"
-  cmp -s "$work/earlier-holdings.csv" "$data/bestandsdaten.csv" || fail "$moment: the holdings file is not whole"
-  ! ls "$data"/*.kxtmp "$host/xml_temp"/*.kx* >/dev/null 2>&1 || fail "$moment: a temporary file is left"
+  for file in bestandsdaten transaktionsdaten; do
+    cmp -s "$work/earlier-$file.csv" "$data/$file.csv" || fail "$moment: $file.csv is not the earlier one"
+  done
+  ! ls "$data"/*.kx* "$host/xml_temp"/*.kx* >/dev/null 2>&1 || fail "$moment: a temporary or kept file is left"
   echo "   $moment: $ms ms"
 done <<'CASES'
-answer|stall 30|2|bevor der Anbieter geantwortet hat
-transfer|stall-body 30|2|während der Übertragung
-load||Import .*transaktionsdaten|beim Laden in die Staging-Datenbank
-document||Erstelle XML-Datei|beim Schreiben von KORVALIX.XML
+answer|stall 30|2|bevor der Anbieter geantwortet hat; die bisherigen Dateien des Anbieters und KORVALIX.XML bleiben
+second answer|stall 0;stall 30|2|bevor der Anbieter die zweite Anfrage beantwortet hat; bestandsdaten.csv ist wieder wie vor dem Lauf
+transfer|stall-body 30|2|während der Übertragung von bestandsdaten.csv; die bisherigen Dateien des Anbieters
+second transfer|stall 0;stall-body 30|2|während der Übertragung von transaktionsdaten.csv; bestandsdaten.csv ist wieder
+load||Import .*transaktionsdaten|beim Laden in die Staging-Datenbank; bestandsdaten.csv und transaktionsdaten.csv sind wieder
+document||Erstelle XML-Datei|beim Schreiben von KORVALIX.XML; bestandsdaten.csv und transaktionsdaten.csv sind wieder
 CASES
 sim_reset
 

@@ -15,6 +15,7 @@
 #include "kximport/DataReport.h"
 #include "kximport/HostLibrary.h"
 #include "kximport/ImportDocument.h"
+#include "kximport/KeptProviderFiles.h"
 #include "kximport/InstallationCheck.h"
 #include "kximport/ProgressDisplay.h"
 #include "kximport/ProviderTransfer.h"
@@ -87,15 +88,15 @@ std::string CheckCommand(const RunArguments& args) {
   return command + " --output-dir " + args.outputDir;
 }
 
-// Ctrl+C outside a transfer, on the interrupt's thread: the line, no temporary file of this run
-// left behind (the finished files are replaced only when complete), and the end of the process
-// without running the database client's exit handlers in the middle of its work.
-void Abandon(const RunArguments& args, const std::string& dataDir, RunStage stage) {
-  gDisplay->Say(RunInterrupt::Line(stage));
+// Ctrl+C outside a transfer, on the interrupt's thread: no temporary file of this run left
+// behind, the provider files put back as they were, the line, and the end of the process without
+// running the database client's exit handlers in the middle of its work.
+void Abandon(const RunArguments& args, const std::string& dataDir, KeptProviderFiles& kept, RunStage stage) {
   for (const std::string_view file : {kx::kHoldingsFile, kx::kTransactionsFile}) {
     unlink(kx::TemporaryPathOf(dataDir + std::string(file)).c_str());
   }
   unlink(kx::TemporaryPathOf(DocumentPath(args)).c_str());
+  gDisplay->Say(RunInterrupt::Line(stage, stage == RunStage::After ? std::vector<std::string>() : kept.PutBack()));
   _exit(kExitInterrupted);
 }
 
@@ -134,14 +135,18 @@ int AfterImport(const RunArguments& args, const RunPlaces& places) {
   return status;
 }
 
-// After Ctrl+C: the line of what ended, printed once.
-int Interrupted(RunInterrupt& interrupt, int32_t result) {
+// After Ctrl+C: the provider files put back unless the run had finished, and the line of what
+// ended, printed once.
+int Interrupted(RunInterrupt& interrupt, KeptProviderFiles& kept, int32_t result) {
   // The watcher may be ending the process with its own line at this moment.
   if (!interrupt.ClaimExit()) {
     for (;;) pause();
   }
-  const bool cancelled = result == kx::kDownloadCancelled;
-  gDisplay->Say(RunInterrupt::Line(cancelled ? interrupt.InterruptedAt() : RunStage::After));
+  if (result != kx::kDownloadCancelled) {
+    gDisplay->Say(RunInterrupt::Line(RunStage::After, {}));
+  } else {
+    gDisplay->Say(RunInterrupt::Line(interrupt.InterruptedAt(), kept.PutBack()));
+  }
   return kExitInterrupted;
 }
 
@@ -165,7 +170,8 @@ int RunImport(const RunArguments& args) {
   gDisplay->ShowTransfer([dataDir = places.dataDir] { return BytesInTransfer(dataDir); });
   // Before the library and the database client are loaded: their threads inherit the blocked
   // SIGINT.
-  RunInterrupt interrupt([&](RunStage stage) { Abandon(args, places.dataDir, stage); });
+  KeptProviderFiles kept(places.dataDir);
+  RunInterrupt interrupt([&](RunStage stage) { Abandon(args, places.dataDir, kept, stage); });
   const HostLibrary lib(args.library);
   if (lib.AppVersionCheck(KX_MIN_HOST_VERSION) != 0)
     throw UsageError(
@@ -186,7 +192,7 @@ int RunImport(const RunArguments& args) {
   gInterrupt = nullptr;
   gDisplay->Finish(result == 0);
 
-  if (interrupt.Interrupted()) return Interrupted(interrupt, result);
+  if (interrupt.Interrupted()) return Interrupted(interrupt, kept, result);
   if (result != 0) return Failed(args, lib, result);
   return AfterImport(args, places);
 }

@@ -10,6 +10,7 @@
 #include "ImpApiKorvalix.h"
 #include "Language.h"
 #include "platform/RunStageReport.h"
+#include "util/ProviderIdentity.h"
 
 namespace kximport {
 namespace {
@@ -103,38 +104,72 @@ void RunInterrupt::RestoreTerminal() const {
   if (terminal_) tcsetattr(STDIN_FILENO, TCSANOW, &*terminal_);
 }
 
-std::string RunInterrupt::Line(RunStage stage) {
-  using kx::tools::Say;
+namespace {
+
+using kx::tools::Say;
+
+// "a", "a und b"
+std::string Names(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? Say(" und ", " and ") : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+// What the interrupted run leaves: the provider files as they were (put back where the run had
+// replaced them) and the earlier document.
+std::string WhatStays(const std::vector<std::string>& putBack) {
+  if (putBack.empty()) {
+    return Say("die bisherigen Dateien des Anbieters und KORVALIX.XML bleiben unverändert.",
+               "the previous provider files and KORVALIX.XML are unchanged.");
+  }
+  const bool one = putBack.size() == 1;
+  return Names(putBack) +
+         Say(one ? " ist wieder wie vor dem Lauf" : " sind wieder wie vor dem Lauf",
+             one ? " is back as before the run" : " are back as before the run") +
+         Say(", KORVALIX.XML bleibt unverändert.", ", KORVALIX.XML is unchanged.");
+}
+
+}  // namespace
+
+std::string RunInterrupt::Line(RunStage stage, const std::vector<std::string>& putBack) {
+  const std::string stays = WhatStays(putBack);
+  // The provider's two files come one after the other, each replacing its earlier one only when
+  // complete: one that the run had replaced means that the first request was answered already.
+  const bool firstAnswered = !putBack.empty();
   switch (stage) {
     case RunStage::BeforeAnswer:
-      return Say(
-          "Abgebrochen (Strg+C), bevor der Anbieter geantwortet hat; die bisherige KORVALIX.XML bleibt "
-          "unverändert.",
-          "Interrupted (Ctrl+C) before the provider answered; the previous KORVALIX.XML is unchanged.");
-    case RunStage::Transfer:
-      return Say(
-          "Abgebrochen (Strg+C) während der Übertragung einer Datei des Anbieters; die bisherigen "
-          "Dateien bleiben unverändert.",
-          "Interrupted (Ctrl+C) while a provider file was transferred; the previous files are "
-          "unchanged.");
+      if (firstAnswered) {
+        return Say("Abgebrochen (Strg+C), bevor der Anbieter die zweite Anfrage beantwortet hat; ",
+                   "Interrupted (Ctrl+C) before the provider answered the second request; ") +
+               stays;
+      }
+      return Say("Abgebrochen (Strg+C), bevor der Anbieter geantwortet hat; ",
+                 "Interrupted (Ctrl+C) before the provider answered; ") +
+             stays;
+    case RunStage::Transfer: {
+      const std::string file(firstAnswered ? kx::kTransactionsFile : kx::kHoldingsFile);
+      return Say("Abgebrochen (Strg+C) während der Übertragung von " + file + "; ",
+                 "Interrupted (Ctrl+C) while " + file + " was transferred; ") +
+             stays;
+    }
     case RunStage::Waiting:
       return Say(
-          "Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank, die ein anderer Import benutzt; sie "
-          "und "
-          "die bisherige KORVALIX.XML bleiben unverändert.",
-          "Interrupted (Ctrl+C) while waiting for the staging database, which another import uses; it and "
-          "the "
-          "previous KORVALIX.XML are unchanged.");
+                 "Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank, die ein anderer Import benutzt; "
+                 "sie ist unberührt, ",
+                 "Interrupted (Ctrl+C) while waiting for the staging database, which another import uses; it "
+                 "is untouched, ") +
+             stays;
     case RunStage::Load:
-      return Say(
-          "Abgebrochen (Strg+C) beim Laden in die Staging-Datenbank; die bisherige KORVALIX.XML bleibt "
-          "unverändert.",
-          "Interrupted (Ctrl+C) while loading into the staging database; the previous KORVALIX.XML is "
-          "unchanged.");
+      return Say("Abgebrochen (Strg+C) beim Laden in die Staging-Datenbank; ",
+                 "Interrupted (Ctrl+C) while loading into the staging database; ") +
+             stays;
     case RunStage::Document:
-      return Say(
-          "Abgebrochen (Strg+C) beim Schreiben von KORVALIX.XML; die bisherige Datei bleibt unverändert.",
-          "Interrupted (Ctrl+C) while writing KORVALIX.XML; the previous file is unchanged.");
+      return Say("Abgebrochen (Strg+C) beim Schreiben von KORVALIX.XML; ",
+                 "Interrupted (Ctrl+C) while writing KORVALIX.XML; ") +
+             stays;
     case RunStage::After:
       break;
   }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "util/RunStage.h"
 
@@ -48,8 +49,9 @@ class RunInterrupt {
   // The terminal's settings as they were before the run (a PIN prompt turns echo off).
   void RestoreTerminal() const;
 
-  // The line that says what an interrupt at this stage ended and what it left alone.
-  static std::string Line(RunStage stage);
+  // The line that says what an interrupt at this stage ended and what the run leaves: putBack
+  // names the provider files put back as they were before the run (KeptProviderFiles).
+  static std::string Line(RunStage stage, const std::vector<std::string>& putBack);
 
  private:
   void Watch();
