@@ -10,6 +10,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kx-command-line-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 unset LC_ALL LC_MESSAGES LANG
 failures=0
+# A schema whose statement fails: kxdb create removes the database it made.
+echo "create table broken (" >"$work/broken.sql"
 
 # command line | exit status | the stream that holds the text (the other stays empty) | its first line
 while IFS='|' read -r command status stream first; do
@@ -39,12 +41,20 @@ kxprovider --version|0|out|^kxprovider $version\$
 kximport|2|err|^kximport: --output-dir fehlt
 kximport --output-dir /tmp --frobnicate|2|err|^kximport: unbekanntes Argument '--frobnicate'
 kximport --output-dir|2|err|^kximport: --output-dir braucht einen Wert
+kximport --output-dir /tmp --login --pin-file x|2|err|^kximport: --login braucht einen Wert
+kximport --output-dir /tmp --advisor a --advisor b|2|err|^kximport: --advisor ist mehr als einmal angegeben
+kximport --output-dir /tmp --pin a --pin-file b|2|err|^kximport: --pin/--pin-file ist mehr als einmal angegeben
+kximport --output-dir /tmp --verbose --verbose|2|err|^kximport: --verbose ist mehr als einmal angegeben
 kximport check --frobnicate|2|err|^kximport: unbekanntes Argument '--frobnicate' (siehe kximport check --help)
 kximport check --settings|2|err|^kximport: --settings braucht einen Wert
+kximport check --settings a --settings b|2|err|^kximport: --settings ist mehr als einmal angegeben
 kximport check --deep|2|err|^kximport: check --deep braucht --login
 kximport access-data --frobnicate x|2|err|^kximport: unbekanntes Argument
-kxdb|2|err|^kxdb: 
-kxdb frobnicate x|2|err|^kxdb: 
+kximport access-data --user --password x|2|err|^kximport: --user braucht einen Wert
+kxdb|2|err|^kxdb: Unterbefehl fehlt
+kxdb frobnicate x|2|err|^kxdb: unbekannter Unterbefehl 'frobnicate'
+kxdb create|2|err|^kxdb: falsche Befehlszeile für create
+kxdb create $work/broken.IDB --schema $work/broken.sql|1|err|^kxdb: $work/broken.sql: Anweisung 1
 kxgen|2|err|^kxgen: --out
 kxgen --seed|2|err|^kxgen: --seed needs a value
 kxprovider --frobnicate|2|err|^kxprovider: unknown argument
@@ -73,8 +83,12 @@ LANG=de_DE.UTF-8|kximport check --deep|err|^kximport: check --deep braucht --log
 LANG=en_GB.UTF-8|kximport check --deep|err|^kximport: check --deep needs --login|braucht
 LANG=en_GB.UTF-8|kximport --output-dir /tmp --last-import x|err|^kximport: --last-import needs a number|braucht;nicht
 LANG=en_GB.UTF-8|kxdb --help|out|^Usage: kxdb create|Aufruf;der;die;und
-LANG=de_DE.UTF-8|kxdb frobnicate x|err|^kxdb: falsche Befehlszeile|wrong;command
+LANG=de_DE.UTF-8|kxdb frobnicate x|err|^kxdb: unbekannter Unterbefehl;^  kxdb create PFAD|unknown;subcommand
+LANG=en_GB.UTF-8|kxdb|err|^kxdb: no subcommand;^  kxdb check PATH|Unterbefehl;fehlt
 TABLE
+
+# The database of the failed create is gone, so that the next create makes it anew.
+[ ! -e "$work/broken.IDB" ] || { echo "FAIL: kxdb create left a partial $work/broken.IDB"; failures=$((failures + 1)); }
 
 [ "$failures" = 0 ] && echo PASS
 exit $((failures > 0))

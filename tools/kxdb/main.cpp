@@ -71,11 +71,11 @@ engine inside this process) or "host:path" (through that server).
 Exit status: 0 done, 1 a failure, 2 a wrong command line.
 )";
 
-int Usage() {
-  std::cerr << "kxdb: "
-            << Say("falsche Befehlszeile (kxdb --help zeigt sie)",
-                   "wrong command line (kxdb --help shows it)")
-            << "\n";
+// A wrong command line: what is wrong, and the subcommands with their arguments.
+int Usage(const std::string& what) {
+  std::cerr << "kxdb: " << what << "\n"
+            << Say("  kxdb create PFAD [--schema DATEI]\n  kxdb check PFAD\n(kxdb --help sagt mehr)\n",
+                   "  kxdb create PATH [--schema FILE]\n  kxdb check PATH\n(kxdb --help says more)\n");
   return 2;
 }
 
@@ -125,10 +125,14 @@ void RestrictAccess(const std::string& name) {
 // The first line of a statement, to say which one failed.
 std::string Headline(const std::string& statement) { return statement.substr(0, statement.find('\n')); }
 
-int Create(const std::string& path, const std::string& schemaPath) {
-  const std::vector<std::string> statements = kx::kxdb::SplitSqlScript(ReadScript(schemaPath));
-  const kx::db::ClientLibrary client;
-  kx::db::CreateDatabase(client, path);
+// The file of a database this program can reach: the plain path, or the local server's file;
+// empty for another host's.
+std::string ReachableFile(const std::string& name) {
+  return kx::db::GoesThroughServer(name) ? LocalServerFile(name) : name;
+}
+
+void FillSchema(const kx::db::ClientLibrary& client, const std::string& path, const std::string& schemaPath,
+                const std::vector<std::string>& statements) {
   RestrictAccess(path);
   kx::db::Connection connection(client, path);
   kx::db::Transaction transaction(connection);
@@ -141,12 +145,40 @@ int Create(const std::string& path, const std::string& schemaPath) {
       const std::string number = std::to_string(i + 1);
       throw kx::db::DatabaseError(schemaPath +
                                       Say(": Anweisung " + number + " (" + Headline(statements[i]) +
-                                              ") fehlgeschlagen; " + path + " bleibt unvollständig:\n",
+                                              ") fehlgeschlagen:\n",
                                           ": statement " + number + " (" + Headline(statements[i]) +
-                                              ") failed; " + path + " is left incomplete:\n") +
+                                              ") failed:\n") +
                                       error.what(),
                                   error.SqlCode(), error.IscCode());
     }
+  }
+}
+
+// A database whose creation failed (a full disk, a statement of the schema) is removed again: a
+// half-made file would be taken for a made one, and the next create would refuse it as existing.
+// A file that was there before is not this program's to remove.
+int Create(const std::string& path, const std::string& schemaPath) {
+  const std::vector<std::string> statements = kx::kxdb::SplitSqlScript(ReadScript(schemaPath));
+  const kx::db::ClientLibrary client;
+  const std::string file = ReachableFile(path);
+  std::error_code error;
+  const bool existed = !file.empty() && (std::filesystem::exists(file, error) || error);
+  bool created = false;
+  try {
+    kx::db::CreateDatabase(client, path);
+    created = true;
+    FillSchema(client, path, schemaPath, statements);
+  } catch (const std::exception& failure) {
+    if (file.empty() && created)  // another host's file
+      throw kx::Error(failure.what() + std::string("\n") +
+                      Say(path + " bleibt unvollständig.", path + " is left incomplete."));
+    if (file.empty() || existed || !std::filesystem::exists(file, error)) throw;
+    const bool removed = std::filesystem::remove(file, error);
+    throw kx::Error(failure.what() + std::string("\n") +
+                    (removed ? Say(path + " ist wieder entfernt.", path + " is removed again.")
+                             : Say(path + " bleibt unvollständig und lässt sich nicht entfernen: ",
+                                   path + " is left incomplete and cannot be removed: ") +
+                                   error.message()));
   }
   const std::string count = std::to_string(statements.size());
   std::cout << Say(path + " angelegt (" + count + " Anweisungen aus " + schemaPath + ")",
@@ -177,12 +209,17 @@ int main(int argc, char** argv) {
   if (const std::optional<int> answered =
           kx::tools::AnswerHelpOrVersion(argc, argv, 1, "kxdb", Say(kHelpDe, kHelpEn)))
     return *answered;
-  if (args.empty()) return Usage();
+  if (args.empty()) return Usage(Say("Unterbefehl fehlt", "no subcommand"));
+  const std::string& command = args[0];
+  if (command != "create" && command != "check")
+    return Usage(Say("unbekannter Unterbefehl '" + command + "'", "unknown subcommand '" + command + "'"));
+  const bool fits = command == "check" ? args.size() == 2
+                                       : args.size() == 2 || (args.size() == 4 && args[2] == "--schema");
+  if (!fits || args[1].starts_with("--"))
+    return Usage(Say("falsche Befehlszeile für " + command, "wrong command line for " + command));
   try {
-    if (args.size() == 2 && args[0] == "check") return Check(args[1]);
-    if (args[0] == "create" && args.size() == 2) return Create(args[1], DefaultSchema());
-    if (args[0] == "create" && args.size() == 4 && args[2] == "--schema") return Create(args[1], args[3]);
-    return Usage();
+    if (command == "check") return Check(args[1]);
+    return Create(args[1], args.size() == 4 ? args[3] : DefaultSchema());
   } catch (const std::exception& error) {
     std::cerr << "kxdb: " << error.what() << '\n';
     return 1;

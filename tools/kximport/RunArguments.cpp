@@ -116,6 +116,24 @@ std::string Unknown(const std::string& arg, const std::string& help) {
              "unknown argument '" + arg + "' (see " + help + ")");
 }
 
+std::string ValueAfter(int argc, char** argv, int& i) {
+  const std::string arg = argv[i];
+  if (i + 1 >= argc || std::string_view(argv[i + 1]).starts_with("--")) throw UsageError(NeedsValue(arg));
+  return argv[++i];
+}
+
+void OptionsSeen::Take(const std::string& arg) {
+  if (arg == "--option") return;
+  const std::string key = arg == "--pin-file" ? "--pin" : arg;
+  for (const std::string& earlier : seen_) {
+    if (earlier == key) {
+      const std::string what = key == "--pin" ? "--pin/--pin-file" : arg;
+      throw UsageError(Say(what + " ist mehr als einmal angegeben", what + " is given more than once"));
+    }
+  }
+  seen_.push_back(key);
+}
+
 std::string DefaultLibrary() {
   std::string beside = ExecutableDir() + "/libImpApiKorvalix.so";
   if (access(beside.c_str(), F_OK) == 0) return beside;
@@ -144,12 +162,12 @@ std::string ReadPinFile(const std::string& path) {
 
 RunArguments ParseRunArguments(int argc, char** argv) {
   RunArguments args;
+  OptionsSeen seen;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (TakeFlag(arg, args)) continue;
-    if (!TakesValue(arg)) throw UsageError(Unknown(arg, "kximport --help"));
-    if (i + 1 >= argc) throw UsageError(NeedsValue(arg));
-    TakeValue(arg, argv[++i], args);
+    if (!TakesValue(arg) && !TakeFlag(arg, args)) throw UsageError(Unknown(arg, "kximport --help"));
+    seen.Take(arg);
+    if (TakesValue(arg)) TakeValue(arg, ValueAfter(argc, argv, i), args);
   }
   if (args.outputDir.empty())
     throw UsageError(Say("--output-dir fehlt (siehe --help)", "--output-dir is required (see --help)"));

@@ -38,6 +38,22 @@ RunArguments ParseRunArguments(int argc, char** argv);
 std::string NeedsValue(const std::string& arg);
 std::string Unknown(const std::string& arg, const std::string& help);
 
+// The value after the option argv[i], which it takes (i moves on); raises UsageError when there is
+// none or the next word is an option itself ("--login --pin-file x": --login has no value).
+std::string ValueAfter(int argc, char** argv, int& i);
+
+// The options of one command line: each may be given once, so that neither the first nor the
+// last silently wins; --option, which adds a line each time, is repeatable. --pin and
+// --pin-file both give the PIN and count as one.
+class OptionsSeen {
+ public:
+  // Raises UsageError when arg was given already.
+  void Take(const std::string& arg);
+
+ private:
+  std::vector<std::string> seen_;
+};
+
 // The plug-in beside kximport (a build folder), else the installed one.
 std::string DefaultLibrary();
 

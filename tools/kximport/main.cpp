@@ -31,17 +31,19 @@ int AccessData(int argc, char** argv) {
   std::string library = kximport::DefaultLibrary();
   std::string user;
   std::string password;
+  kximport::OptionsSeen seen;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg != "--user" && arg != "--password" && arg != "--library")
       throw UsageError(kximport::Unknown(arg, "kximport access-data --help"));
-    if (i + 1 >= argc) throw UsageError(kximport::NeedsValue(arg));
+    seen.Take(arg);
+    const std::string value = kximport::ValueAfter(argc, argv, i);
     if (arg == "--user") {
-      user = kximport::ToLibraryText(argv[++i]);
+      user = kximport::ToLibraryText(value);
     } else if (arg == "--password") {
-      password = kximport::ToLibraryText(argv[++i]);
+      password = kximport::ToLibraryText(value);
     } else {
-      library = argv[++i];
+      library = value;
     }
   }
   const kximport::HostLibrary lib(library);
@@ -79,8 +81,10 @@ int Check(int argc, char** argv) {
   std::string dataDir;
   std::string json;
   std::size_t maxPerKind = 10;
+  kximport::OptionsSeen seen;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
+    seen.Take(arg);
     if (arg == "--deep") {
       options.deep = true;
       continue;
@@ -93,21 +97,21 @@ int Check(int argc, char** argv) {
     if (arg != "--json" && arg != "--max" && arg != "--settings" && arg != "--output-dir" &&
         arg != "--login" && arg != "--pin-file")
       throw UsageError(kximport::Unknown(arg, "kximport check --help"));
-    if (i + 1 >= argc) throw UsageError(kximport::NeedsValue(arg));
+    const std::string value = kximport::ValueAfter(argc, argv, i);
     if (arg == "--json") {
-      json = argv[++i];
+      json = value;
     } else if (arg == "--max") {
-      const std::optional<int32_t> n = kx::ParseInt32(argv[++i]);
+      const std::optional<int32_t> n = kx::ParseInt32(value);
       if (!n || *n < 0) throw UsageError(Say("--max braucht eine Zahl", "--max needs a number"));
       maxPerKind = static_cast<std::size_t>(*n);
     } else if (arg == "--settings") {
-      options.settings = argv[++i];
+      options.settings = value;
     } else if (arg == "--output-dir") {
-      options.outputDir = argv[++i];
+      options.outputDir = value;
     } else if (arg == "--login") {
-      options.login = kximport::ToLibraryText(argv[++i]);
+      options.login = kximport::ToLibraryText(value);
     } else {
-      options.pin = kximport::ToLibraryText(kximport::ReadPinFile(argv[++i]));
+      options.pin = kximport::ToLibraryText(kximport::ReadPinFile(value));
     }
   }
   if (options.deep && options.login.empty())
