@@ -109,6 +109,8 @@ KX_PIN=falsch expect_fault "a wrong PIN" "Der Anbieter antwortet: Fehler 10" --s
 expect_fault "no settings file" "Einstellungsdatei .*nicht gefunden" --settings "$work/none.reg"
 settings "$good_port" '"Timeout"=dword:0000003c' >"$work/dword.reg"
 expect_fault "a dword value" "Zeile 6: Timeout ist vom Typ dword" --settings "$work/dword.reg"
+grep -q '^⚠ DownloadSrvUrl = .* wird nicht benutzt' "$work/out" && ! grep -q '^✓ DownloadSrvUrl' "$work/out" ||
+  fail "a dword value: the address that the run will not use is not marked: $(cat "$work/out")"
 settings "$good_port" '"DownloadSrvURL"="x"' '"ImprtDB"="y"' >"$work/typo.reg"
 check --settings "$work/typo.reg" || true
 grep -q '^⚠ Zeile 7: unbekannter Wert ImprtDB' "$work/out" || fail "a misspelt value is not named: $(cat "$work/out")"

@@ -61,6 +61,12 @@ for expected in \
 done
 grep -q '"kind": "duplicate-id"' "$work/report.json" || fail "no JSON findings: $(head -c 500 "$work/report.json")"
 python3 -c 'import json,sys; json.load(open(sys.argv[1]))' "$work/report.json" || fail "the JSON does not parse"
+# Without settings the run's rule names the database (through the server); a failure says which.
+code=0
+VELQORA_REGISTRY= "$bin/kximport" check --data "$data" --settings "$work/none.reg" >"$work/nodb" 2>&1 || code=$?
+[ "$code" = 1 ] && grep -qF "Staging-Datenbank localhost:$data/KXDB.IDB (kein ImportDB gesetzt" "$work/nodb" &&
+  grep -qF "keine Einstellungsdatei ($work/none.reg fehlt)" "$work/nodb" ||
+  fail "check --data without settings: exit $code, $(cat "$work/nodb")"
 
 # The same files through a real offline import, then the rows in the staging tables.
 "$bin/kximport" --settings "$work/offline.reg" --output-dir "$work/host/xml_temp" --login L --pin P \

@@ -45,6 +45,7 @@ kximport --output-dir /tmp --login --pin-file x|2|err|^kximport: --login braucht
 kximport --output-dir /tmp --advisor a --advisor b|2|err|^kximport: --advisor ist mehr als einmal angegeben
 kximport --output-dir /tmp --pin a --pin-file b|2|err|^kximport: --pin/--pin-file ist mehr als einmal angegeben
 kximport --output-dir /tmp --verbose --verbose|2|err|^kximport: --verbose ist mehr als einmal angegeben
+kximport --output-dir /tmp --settings $work/typo.reg|2|err|^kximport: Einstellungsdatei $work/typo.reg (--settings) nicht gefunden
 kximport check --frobnicate|2|err|^kximport: unbekanntes Argument '--frobnicate' (siehe kximport check --help)
 kximport check --settings|2|err|^kximport: --settings braucht einen Wert
 kximport check --settings a --settings b|2|err|^kximport: --settings ist mehr als einmal angegeben
@@ -83,6 +84,7 @@ LANG=de_DE.UTF-8|kximport check --deep|err|^kximport: check --deep braucht --log
 LANG=en_GB.UTF-8|kximport check --deep|err|^kximport: check --deep needs --login|braucht
 LANG=en_GB.UTF-8|kximport --output-dir /tmp --last-import x|err|^kximport: --last-import needs a number|braucht;nicht
 LANG=en_GB.UTF-8|kxdb --help|out|^Usage: kxdb create|Aufruf;der;die;und
+VELQORA_REGISTRY=$work/typo.reg|kximport --output-dir /tmp|err|^kximport: Einstellungsdatei $work/typo.reg (VELQORA_REGISTRY) nicht gefunden|Warnung
 LANG=de_DE.UTF-8|kxdb frobnicate x|err|^kxdb: unbekannter Unterbefehl;^  kxdb create PFAD|unknown;subcommand
 LANG=en_GB.UTF-8|kxdb|err|^kxdb: no subcommand;^  kxdb check PATH|Unterbefehl;fehlt
 TABLE

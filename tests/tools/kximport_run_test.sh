@@ -102,7 +102,7 @@ document||Erstelle XML-Datei|beim Schreiben von KORVALIX.XML; bestandsdaten.csv 
 CASES
 sim_reset
 
-echo "== failures with their cause: case, settings, options, what stderr must say (each pattern)"
+echo "== failures with their cause: case, settings, output folder (empty: the host's), options, what stderr must say (each pattern)"
 sim_free_port "$bin/kxprovider"
 settings "http://127.0.0.1:$KX_FREE_PORT/x.php" >"$work/refused.reg"
 "$bin/kxprovider" --data "$work/provider" --https-port 0 --cert-dir "$work/certs" --port-file "$work/tls-ports" \
@@ -111,23 +111,33 @@ tls=$!
 for _ in $(seq 150); do grep -qx ready "$work/tls-ports" 2>/dev/null && break; sleep 0.1; done
 settings "https://127.0.0.1:$(awk '$1 == "https-port" {print $2}' "$work/tls-ports")/x.php" >"$work/untrusted.reg"
 settings "$url" '"ImportDB"="./MISSING.IDB"' | sed '/KXDB.IDB/d' >"$work/nodb.reg"
+settings "$url" '"Timeout"=dword:0000003c' >"$work/dword.reg"
 mkdir -p "$work/nomaps/xml_temp" "$work/nomaps/KORVALIX"
-while IFS='|' read -r case reg options patterns; do
+while IFS='|' read -r case reg folder options patterns; do
   got=0
+  sim_reset
   # shellcheck disable=SC2086 # the options are words
-  setsid -w "$bin/kximport" --settings "$reg" --output-dir "$host/xml_temp" --embedded-server \
+  setsid -w "$bin/kximport" --settings "$reg" --output-dir "${folder:-$host/xml_temp}" --embedded-server \
     --no-message-boxes $options >"$work/out" 2>"$work/err" </dev/null || got=$?
   [ "$got" -eq 1 ] || fail "$case: exit $got, expected 1"
   IFS=';' read -ra wanted <<<"$patterns"
   for pattern in "${wanted[@]}"; do grep -q -- "$pattern" "$work/err" || fail "$case: no '$pattern'"; done
+  [[ $patterns != *"nichts heruntergeladen"* ]] || [ -z "$(sim_log)" ] || fail "$case: the provider was asked"
 done <<CASES
-mistyped --settings|$work/typo.reg|--login 12345 --pin geheim|Einstellungsdatei $work/typo.reg nicht gefunden;Ergebnis -3;provider.example;→ kximport check --settings
-connection refused|$work/refused.reg|--login 12345 --pin geheim|Ergebnis -3;Failed to connect\|Connection refused\|Verbindung;→ kximport check
-untrusted certificate|$work/untrusted.reg|--login 12345 --pin geheim|Ergebnis -3;certificate\|Zertifikat;→ kximport check
-database missing|$work/nodb.reg|--login 12345 --pin geheim|Ergebnis -29;MISSING.IDB;→ kximport check
-no login|$work/sim.reg||Ergebnis -12;--login
-no PIN, no terminal|$work/sim.reg|--login 12345|Ergebnis -15;--pin-file;KX_PIN
+a value that stops the settings|$work/dword.reg||--login 12345 --pin geheim|bricht bei Timeout ab;eingebaute Beispieladresse;Ergebnis -3;provider.example
+connection refused|$work/refused.reg||--login 12345 --pin geheim|Ergebnis -3;Failed to connect\|Connection refused\|Verbindung;→ kximport check
+untrusted certificate|$work/untrusted.reg||--login 12345 --pin geheim|Ergebnis -3;certificate\|Zertifikat;→ kximport check
+database missing|$work/nodb.reg||--login 12345 --pin geheim|Ergebnis -29;MISSING.IDB;→ kximport check
+output folder missing|$work/sim.reg|$work/gone|--login 12345 --pin geheim|nichts heruntergeladen;Ordner der Importdatei $work/gone fehlt
+output folder a file|$work/sim.reg|$work/sim.reg|--login 12345 --pin geheim|nichts heruntergeladen;Ordner der Importdatei $work/sim.reg ist kein Ordner
+no login|$work/sim.reg|||Ergebnis -12;--login
+no PIN, no terminal|$work/sim.reg||--login 12345|Ergebnis -15;ohne Terminal;--pin-file;KX_PIN
 CASES
+# At a terminal (a pseudo-terminal of script(1)) an empty answer to the PIN prompt is no PIN entered.
+got=0
+(sleep 1 && printf '\n') | timeout 60 script -qec "$bin/kximport --settings $work/sim.reg --output-dir $host/xml_temp \
+  --login 12345 --embedded-server --no-message-boxes" /dev/null >"$work/out" 2>&1 || got=$?
+[ "$got" -eq 1 ] && grep -q 'Keine PIN eingegeben' "$work/out" || fail "an empty PIN at the terminal: exit $got"
 # Without maps the run stops before it asks the provider anything.
 sim_reset
 got=0
@@ -157,6 +167,14 @@ for strict in '' --strict; do
   grep -q "^Nicht übernommen aus bestandsdaten.csv: [0-9]* Texte auf ihre Spalte gekürzt" "$work/out" ||
     fail "dropped data $strict: no cut texts counted"
 done
+
+echo "== an answer without records (an HTML page for the holdings): the document as it comes, and a line that says so"
+sim_reset
+sim_fault answer '%3Chtml%3E%3Cbody%3EWartung%3C%2Fbody%3E%3C%2Fhtml%3E'
+run --last-import 1 || fail "an HTML answer: the import failed"
+grep -q "^Die Antwort des Anbieters enthielt keine" "$work/out" && grep -qF "→ kximport check --data $data" "$work/out" ||
+  fail "an HTML answer: no line that the answer held no records"
+sim_reset
 
 echo "== the summary in the locale's language, balance entries counted apart: locale, its words, the other's"
 while IFS='|' read -r locale holds lacks; do

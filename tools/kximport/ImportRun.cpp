@@ -108,6 +108,7 @@ int AfterImport(const RunArguments& args, const RunPlaces& places) {
   try {
     reports = AnalyzeDataDirectory(places.dataDir, places.importDb);
     if (PrintDropped(reports, places.dataDir, std::cout) > 0 && args.strict) status = kExitRefused;
+    PrintNoRecords(reports, places.dataDir, std::cout);
     std::cout.flush();
   } catch (const std::exception& e) {
     std::cerr << "kximport: "
@@ -153,7 +154,8 @@ int Interrupted(RunInterrupt& interrupt, KeptProviderFiles& kept, int32_t result
 int Failed(const RunArguments& args, const HostLibrary& lib, int32_t result) {
   std::cerr << Say("Import fehlgeschlagen, Ergebnis ", "Import failed, result ") << result << ":\n";
   for (const std::string& line :
-       FailureLines(result, ResultText(lib, result), gDisplay->Details(), CheckCommand(args)))
+       FailureLines(result, ResultText(lib, result), gDisplay->Details(), CheckCommand(args),
+                    PinAskedAtTerminal(args)))
     std::cerr << line << "\n";
   return kExitFailed;
 }

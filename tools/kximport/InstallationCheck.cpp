@@ -15,6 +15,7 @@
 
 #include "db/ClientLibrary.h"
 #include "db/Connection.h"
+#include "db/DatabaseError.h"
 #include "db/DatabaseName.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
@@ -151,6 +152,13 @@ SettingsInUse CheckSettings(CheckReport& r) {
           LineText(r, LineOf(text, name).number) + name + " = \"" + shown +
               r.Say("\" ist keine ganze Zahl", "\" is no whole number"),
           r.Say("Eine Zahl eintragen; bis dahin gilt die Vorgabe.", "Enter a number; the default applies."));
+    } else if (name == "DownloadSrvUrl" && !reading.stoppedAt.empty()) {
+      // A reading that stops sets the address back to the built-in one.
+      r.Warn(name + " = " + shown + r.Say(" wird nicht benutzt", " is not used"),
+             r.Say("Das Lesen der Einstellungen bricht bei " + reading.stoppedAt +
+                       " ab, und der Lauf nimmt dann die eingebaute Beispieladresse " + use.url + ".",
+                   "Reading the settings stops at " + reading.stoppedAt +
+                       ", and the run then takes the built-in example address " + use.url + "."));
     } else {
       r.Ok(name + " = " + shown);
     }
@@ -513,8 +521,24 @@ RunPlaces PlacesOf(const std::string& settingsFile, const std::string& outputDir
 
 std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
                                                      const std::string& importDb) {
+  using kx::tools::Say;
   kx::db::ClientLibrary client;
-  kx::db::Connection connection(client, kx::TXML_Gen::DatabaseName(importDb, dataDir));
+  // The run's own rule for the name; a failure says which name that gave, and why.
+  const std::string name = kx::TXML_Gen::DatabaseName(importDb, dataDir);
+  std::unique_ptr<kx::db::Connection> attached;
+  try {
+    attached = std::make_unique<kx::db::Connection>(client, name);
+  } catch (const kx::db::DatabaseError& e) {
+    const bool derived = importDb.empty();
+    throw std::runtime_error(
+        Say("Staging-Datenbank " + Utf8(name) +
+                (derived ? " (kein ImportDB gesetzt: der Name nach der Regel des Laufs, über den Server)" : "") +
+                " nicht zu öffnen: ",
+            "cannot open the staging database " + Utf8(name) +
+                (derived ? " (no ImportDB set: the name by the run's rule, through the server)" : "") + ": ") +
+        OneLine(e.what()));
+  }
+  kx::db::Connection& connection = *attached;
   kx::db::Transaction transaction(connection);
   transaction.Start();
   const kx::FormatSettings formats = kx::DefaultPlatform().Regional.Formats();

@@ -21,9 +21,16 @@ constexpr std::array<int32_t, 8> kFoundByCheck = {
 
 // The library's texts for these two address the host's user (its advisor administration, a
 // cancel button); on the command line the access data come from options.
-std::string OwnText(int32_t result, const std::string& libraryText) {
+std::string OwnText(int32_t result, const std::string& libraryText, bool pinAsked) {
   if (result == kx::kNoLogin)
     return Say("Keine Login-ID: mit --login ID angeben.", "No login ID: give it with --login ID.");
+  if (result == kx::kPinCancelled && pinAsked) {
+    return Say(
+        "Keine PIN eingegeben: die Abfrage am Terminal blieb leer. Die PIN dort eingeben oder mit --pin-file "
+        "DATEI (\"-\": Standardeingabe) oder der Umgebungsvariablen KX_PIN angeben.",
+        "No PIN entered: the prompt at the terminal was left empty. Type it there, or give it with --pin-file "
+        "FILE (\"-\": standard input) or the environment variable KX_PIN.");
+  }
   if (result == kx::kPinCancelled) {
     return Say(
         "Keine PIN: mit --pin-file DATEI (\"-\": Standardeingabe) oder der Umgebungsvariablen KX_PIN "
@@ -49,8 +56,8 @@ std::string Count(int64_t n, const std::string& one, const std::string& many) {
 
 std::vector<std::string> FailureLines(int32_t result, const std::string& libraryText,
                                       const std::vector<std::string>& details,
-                                      const std::string& checkCommand) {
-  std::vector<std::string> lines = {OwnText(result, libraryText)};
+                                      const std::string& checkCommand, bool pinAsked) {
+  std::vector<std::string> lines = {OwnText(result, libraryText, pinAsked)};
   for (std::string detail : details) {  // lines of one message indented alike
     for (std::size_t p = detail.find('\n'); p != std::string::npos; p = detail.find('\n', p + 1)) {
       detail.insert(p + 1, "  ");
@@ -88,6 +95,28 @@ int64_t PrintDropped(const std::vector<ProviderFileReport>& reports, const std::
     out << "\n";
   }
   return refused;
+}
+
+bool PrintNoRecords(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
+                    std::ostream& out) {
+  for (const ProviderFileReport& report : reports) {
+    if (FileName(report.path) != kx::kHoldingsFile) continue;
+    const auto nulls = report.nullsByColumn.find("VERBERNR");
+    const int64_t usable = report.stored - (nulls == report.nullsByColumn.end() ? 0 : nulls->second);
+    if (usable > 0) return false;
+    const std::string file(kx::kHoldingsFile);
+    out << (report.records == 0
+                ? Say("Die Antwort des Anbieters enthielt keine Datensätze (" + file + " hat keinen).",
+                      "The provider's answer held no records (" + file + " has none).")
+                : Say("Die Antwort des Anbieters enthielt keine Bestandsdaten: " +
+                          Count(report.records, "Zeile", "Zeilen") + " in " + file +
+                          ", keine mit einer Vermittlernummer (VERBERNR).",
+                      "The provider's answer held no holdings: " + Count(report.records, "line", "lines") +
+                          " in " + file + ", none with an advisor number (VERBERNR)."))
+        << "\n→ kximport check --data " << dataDir << "\n";
+    return true;
+  }
+  return false;
 }
 
 }  // namespace kximport

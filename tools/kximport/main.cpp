@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "kximport/ImportRun.h"
 #include "kximport/InstallationCheck.h"
 #include "kximport/RunArguments.h"
+#include "kximport/RunPreflight.h"
 #include "util/Cp1252.h"
 #include "util/WholeNumber.h"
 
@@ -69,8 +71,22 @@ int CheckData(const kximport::InstallationCheckOptions& options, std::string dat
   if (dataDir.empty())
     throw UsageError(Say("check --data braucht DIR, --output-dir oder eine DataDir-Einstellung",
                          "check --data needs DIR, --output-dir or a DataDir setting"));
-  kximport::WriteDataReport(kximport::AnalyzeDataDirectory(dataDir, places.importDb), maxPerKind, std::cout,
-                            json);
+  std::vector<kximport::ProviderFileReport> reports;
+  try {
+    reports = kximport::AnalyzeDataDirectory(dataDir, places.importDb);
+  } catch (const std::exception& e) {
+    // Where the names came from: the settings file that was read, or that is missing.
+    const kximport::SettingsFile settings = kximport::SettingsFileOf(options.settings);
+    std::error_code error;
+    std::cerr << "kximport: " << e.what() << "\n  "
+              << (std::filesystem::exists(settings.path, error)
+                      ? Say("Einstellungen aus ", "settings from ") + settings.path
+                      : Say("keine Einstellungsdatei (" + settings.path + " fehlt); --settings DATEI nennt sie",
+                            "no settings file (" + settings.path + " is missing); --settings FILE names it"))
+              << "\n";
+    return kximport::kExitFailed;
+  }
+  kximport::WriteDataReport(reports, maxPerKind, std::cout, json);
   return 0;
 }
 
