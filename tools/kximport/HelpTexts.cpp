@@ -178,9 +178,10 @@ des Anbieters gezählt. Strg+C beendet einen Lauf jederzeit mit einer Zeile, was
 die bisherige KORVALIX.XML und die Dateien des Anbieters bleiben, wie sie waren.
 
 Exit-Status: 0, wenn der Import gelang, 1, wenn er fehlschlug (der Ergebniscode und seine Meldung
-werden ausgegeben), 2 bei einer falschen Befehlszeile, einem früheren Dokument, das sich nicht
-lesen lässt (--continue-from), oder einer Bibliothek, die sich nicht laden lässt, 3 mit --strict,
-wenn Datensätze abgewiesen wurden, 130 nach Strg+C.
+werden ausgegeben), 2 bei einer falschen Befehlszeile (jede Option höchstens einmal, --option
+ausgenommen), einer mit --settings oder VELQORA_REGISTRY genannten Einstellungsdatei, die fehlt,
+einem früheren Dokument, das sich nicht lesen lässt (--continue-from), oder einer Bibliothek, die
+sich nicht laden lässt, 3 mit --strict, wenn Datensätze abgewiesen wurden, 130 nach Strg+C.
 
 Beispiel:
   kximport --settings /etc/velqora/tavo/registry.reg --output-dir /srv/host/xml_temp \
@@ -193,8 +194,10 @@ Ctrl+C ends a run at any moment with one line of what it interrupted; the previo
 and provider files stay as they were.
 
 Exit status: 0 when the import succeeded, 1 when it failed (the result code and its message
-are printed), 2 for a wrong command line, a previous document that cannot be read (--continue-from)
-or a library that cannot be loaded, 3 with --strict when records were refused, 130 after Ctrl+C.
+are printed), 2 for a wrong command line (each option at most once, --option aside), a settings
+file named by --settings or VELQORA_REGISTRY that is missing, a previous document that cannot be
+read (--continue-from) or a library that cannot be loaded, 3 with --strict when records were
+refused, 130 after Ctrl+C.
 
 Example:
   kximport --settings /etc/velqora/tavo/registry.reg --output-dir /srv/host/xml_temp \
