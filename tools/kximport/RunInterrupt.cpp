@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <stdexcept>
@@ -137,10 +138,16 @@ std::string WhatStays(const std::vector<std::string>& putBack) {
 std::string RunInterrupt::Line(RunStage stage, const std::vector<std::string>& putBack) {
   const std::string stays = WhatStays(putBack);
   // The provider's two files come one after the other, each replacing its earlier one only when
-  // complete: one that the run had replaced means that the first request was answered already.
+  // complete: the files the run had replaced say how far the requests had come.
   const bool firstAnswered = !putBack.empty();
+  const bool bothAnswered = std::find(putBack.begin(), putBack.end(), kx::kTransactionsFile) != putBack.end();
   switch (stage) {
     case RunStage::BeforeAnswer:
+      if (bothAnswered) {
+        return Say("Abgebrochen (Strg+C), nachdem der Anbieter beide Dateien geliefert hatte, vor dem Laden; ",
+                   "Interrupted (Ctrl+C) after the provider had delivered both files, before the load; ") +
+               stays;
+      }
       if (firstAnswered) {
         return Say("Abgebrochen (Strg+C), bevor der Anbieter die zweite Anfrage beantwortet hat; ",
                    "Interrupted (Ctrl+C) before the provider answered the second request; ") +
