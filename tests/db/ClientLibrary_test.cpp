@@ -25,7 +25,8 @@ TEST(ClientLibrary, LoadsTheFirebirdClientByDefault) {
   EXPECT_EQ(client.Name(), "libfbclient.so.2");
   EXPECT_NE(client.Api().attachDatabase, nullptr);
   // The file the loader found, for the debug line that names it.
-  EXPECT_TRUE(client.File().starts_with("/") && client.File().ends_with("/libfbclient.so.2")) << client.File();
+  EXPECT_TRUE(client.File().starts_with("/") && client.File().ends_with("/libfbclient.so.2"))
+      << client.File();
 }
 
 TEST(ClientLibrary, NonExistentLibraryIsNamedInTheError) {

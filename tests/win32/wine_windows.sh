@@ -54,8 +54,9 @@ shots_path=$(timeout 30 "$wine" winepath -w "$work/shots")
 
 # explorer runs the program inside a desktop of its own name, drawn as one X window of 800x600
 # with the frames and captions a user sees. It does not pass the program's exit code on: the
-# program's summary line tells.
-DISPLAY=":$display" timeout 400 "$wine" explorer "/desktop=kx$$,800x600" "$host_path" "--dll=$dll_path" \
+# program's summary line tells. Under emulation the time limit grows with the tests' scale.
+limit=$((400 * ${KX_WINE_TIMEOUT_SCALE:-1}))
+DISPLAY=":$display" timeout "$limit" "$wine" explorer "/desktop=kx$$,800x600" "$host_path" "--dll=$dll_path" \
   "--data-dir=$data_dir" "--shots=$shots_path" 2>"$work/host.err" | tr -d '\r' | tee "$work/host.out" || true
 summary=$(grep -E '^[0-9]+ checks, [0-9]+ failed$' "$work/host.out" || echo "no summary")
 check "the window host's checks" "0 failed" "${summary#* checks, }"

@@ -143,13 +143,12 @@ void FillSchema(const kx::db::ClientLibrary& client, const std::string& path, co
       transaction.Commit();
     } catch (const kx::db::DatabaseError& error) {
       const std::string number = std::to_string(i + 1);
-      throw kx::db::DatabaseError(schemaPath +
-                                      Say(": Anweisung " + number + " (" + Headline(statements[i]) +
-                                              ") fehlgeschlagen:\n",
-                                          ": statement " + number + " (" + Headline(statements[i]) +
-                                              ") failed:\n") +
-                                      error.what(),
-                                  error.SqlCode(), error.IscCode());
+      throw kx::db::DatabaseError(
+          schemaPath +
+              Say(": Anweisung " + number + " (" + Headline(statements[i]) + ") fehlgeschlagen:\n",
+                  ": statement " + number + " (" + Headline(statements[i]) + ") failed:\n") +
+              error.what(),
+          error.SqlCode(), error.IscCode());
     }
   }
 }
@@ -213,8 +212,8 @@ int main(int argc, char** argv) {
   const std::string& command = args[0];
   if (command != "create" && command != "check")
     return Usage(Say("unbekannter Unterbefehl '" + command + "'", "unknown subcommand '" + command + "'"));
-  const bool fits = command == "check" ? args.size() == 2
-                                       : args.size() == 2 || (args.size() == 4 && args[2] == "--schema");
+  const bool fits =
+      command == "check" ? args.size() == 2 : args.size() == 2 || (args.size() == 4 && args[2] == "--schema");
   if (!fits || args[1].starts_with("--"))
     return Usage(Say("falsche Befehlszeile für " + command, "wrong command line for " + command));
   try {

@@ -15,8 +15,8 @@
 #include "kximport/DataReport.h"
 #include "kximport/HostLibrary.h"
 #include "kximport/ImportDocument.h"
-#include "kximport/KeptProviderFiles.h"
 #include "kximport/InstallationCheck.h"
+#include "kximport/KeptProviderFiles.h"
 #include "kximport/ProgressDisplay.h"
 #include "kximport/ProviderTransfer.h"
 #include "kximport/RunInterrupt.h"
@@ -96,7 +96,8 @@ void Abandon(const RunArguments& args, const std::string& dataDir, KeptProviderF
     unlink(kx::TemporaryPathOf(dataDir + std::string(file)).c_str());
   }
   unlink(kx::TemporaryPathOf(DocumentPath(args)).c_str());
-  gDisplay->Say(RunInterrupt::Line(stage, stage == RunStage::After ? std::vector<std::string>() : kept.PutBack()));
+  gDisplay->Say(
+      RunInterrupt::Line(stage, stage == RunStage::After ? std::vector<std::string>() : kept.PutBack()));
   _exit(kExitInterrupted);
 }
 
@@ -153,9 +154,8 @@ int Interrupted(RunInterrupt& interrupt, KeptProviderFiles& kept, int32_t result
 
 int Failed(const RunArguments& args, const HostLibrary& lib, int32_t result) {
   std::cerr << Say("Import fehlgeschlagen, Ergebnis ", "Import failed, result ") << result << ":\n";
-  for (const std::string& line :
-       FailureLines(result, ResultText(lib, result), gDisplay->Details(), CheckCommand(args),
-                    PinAskedAtTerminal(args)))
+  for (const std::string& line : FailureLines(result, ResultText(lib, result), gDisplay->Details(),
+                                              CheckCommand(args), PinAskedAtTerminal(args)))
     std::cerr << line << "\n";
   return kExitFailed;
 }

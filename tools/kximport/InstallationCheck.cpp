@@ -532,10 +532,12 @@ std::vector<ProviderFileReport> AnalyzeDataDirectory(const std::string& dataDir,
     const bool derived = importDb.empty();
     throw std::runtime_error(
         Say("Staging-Datenbank " + Utf8(name) +
-                (derived ? " (kein ImportDB gesetzt: der Name nach der Regel des Laufs, über den Server)" : "") +
+                (derived ? " (kein ImportDB gesetzt: der Name nach der Regel des Laufs, über den Server)"
+                         : "") +
                 " nicht zu öffnen: ",
             "cannot open the staging database " + Utf8(name) +
-                (derived ? " (no ImportDB set: the name by the run's rule, through the server)" : "") + ": ") +
+                (derived ? " (no ImportDB set: the name by the run's rule, through the server)" : "") +
+                ": ") +
         OneLine(e.what()));
   }
   kx::db::Connection& connection = *attached;

@@ -29,7 +29,7 @@ class KeptProviderFiles {
   struct File {
     std::string name;
     std::string path;
-    bool kept = false;  // the file existed before the run, and its link is beside it
+    bool kept = false;                         // the file existed before the run, and its link is beside it
     unsigned long long device = 0, inode = 0;  // the file's before the run
   };
   static std::string KeptPathOf(const std::string& path) { return path + ".kxkept"; }

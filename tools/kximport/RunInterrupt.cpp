@@ -144,7 +144,8 @@ std::string RunInterrupt::Line(RunStage stage, const std::vector<std::string>& p
   switch (stage) {
     case RunStage::BeforeAnswer:
       if (bothAnswered) {
-        return Say("Abgebrochen (Strg+C), nachdem der Anbieter beide Dateien geliefert hatte, vor dem Laden; ",
+        return Say("Abgebrochen (Strg+C), nachdem der Anbieter beide Dateien geliefert hatte, vor dem "
+                   "Laden; ",
                    "Interrupted (Ctrl+C) after the provider had delivered both files, before the load; ") +
                stays;
       }
@@ -163,8 +164,8 @@ std::string RunInterrupt::Line(RunStage stage, const std::vector<std::string>& p
              stays;
     }
     case RunStage::Waiting:
-      return Say(
-                 "Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank, die ein anderer Import benutzt; "
+      return Say("Abgebrochen (Strg+C) beim Warten auf die Staging-Datenbank, die ein anderer Import "
+                 "benutzt; "
                  "sie ist unberührt, ",
                  "Interrupted (Ctrl+C) while waiting for the staging database, which another import uses; it "
                  "is untouched, ") +

@@ -28,7 +28,8 @@ std::string OwnText(int32_t result, const std::string& libraryText, bool pinAske
     return Say(
         "Keine PIN eingegeben: die Abfrage am Terminal blieb leer. Die PIN dort eingeben oder mit --pin-file "
         "DATEI (\"-\": Standardeingabe) oder der Umgebungsvariablen KX_PIN angeben.",
-        "No PIN entered: the prompt at the terminal was left empty. Type it there, or give it with --pin-file "
+        "No PIN entered: the prompt at the terminal was left empty. Type it there, or give it with "
+        "--pin-file "
         "FILE (\"-\": standard input) or the environment variable KX_PIN.");
   }
   if (result == kx::kPinCancelled) {

@@ -145,8 +145,8 @@ void SaySettings(const RunArguments& args, const std::string& checkCommand) {
   if (const kx::SettingsReading reading = ReadSettings(); !reading.stoppedAt.empty()) {
     const std::string reason = " (" + kx::Cp1252ToUtf8(reading.stopReason) + ")";
     std::cerr << Say("Warnung: das Lesen der Einstellungen aus " + file.path + " bricht bei " +
-                         reading.stoppedAt + " ab" + reason + "; der Lauf nimmt die eingebaute Beispieladresse " +
-                         url + ".\n",
+                         reading.stoppedAt + " ab" + reason +
+                         "; der Lauf nimmt die eingebaute Beispieladresse " + url + ".\n",
                      "Warning: reading the settings of " + file.path + " stops at " + reading.stoppedAt +
                          reason + "; the run takes the built-in example address " + url + ".\n")
               << "→ " << checkCommand << "\n";
@@ -164,7 +164,8 @@ std::string OutputFolderFault(const std::string& outputDir) {
   // A byte written and the file removed: the rights, a read-only mount and a full disk all show.
   const std::string probe = outputDir + "/.kximport-probe-" + std::to_string(getpid());
   const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return what + Say(" ist nicht beschreibbar: ", " is not writable: ") + std::strerror(errno) + ".";
+  if (fd < 0)
+    return what + Say(" ist nicht beschreibbar: ", " is not writable: ") + std::strerror(errno) + ".";
   const bool written = write(fd, "k", 1) == 1;
   const int writeError = errno;
   const bool closed = close(fd) == 0;

@@ -81,7 +81,8 @@ int CheckData(const kximport::InstallationCheckOptions& options, std::string dat
     std::cerr << "kximport: " << e.what() << "\n  "
               << (std::filesystem::exists(settings.path, error)
                       ? Say("Einstellungen aus ", "settings from ") + settings.path
-                      : Say("keine Einstellungsdatei (" + settings.path + " fehlt); --settings DATEI nennt sie",
+                      : Say("keine Einstellungsdatei (" + settings.path +
+                                " fehlt); --settings DATEI nennt sie",
                             "no settings file (" + settings.path + " is missing); --settings FILE names it"))
               << "\n";
     return kximport::kExitFailed;
