@@ -59,6 +59,8 @@ printf '<KORVALIX><Import><I_CustomData><PARAM>startid1=&#abc;</PARAM>' >"$work/
 expect 2 "$bin/kximport" --output-dir "$work" --continue-from "$work/broken.xml"
 grep -q 'broken.xml:1:.*kein wohlgeformtes' "$work/err" || fail "a broken previous document: $(cat "$work/err")"
 # A failing run: the code and its German text on standard error, nothing on the bar's 100 %.
+# The settings file holds no key: the library's defaults.
+printf 'REGEDIT4\r\n' >"$work/none.reg"
 expect 1 "$bin/kximport" --output-dir "$work" --no-options --settings "$work/none.reg"
 grep -q 'Ergebnis -11' "$work/err" || fail "the result code is not printed: $(cat "$work/err")"
 [ "$(wc -l <"$work/err")" -ge 2 ] || fail "the result's message text is missing: $(cat "$work/err")"

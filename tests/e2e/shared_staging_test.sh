@@ -65,7 +65,7 @@ run_import() {
   cp "$top"/install/BESTAND.txt "$top"/install/TRANSAKT.txt "$top"/install/DBSTARTIDS.txt "$work/$at/KORVALIX/"
   local prefix=
   [ "$BASHPID" = "$$" ] || prefix=exec # started with &: $! is then kximport itself
-  $prefix "$bin/kximport" --settings "$work/settings.reg" --output-dir "$work/$at/xml_temp" --advisor "BR-$login" \
+  $prefix "$bin/kximport" --settings "${run_settings:-$work/settings.reg}" --output-dir "$work/$at/xml_temp" --advisor "BR-$login" \
     --login "$login" --pin "pin-$login" --no-message-boxes "$@" >"$work/$at.out" 2>"$work/$at.err"
 }
 # start_import HOST LOGIN [options]: run_import in the background, its pid in $started; earlier
@@ -139,12 +139,12 @@ cp "$work/ws-99999/xml_temp/KORVALIX.XML" "$work/before.xml"
 # case: how the held database ends the wait | exit status | the line
 while IFS='|' read -r case status line; do
   case $case in
-    time-out) held=$database options=(--settings "$work/short.reg") ;;
-    embedded) held=$embedded options=(--settings "$work/embedded.reg" --embedded-server) ;;
-    *) held=$database options=() ;;
+    time-out) held=$database reg=$work/short.reg options=() ;;
+    embedded) held=$embedded reg=$work/embedded.reg options=(--embedded-server) ;;
+    *) held=$database reg=$work/settings.reg options=() ;;
   esac
   hold_staging "$held" "$work" || fail "no holder"
-  start_import ws-99999 99999 "${options[@]}"
+  run_settings=$reg start_import ws-99999 99999 "${options[@]}"
   run=$started
   await_line "$work/ws-99999.out" 'Die Staging-Datenbank wird gerade von einem anderen Import benutzt'
   [ "$case" != ctrl-c ] || kill -INT "$run"
