@@ -98,11 +98,17 @@ std::string LocalServerFile(const std::string& name) {
   return {};
 }
 
+// The file of a database this program can reach: the plain path, or the local server's file;
+// empty for another host's.
+std::string ReachableFile(const std::string& name) {
+  return kx::db::GoesThroughServer(name) ? LocalServerFile(name) : name;
+}
+
 // The database holds customer data: readable by its owner only, or, when the server opens it, by
 // the server's group too (the server runs as its own user). Raises when the rights stay wider.
 void RestrictAccess(const std::string& name) {
   const bool server = kx::db::GoesThroughServer(name);
-  const std::string file = server ? LocalServerFile(name) : name;
+  const std::string file = ReachableFile(name);
   if (file.empty()) return;
   const mode_t mode = server ? 0660 : 0600;
   if (server) {
@@ -124,12 +130,6 @@ void RestrictAccess(const std::string& name) {
 
 // The first line of a statement, to say which one failed.
 std::string Headline(const std::string& statement) { return statement.substr(0, statement.find('\n')); }
-
-// The file of a database this program can reach: the plain path, or the local server's file;
-// empty for another host's.
-std::string ReachableFile(const std::string& name) {
-  return kx::db::GoesThroughServer(name) ? LocalServerFile(name) : name;
-}
 
 void FillSchema(const kx::db::ClientLibrary& client, const std::string& path, const std::string& schemaPath,
                 const std::vector<std::string>& statements) {

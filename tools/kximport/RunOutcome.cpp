@@ -98,13 +98,13 @@ int64_t PrintDropped(const std::vector<ProviderFileReport>& reports, const std::
   return refused;
 }
 
-bool PrintNoRecords(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
+void PrintNoRecords(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
                     std::ostream& out) {
   for (const ProviderFileReport& report : reports) {
     if (FileName(report.path) != kx::kHoldingsFile) continue;
     const auto nulls = report.nullsByColumn.find("VERBERNR");
     const int64_t usable = report.stored - (nulls == report.nullsByColumn.end() ? 0 : nulls->second);
-    if (usable > 0) return false;
+    if (usable > 0) return;
     const std::string file(kx::kHoldingsFile);
     out << (report.records == 0
                 ? Say("Die Antwort des Anbieters enthielt keine Datensätze (" + file + " hat keinen).",
@@ -115,9 +115,8 @@ bool PrintNoRecords(const std::vector<ProviderFileReport>& reports, const std::s
                       "The provider's answer held no holdings: " + Count(report.records, "line", "lines") +
                           " in " + file + ", none with an advisor number (VERBERNR)."))
         << "\n→ kximport check --data " << dataDir << "\n";
-    return true;
+    return;
   }
-  return false;
 }
 
 }  // namespace kximport

@@ -24,9 +24,8 @@ int64_t PrintDropped(const std::vector<ProviderFileReport>& reports, const std::
 
 // When the holdings file held no record that names its advisor (VERBERNR): the provider's answer
 // held no data (an answer of its header alone, an HTML page), which the document alone shows
-// only as an import without customers. Says so, with the check that shows the file; true when
-// it did.
-bool PrintNoRecords(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
+// only as an import without customers. Says so, with the check that shows the file.
+void PrintNoRecords(const std::vector<ProviderFileReport>& reports, const std::string& dataDir,
                     std::ostream& out);
 
 }  // namespace kximport
