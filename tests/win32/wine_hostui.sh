@@ -9,7 +9,9 @@
 #    server (the installation key and a stand-in server window), asks for the PIN, and writes a
 #    complete document that the schema accepts.
 # 2. RUNS runs in one host process, the PIN typed each time: every run succeeds, and the
-#    process's GDI, USER and handle counts after the last are those after the fifth.
+#    process's GDI, USER and handle counts after the last are those after the fifth. RUNS 0 leaves
+#    them out (the emulated guest, where a run takes half a minute: the 64-bit set has them).
+# KX_WINE_TIMEOUT_SCALE stretches the host's time limits.
 # Run as root with the Firebird server running (the fixture starts it). One line per check; exit
 # code 0 only when every check passed.
 set -eu -o pipefail
@@ -22,6 +24,7 @@ bridge=$6
 window_exe=$7
 source_dir=$8
 runs=$9
+scale=${KX_WINE_TIMEOUT_SCALE:-1}
 : "${WINEPREFIX:?}"
 # shellcheck source=../support/provider_simulator.sh
 . "$(dirname "$0")/../support/provider_simulator.sh"
@@ -53,7 +56,7 @@ dll_path=$(timeout 30 "$wine" winepath -w "$dll")
 host_runs() {
   local name=$1 count=$2
   shift 2
-  (cd "$work/bin" && timeout $((60 + 10 * count)) "$wine" explorer "/desktop=kxhostui$$,800x600" "$wine_host" "--dll=$dll_path" \
+  (cd "$work/bin" && timeout $(((60 + 10 * count) * scale)) "$wine" explorer "/desktop=kxhostui$$,800x600" "$wine_host" "--dll=$dll_path" \
     "--output=$wwork\\xml_temp" --pin=geheim "--runs=$count" "$@" 2>"$work/$name.err") |
     tr -d '\r' >"$work/$name.out" || true
 }
@@ -67,7 +70,7 @@ touch "$work/window.flag"
 (cd "$work/bin" && exec "$wine" explorer "/desktop=kxhostui$$,800x600" "$(basename "$window_exe")" \
   "$(timeout 30 "$wine" winepath -w "$work/window.flag")" \
   >"$work/window.out" 2>&1) &
-for _ in $(seq 300); do grep -q ready "$work/window.out" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq $((300 * scale))); do grep -q ready "$work/window.out" 2>/dev/null && break; sleep 0.1; done
 host_runs default 1 UserLogin=12345 startid1=815 startid2=4711
 rm -f "$work/window.flag"
 check "the default run: result, one PIN prompt answered, the progress window shown" \
@@ -81,6 +84,11 @@ printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\InterBase]\r\n'
 timeout 60 "$wine" regedit /s "$(timeout 30 "$wine" winepath -w "$work/removed.reg")"
 
 # --- 2. Many runs in one process: nothing of the windows is left behind.
+if [ "$runs" -eq 0 ]; then
+  echo "note: no runs in one process asked for (the 64-bit set has them)"
+  finish
+  exit 0
+fi
 host_runs many "$runs" EmbeddedIBServer=TRUE UserLogin=12345 startid1=815 startid2=4711
 check "$runs runs in one process: each succeeded with the PIN typed and the progress window shown" \
   "$runs of $runs" "$(grep -c -x 'run [0-9]* result=0 prompts=1 progress-window=yes' "$work/many.out") of $runs"
